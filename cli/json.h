@@ -1,0 +1,12 @@
+#pragma once
+// JSON text for the event stream: texts are bytes, each byte b becomes the code point U+00bb.
+
+#include <string>
+#include <string_view>
+
+namespace tessivor::cli {
+
+/// Appends `bytes` as a quoted JSON string.
+void appendJsonString(std::string& out, std::string_view bytes);
+
+} // namespace tessivor::cli

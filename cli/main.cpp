@@ -1,0 +1,46 @@
+// tessivor-cli: builds, runs, traces and disassembles Tessivor programs without a display.
+
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tessivor-cli COMMAND [OPTIONS] FILE\n"
+    "\n"
+    "Commands:\n"
+    "  run FILE.tsp        run a program in the terminal\n"
+    "  build FILE.tsasm    translate assembly source into a program file\n"
+    "  disasm FILE.tsp     list a program file as assembly source\n"
+    "\n"
+    "  tessivor-cli COMMAND --help   shows the options of one command\n"
+    "  tessivor-cli --version        shows the version\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
+        return tessivor::cli::kExitUsage;
+    }
+    const std::string_view command = args.front();
+    const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::puts("tessivor-cli " TESSIVOR_VERSION);
+        return 0;
+    }
+    if (command == "run") return tessivor::cli::runCommand(rest);
+    if (command == "build") return tessivor::cli::buildCommand(rest);
+    if (command == "disasm") return tessivor::cli::disasmCommand(rest);
+    std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s", static_cast<int>(command.size()),
+                 command.data(), kUsage);
+    return tessivor::cli::kExitUsage;
+}

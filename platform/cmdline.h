@@ -1,0 +1,19 @@
+#pragma once
+// The runner's command-line argument text: everything after the program's own name, as the
+// system passes it on Windows (a path in double quotes).
+
+#include <string>
+#include <string_view>
+
+namespace tessivor::platform {
+
+/// The argument text built from main's argc and argv (argv[0] the program's name): "" when
+/// there are no arguments, otherwise the arguments joined by single spaces between double
+/// quotes, as a Windows caller would pass them (`tessivor prog.tsp` gives "\"prog.tsp\"").
+std::string argumentText(int argc, const char* const* argv);
+
+/// The argument text of a raw Windows command line: the program's name (quoted or not) and
+/// the blanks after it removed, the rest as it stands.
+std::string argumentTextOfCommandLine(std::string_view commandLine);
+
+} // namespace tessivor::platform

@@ -1,0 +1,92 @@
+#include "runner/machine/number.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace tessivor {
+namespace {
+
+TEST(ReadDouble, AcceptsTheNumberGrammarWithBlanksAround) {
+    const std::pair<const char*, double> cases[] = {
+        {"5", 5},         {"-2.5", -2.5},   {"+3", 3},       {" \t7\t ", 7},  {"5.", 5},
+        {".5", 0.5},      {"1e3", 1000},    {"1E+3", 1000},  {"2.5e-1", 0.25}, {"007", 7},
+        {"-0.0", -0.0},   {"1.7976931348623157E308", 1.7976931348623157e308},
+    };
+    for (const auto& [text, expected] : cases) {
+        double value = -1;
+        EXPECT_EQ(readDouble(text, value), Failure::None) << text;
+        EXPECT_EQ(value, expected) << text;
+    }
+}
+
+TEST(ReadDouble, EverythingElseIsATypeMismatch) {
+    for (const char* text : {"", " ", ".", "1e", "1e+", "inf", "nan", "Infinity", "&H10", "1,000",
+                             "1d5", "--1", "+-1", "1.2.3", "e5", "5 5", "0x10", "1\n", "abc"}) {
+        double value = 0;
+        EXPECT_EQ(readDouble(text, value), Failure::TypeMismatch) << '"' << text << '"';
+    }
+}
+
+TEST(ReadDouble, TooLargeOverflowsTooSmallIsZero) {
+    double value = 1;
+    EXPECT_EQ(readDouble("1e309", value), Failure::Overflow);
+    EXPECT_EQ(readDouble("-1.8e308", value), Failure::Overflow);
+    EXPECT_EQ(readDouble("1e-400", value), Failure::None);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(readDouble("-1e-400", value), Failure::None);
+    EXPECT_TRUE(value == 0 && std::signbit(value));
+    EXPECT_EQ(readDouble("4.9406564584124654E-324", value), Failure::None);
+    EXPECT_GT(value, 0); // the smallest subnormal survives
+    EXPECT_EQ(readDouble("0.000000000000000000001e-310", value), Failure::None);
+    EXPECT_EQ(value, 0);
+}
+
+TEST(ReadSingle, RoundsToFloatAndOverflowsPastItsRange) {
+    float a = 0, b = 0;
+    ASSERT_EQ(readSingle("16777217", a), Failure::None);
+    ASSERT_EQ(readSingle("16777216", b), Failure::None);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(readSingle("3.5e38", a), Failure::Overflow);
+    EXPECT_EQ(readSingle("3.4e38", a), Failure::None);
+}
+
+TEST(ReadInteger, RoundsTiesToEvenWithinThe32BitRange) {
+    std::int32_t v = 0;
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"0.5", 0}, {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1}, {"2147483647.4", 2147483647},
+    };
+    for (const auto& [text, expected] : cases) {
+        ASSERT_EQ(readInteger(text, v), Failure::None) << text;
+        EXPECT_EQ(v, expected) << text;
+    }
+    EXPECT_EQ(readInteger("2147483647.5", v), Failure::Overflow);
+    EXPECT_EQ(readInteger("-2147483649", v), Failure::Overflow);
+    EXPECT_EQ(readInteger("x", v), Failure::TypeMismatch);
+}
+
+TEST(NumberText, FifteenSignificantDigits) {
+    const std::pair<double, const char*> cases[] = {
+        {3, "3"},
+        {1.0 / 3, "0.333333333333333"},
+        {0.999999999999999, "0.999999999999999"},
+        {1e15, "1E+15"},
+        {999999999999999, "999999999999999"},
+        {1.5e-7, "1.5E-07"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-05"},
+        {-2.5, "-2.5"},
+        {1.2, "1.2"},
+        {2.7 - 1.5, "1.2"},
+        {123456789012345678.0, "1.23456789012346E+17"},
+        {-0.0, "0"},
+        {1e300 * 1e10, "Infinity"},
+        {-1e300 * 1e10, "-Infinity"},
+        {std::nan(""), "NaN"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(numberText(value), text) << value;
+}
+
+} // namespace
+} // namespace tessivor

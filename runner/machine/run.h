@@ -1,0 +1,66 @@
+#pragma once
+// `runprogram`: prepares a code string and runs it against a host until it ends.
+
+#include "runner/machine/host.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tessivor {
+
+inline constexpr int kCells = 100;
+/// The longest text a cell may hold; a longer result fails with "Out of string space".
+inline constexpr std::size_t kMaxCellLength = 67'108'864;
+
+inline constexpr const char* kCaption = "Tessivor 0.1";
+inline constexpr const char* kCaptionOptimizing = "Tessivor 0.1 - Optimizing...";
+
+/// How a run ended.
+enum class RunEnd {
+    Terminated,    ///< "p": "Program Terminated" was shown
+    Error,         ///< a failed operation: the error report and "Program Ended" were shown
+    PassedEnd,     ///< execution passed the last position; nothing was shown
+    PrepareFailed, ///< the preparation pass failed (a 100th label); nothing ran
+    StepLimit,     ///< RunOptions::maxSteps steps have run
+};
+
+/// Why an operation failed.
+enum class Failure { None, SubscriptOutOfRange, TypeMismatch, Overflow, OutOfStringSpace };
+
+/// The description an error report starts with ("Type mismatch").
+const char* failureDescription(Failure failure);
+
+/// One step as the trace sees it, before the step runs.
+struct TraceStep {
+    std::int64_t step; ///< 1 for the first step
+    std::int32_t pc;
+    std::int32_t code;
+    std::int32_t cur, opb, opc;
+};
+
+struct RunOptions {
+    /// Stop once exactly this many steps have run; 0 for no limit.
+    std::int64_t maxSteps = 0;
+    /// Use the straightforward interpreter (one step a loop turn) instead of the fast one.
+    bool plain = false;
+    /// Called before every step; forces the plain interpreter.
+    std::function<void(const TraceStep&)> trace;
+};
+
+/// The state a run ended in. With PrepareFailed only `end` and `steps` (0) mean anything.
+struct RunResult {
+    RunEnd end = RunEnd::PrepareFailed;
+    Failure failure = Failure::None; ///< set when end is Error
+    std::int64_t steps = 0;          ///< every step begun, the failing or passing one included
+    std::int32_t pc = 1;             ///< position of the failing step, or of the next one
+    std::int32_t cur = 0, opb = 0, opc = 0;
+    std::array<std::string, kCells> mem;
+};
+
+/// Prepares `incode` and runs it to its end, showing what it shows through `host`. The run
+/// state belongs to this call, so `host` may start another run from inside processEvents().
+RunResult runprogram(const std::string& incode, Host& host, const RunOptions& options = {});
+
+} // namespace tessivor
