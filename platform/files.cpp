@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +27,8 @@ std::string systemReason(int error) { return std::generic_category().message(err
 
 } // namespace
 
-bool readWholeFile(const std::filesystem::path& path, std::string& out, std::string& reason) {
+bool readWholeFile(const std::filesystem::path& path, std::string& out, std::string& reason,
+                   std::size_t maxBytes) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         reason = systemReason(EISDIR);
@@ -41,8 +43,10 @@ bool readWholeFile(const std::filesystem::path& path, std::string& out, std::str
     std::string text;
     // Read in growing chunks rather than trusting a size taken beforehand: pipes and files
     // that change while they are read report no size or a wrong one.
+    // One byte past the limit is read to tell a file of exactly maxBytes from a longer one.
+    const std::size_t cap = maxBytes == static_cast<std::size_t>(-1) ? maxBytes : maxBytes + 1;
     std::size_t used = 0;
-    text.resize(1 << 16);
+    text.resize(std::min<std::size_t>(1 << 16, cap));
     for (;;) {
         const std::size_t got = std::fread(text.data() + used, 1, text.size() - used, file.get());
         used += got;
@@ -53,7 +57,11 @@ bool readWholeFile(const std::filesystem::path& path, std::string& out, std::str
             }
             break;
         }
-        text.resize(text.size() * 2);
+        if (used > maxBytes) {
+            reason = systemReason(EFBIG);
+            return false;
+        }
+        text.resize(std::min(text.size() * 2, cap));
     }
     text.resize(used);
     out = std::move(text);

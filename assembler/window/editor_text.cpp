@@ -1,0 +1,69 @@
+#include "assembler/window/editor_text.h"
+
+#include "platform/qt_text.h"
+
+namespace tessivor::assembler {
+
+namespace {
+
+bool isLineBreak(QChar c) {
+    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator || c == u'\n';
+}
+
+} // namespace
+
+std::string sourceFromEditor(const QString& text) {
+    QString crlf;
+    crlf.reserve(text.size() + text.size() / 16);
+    for (const QChar c : text) {
+        if (isLineBreak(c)) {
+            crlf += u"\r\n";
+        } else {
+            crlf += c;
+        }
+    }
+    return platform::fromQString(crlf);
+}
+
+QString editorTextFromFile(std::string_view bytes) {
+    if (bytes.ends_with("\r\n")) {
+        bytes.remove_suffix(2);
+    }
+    std::string lines;
+    lines.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r') {
+            // The editor cannot hold a CR of its own: a lone one ends a line as well.
+            lines += '\n';
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            lines += bytes[i];
+        }
+    }
+    return platform::toQString(lines);
+}
+
+int editorPosition(const QString& text, std::size_t offset) {
+    // Walks the text as sourceFromEditor() converts it: a line break is two bytes, a character
+    // beyond the basic plane one byte ('?') for two units.
+    std::size_t bytes = 0;
+    qsizetype i = 0;
+    while (i < text.size() && bytes < offset) {
+        if (isLineBreak(text[i])) {
+            bytes += 2;
+            i += 1;
+        } else if (text[i].isHighSurrogate() && i + 1 < text.size() &&
+                   text[i + 1].isLowSurrogate()) {
+            bytes += 1;
+            i += 2;
+        } else {
+            bytes += 1;
+            i += 1;
+        }
+    }
+    return static_cast<int>(i);
+}
+
+} // namespace tessivor::assembler
