@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/hello.tsp
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test package clean sanitize fuzz
 
 all: build
 
@@ -29,5 +29,36 @@ run: build
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
+# The Debian package, $(BUILD_DIR)/tessivor_VERSION_ARCH.deb (dpkg-dev finds its dependencies).
+package: build
+	@scripts/install-deps.sh dpkg-dev
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# The test suite built with AddressSanitizer and UndefinedBehaviorSanitizer, in its own
+# directory; the windows' tests run without a display (cmake/lsan.supp: leaks of system libraries).
+SANITIZE_DIR ?= build-asan
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSIVOR_SANITIZE=ON \
+		-DTESSIVOR_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp \
+		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets (Clang), each run for FUZZ_SECONDS; a crash fails with the input saved.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps.sh clang-14 libclang-rt-14-dev libfuzzer-14-dev
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+		-DTESSIVOR_FUZZ=ON -DTESSIVOR_TESTS=OFF -DTESSIVOR_WINDOWS=OFF -DTESSIVOR_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
 	rm -rf $(BUILD_DIR)
+
+# Side-by-side benchmarks with Lua 5.4 and Python 3 (Lua is installed when missing), from a
+# Release build; the table goes to stdout.
+.PHONY: bench
+bench: build
+	bench/run-bench.sh $(BUILD_DIR)

@@ -42,11 +42,14 @@ void writeErr(std::string_view text) {
 }
 
 /// Reads one line of stdin without its "\n" (and a "\r" before it); nullopt at end of input.
+/// Stops two bytes past the longest text a cell holds (room for a "\r" before the "\n"); the run
+/// refuses a longer reply with "Out of string space", and a line without end (stdin from
+/// /dev/zero) must not fill the memory first.
 std::optional<std::string> readLine() {
     std::string line;
     int c = 0;
     bool any = false;
-    while ((c = std::getchar()) != EOF) {
+    while (line.size() <= kMaxCellLength + 1 && (c = std::getchar()) != EOF) {
         any = true;
         if (c == '\n') break;
         line += static_cast<char>(c);

@@ -18,7 +18,7 @@ std::string systemReason(int error) {
 
 } // namespace
 
-bool readStandardInput(std::string &out, std::string &reason) {
+bool readStandardInput(std::string &out, std::string &reason, std::size_t maxBytes) {
 #if defined(_WIN32)
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
@@ -28,6 +28,10 @@ bool readStandardInput(std::string &out, std::string &reason) {
         errno = 0;
         const std::size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
         text.append(buffer, got);
+        if (text.size() > maxBytes) {
+            reason = systemReason(EFBIG);
+            return false;
+        }
         if (got < sizeof buffer) {
             if (std::ferror(stdin)) {
                 reason = systemReason(errno ? errno : EIO);

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <system_error>
 
@@ -110,12 +111,76 @@ void appendNumberText(std::string& out, double value) {
         return;
     }
     std::array<char, 32> buffer;
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        // Whole numbers below 1E+15 have at most 15 digits: "%.15G" writes them as they are.
+        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                          static_cast<long long>(value));
+        out.append(buffer.data(), result.ptr);
+        return;
+    }
     // to_chars keeps the point a point whatever the locale, unlike printf.
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                       std::chars_format::general, 15);
     for (char* p = buffer.data(); p != result.ptr; ++p) {
         out += *p == 'e' ? 'E' : *p;
     }
+}
+
+namespace {
+
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// a * 10^j as hi + lo, nearly exact; |j| <= 22, where 10^|j| is exact in a double.
+void scaleByPowerOfTen(double a, int j, double& hi, double& lo) {
+    if (j >= 0) {
+        const double p = kPowersOfTen[j];
+        hi = a * p;
+        lo = std::fma(a, p, -hi); // the product's rounding error, exactly
+    } else {
+        const double p = kPowersOfTen[-j];
+        hi = a / p;
+        lo = std::fma(-hi, p, a) / p; // the division's remainder is exact; lo is within 1 ulp
+    }
+}
+
+} // namespace
+
+bool fifteenDigitValue(double value, double& out) {
+    const double a = std::fabs(value);
+    if (a < 1e15 && a == std::trunc(a)) {
+        out = value + 0.0; // negative zero is written "0", which reads as +0
+        return true;
+    }
+    if (!(a >= 1e-7 && a <= 1e21)) return false; // NaN, infinities and far magnitudes too
+    // The 15 significant digits are m, a whole number in [1e14, 1e15], with a = m * 10^-j.
+    // log10(2) ~ 78913 / 2^18 gives the decimal exponent of the leading digit, or one less.
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int binaryExponent = static_cast<int>(bits >> 52) - 1023;
+    int j = 14 - ((binaryExponent * 78913) >> 18);
+    double hi = 0, lo = 0;
+    scaleByPowerOfTen(a, j, hi, lo);
+    while (hi >= 1e15) {
+        if (--j < -22) return false;
+        scaleByPowerOfTen(a, j, hi, lo);
+    }
+    while (hi < 1e14) {
+        if (++j > 22) return false;
+        scaleByPowerOfTen(a, j, hi, lo);
+    }
+    double m = std::nearbyint(hi);
+    const double fraction = (hi - m) + lo; // hi - m is exact
+    // Near a tie the last digit depends on bits hi + lo cannot resolve: leave it to the text.
+    if (std::fabs(std::fabs(fraction) - 0.5) < 1e-6) return false;
+    if (fraction > 0.5) m += 1;
+    else if (fraction < -0.5) m -= 1;
+    // m < 2^53 and 10^|j| are exact, so one operation gives the correctly rounded value, as
+    // reading the text would.
+    const double rounded = j >= 0 ? m / kPowersOfTen[j] : m * kPowersOfTen[-j];
+    out = value < 0 ? -rounded : rounded;
+    return true;
 }
 
 std::string numberText(double value) {

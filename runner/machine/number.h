@@ -30,4 +30,10 @@ std::string numberText(double value);
 /// Appends numberText(value) to `out` without a temporary.
 void appendNumberText(std::string& out, double value);
 
+/// The value numberText(value) reads back as, found without writing the text. True, with `out`
+/// set, for whole numbers below 1E+15 and for magnitudes from 1E-7 to 1E+21; then
+/// numberText(out) == numberText(value) and reading that text gives `out` again. False
+/// elsewhere and within a hair of a 15-digit tie: the caller writes the text and reads it.
+bool fifteenDigitValue(double value, double& out);
+
 } // namespace tessivor

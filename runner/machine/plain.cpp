@@ -258,8 +258,4 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
     }
 }
 
-RunResult runFast(const Prepared& tables, Host& host, const RunOptions& options) {
-    return runPlain(tables, host, options);
-}
-
 } // namespace tessivor

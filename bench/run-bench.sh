@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Runs Tessivor's benchmark programs side by side with their Lua 5.4 and Python 3 equivalents
+# and prints one table: median seconds of several runs, million steps a second, and the ratio
+# Tessivor / peer (at most 1.00: Tessivor is no slower). Then preparation, translation and
+# start-up against their targets.
+#
+# Usage: bench/run-bench.sh [BUILD_DIR]   (BUILD_DIR holds a Release build; default: build)
+# BENCH_RUNS=N sets the runs a measurement takes (default 5).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+cli=$build/cli/tessivor-cli
+input=$build/bench/tessivor_bench_input
+runs=${BENCH_RUNS:-5}
+programs=$root/bench/programs
+
+for tool in "$cli" "$input"; do
+    if [ ! -x "$tool" ]; then
+        echo "run-bench: $tool is missing; build first (make bench does)" >&2
+        exit 1
+    fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+notes=()
+
+# Lua 5.4 comes from Debian's lua5.4 package when it is missing.
+lua=$(command -v lua5.4 || true)
+if [ -z "$lua" ] && command -v apt-get >/dev/null 2>&1; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
+    echo "run-bench: installing lua5.4" >&2
+    if "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq lua5.4 >&2 ||
+        { "${sudo[@]}" apt-get update -qq >&2 &&
+          "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq lua5.4 >&2; }; then
+        lua=$(command -v lua5.4 || true)
+    fi
+fi
+[ -n "$lua" ] || notes+=("Lua 5.4 skipped: lua5.4 is not installed and could not be installed.")
+python=$(command -v python3 || true)
+[ -n "$python" ] || notes+=("Python skipped: python3 is not installed.")
+
+# Prints the median wall-clock seconds of $runs runs of the command, output discarded.
+median_seconds() {
+    local i start end
+    for ((i = 0; i < runs; i++)); do
+        start=$(date +%s%N)
+        "$@" >/dev/null 2>&1 </dev/null || true
+        end=$(date +%s%N)
+        echo $((end - start))
+    done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] / 1e9 }'
+}
+
+# Prints the median CPU seconds (user + system) of $runs runs of the command.
+median_cpu_seconds() {
+    local i
+    for ((i = 0; i < runs; i++)); do
+        (
+            TIMEFORMAT='%3U %3S'
+            { time "$@" >/dev/null 2>&1 </dev/null || true; } 2>&1
+        ) | awk '{ print $1 + $2 }'
+    done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+
+echo "Tessivor benchmarks"
+echo "machine: $(lscpu 2>/dev/null | awk -F: '/Model name/ { gsub(/^ +/, "", $2); print $2; exit }'), $(nproc) cores"
+echo "load before: $(uptime | sed 's/.*load average/load average/')"
+echo "peers: ${lua:+$("$lua" -v 2>&1 | cut -d' ' -f1-2)}${lua:+, }${python:+$("$python" --version 2>&1)}"
+echo "each figure: median of $runs runs, wall clock, whole process; ratio = Tessivor / peer"
+echo
+
+printf '%-10s %10s %10s %10s %7s %10s %7s\n' program "tessivor s" "M steps/s" "lua s" ratio "python s" ratio
+for name in count harmonic concat; do
+    "$cli" build "$programs/$name.tsasm" -o "$work/$name.tsp" >/dev/null
+    steps=$("$cli" run --stats "$work/$name.tsp" 2>&1 >/dev/null | awk '/^steps:/ { print $2 }')
+    t=$(median_seconds "$cli" run "$work/$name.tsp")
+    mps=$(awk -v s="$steps" -v t="$t" 'BEGIN { printf "%.0f", s / t / 1e6 }')
+    l=- lr=- p=- pr=-
+    if [ -n "$lua" ]; then
+        l=$(median_seconds "$lua" "$programs/$name.lua")
+        lr=$(ratio "$t" "$l")
+    fi
+    if [ -n "$python" ]; then
+        p=$(median_seconds "$python" "$programs/$name.py")
+        pr=$(ratio "$t" "$p")
+    fi
+    printf '%-10s %10s %10s %10s %7s %10s %7s\n' "$name" "$t" "$mps" "$l" "$lr" "$p" "$pr"
+done
+echo
+
+# Preparation only: a code string that ends at its first position ("p"), run with the plain
+# loop, which adds nothing to the preparation pass.
+{ printf p; "$input" code 999999; } >"$work/prepare1.tsp"
+{ printf p; "$input" code 9999999; } >"$work/prepare10.tsp"
+p1=$(median_seconds "$cli" run --plain "$work/prepare1.tsp")
+p10=$(median_seconds "$cli" run --plain "$work/prepare10.tsp")
+c1=$(median_cpu_seconds "$cli" run --plain "$work/prepare1.tsp")
+c10=$(median_cpu_seconds "$cli" run --plain "$work/prepare10.tsp")
+
+"$input" source 10000000 >"$work/source.tsasm"
+tr=$(median_seconds "$cli" build "$work/source.tsasm" -o -)
+trc=$(median_cpu_seconds "$cli" build "$work/source.tsasm" -o -)
+
+printf '  p\r\n' >"$work/three.tsp"
+if command -v hyperfine >/dev/null 2>&1; then
+    hyperfine -N --warmup 10 --runs 200 --export-json "$work/start.json" \
+        "$cli run $work/three.tsp" >/dev/null 2>&1 || true
+    start=$(grep -o '"median": *[0-9.e-]*' "$work/start.json" | head -1 | awk '{ printf "%.2f", $2 * 1000 }')
+    how="hyperfine, median of 200"
+else
+    start=$(runs=51 median_seconds "$cli" run "$work/three.tsp" | awk '{ printf "%.2f", $1 * 1000 }')
+    how="median of 51"
+fi
+
+printf '%-36s %10s %10s   %s\n' task "wall s" "cpu s" target
+printf '%-36s %10s %10s   %s\n' "prepare 1 MB, no end-if" "$p1" "$c1" "< 0.050 s"
+printf '%-36s %10s %10s   %s\n' "prepare 10 MB, no end-if" "$p10" "$c10" \
+    "<= 12x the 1 MB time: $(ratio "$p10" "$p1")x wall, $(ratio "$c10" "$c1")x cpu"
+printf '%-36s %10s %10s   %s\n' "translate 10 MB (tessivor-cli build)" "$tr" "$trc" \
+    ">= 100 MB/s: $(awk -v t="$tr" 'BEGIN { printf "%.0f", 10 / t }') MB/s"
+printf '%-36s %10s %10s   %s\n' "start and run a three-step program" "$(awk -v m="$start" 'BEGIN { printf "%.4f", m / 1000 }')" "" \
+    "< 5 ms: $start ms ($how)"
+echo
+echo "load after: $(uptime | sed 's/.*load average/load average/')"
+for note in "${notes[@]}"; do echo "note: $note"; done
+echo "micro benchmarks (numbers, preparation, compiletext): $build/bench/tessivor_micro"

@@ -1,0 +1,154 @@
+#pragma once
+// A cell of the fast loop: its text is the truth, with the number it reads as kept beside it.
+// Arithmetic results whose text reads back exactly keep only the number until someone needs
+// the text.
+
+#include "runner/machine/number.h"
+#include "runner/machine/run.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+namespace tessivor::fast {
+
+class Cell {
+  public:
+    /// The cell read as a double, as readDouble(text()) would give it.
+    Failure read(double& out) {
+        if (state_ > kNumber) [[unlikely]] {
+            if (const Failure f = parseText(); f != Failure::None) return f;
+        }
+        out = number_;
+        return Failure::None;
+    }
+
+    /// The cell read as a single, as readSingle(text()) would give it.
+    Failure readSingle(float& out) {
+        if (state_ == kWhole) [[likely]] {
+            out = static_cast<float>(number_); // below 1E+15: never beyond the single range
+            return Failure::None;
+        }
+        double value = 0;
+        if (const Failure f = read(value); f != Failure::None) return f;
+        out = static_cast<float>(value);
+        return std::isinf(out) ? Failure::Overflow : Failure::None;
+    }
+
+    /// True and `out` set when the cell holds a whole number in the signed 32-bit range; else
+    /// the caller reads it and rounds.
+    bool wholeInt32(std::int32_t& out) const {
+        if (state_ != kWhole || !(number_ > -2147483649.0 && number_ < 2147483648.0)) return false;
+        out = static_cast<std::int32_t>(number_);
+        return true;
+    }
+
+    /// The cell holds the whole number `value`.
+    bool holdsWhole(double value) const { return state_ == kWhole && number_ == value; }
+    /// The whole number the cell holds, after wholeInt32() said it has one.
+    double whole() const { return number_; }
+
+    /// Adds `delta` (1 or -1) to the number read as `value`; the same as
+    /// storeNumber(value + delta).
+    void step(double value, double delta) {
+        // A whole number stays whole, below 1E+15 in size with one to spare.
+        if (state_ == kWhole && value > -999999999999999.0 && value < 999999999999999.0) {
+            number_ = value + delta; // never -0: x + 1 and x - 1 are +0 when they are 0
+            stale_ = true;
+            return;
+        }
+        storeNumber(value + delta);
+    }
+
+    /// The cell's text.
+    const std::string& text() {
+        if (stale_) {
+            text_.clear();
+            appendNumberText(text_, number_);
+            stale_ = false;
+        }
+        return text_;
+    }
+
+    /// The text an arithmetic result is stored as: numberText(value).
+    void storeNumber(double value) {
+        // Whole numbers below 1E+15 are their own text; the common case, so it is tested here.
+        if (value > -1e15 && value < 1e15 &&
+            static_cast<double>(static_cast<std::int64_t>(value)) == value) {
+            number_ = value + 0.0; // "0" for negative zero, which reads as +0
+            state_ = kWhole;
+            stale_ = true;
+            return;
+        }
+        if (fifteenDigitValue(value, number_)) {
+            state_ = kNumber;
+            stale_ = true;
+            return;
+        }
+        text_.clear();
+        appendNumberText(text_, value);
+        stale_ = false;
+        parse();
+    }
+
+    /// Writes a text; `edit` changes the text in place (append, assign).
+    template <typename Edit> void editText(Edit&& edit) {
+        text();
+        edit(text_);
+        state_ = kText;
+    }
+
+    void clear() {
+        text_.clear();
+        stale_ = false;
+        state_ = kBad;
+        bad_ = Failure::TypeMismatch;
+    }
+
+    /// Two cells hold the same text.
+    static bool sameText(Cell& a, Cell& b) {
+        // A stale text is numberText(number), and two numbers it reads back as are distinct.
+        if (a.stale_ && b.stale_) return a.number_ == b.number_;
+        return a.text() == b.text();
+    }
+
+    /// Moves the text out at the end of a run.
+    std::string take() {
+        text();
+        return std::move(text_);
+    }
+
+  private:
+    enum State : unsigned char {
+        kWhole,  ///< number_ is a whole number below 1E+15 in size
+        kNumber, ///< number_ is what the text reads as
+        kText,   ///< not yet read as a number
+        kBad,    ///< the text reads as `bad_`
+    };
+
+    // Out of line, and with no pointer to the caller's variables, which then stay in registers.
+    [[gnu::noinline]] Failure parseText() {
+        if (state_ == kText) parse();
+        return state_ == kBad ? bad_ : Failure::None;
+    }
+
+    void parse() {
+        bad_ = readDouble(text_, number_);
+        if (bad_ != Failure::None) {
+            state_ = kBad;
+        } else if (number_ > -1e15 && number_ < 1e15 &&
+                   static_cast<double>(static_cast<std::int64_t>(number_)) == number_) {
+            state_ = kWhole;
+        } else {
+            state_ = kNumber;
+        }
+    }
+
+    std::string text_;
+    double number_ = 0;
+    State state_ = kText;
+    bool stale_ = false; ///< the text is numberText(number_), not yet written
+    Failure bad_ = Failure::None;
+};
+
+} // namespace tessivor::fast

@@ -1,0 +1,139 @@
+#include "runner/machine/fast_table.h"
+
+#include "runner/machine/operations.h"
+
+#include <limits>
+
+namespace tessivor::fast {
+namespace {
+
+Kind kindOf(std::int32_t code) {
+    switch (code) {
+    case kOpAdd: return kAdd;
+    case kOpSub: return kSub;
+    case kOpMul: return kMul;
+    case kOpDiv: return kDiv;
+    case kOpIfEqual: return kIfEqual;
+    case kOpIfGreater: return kIfGreater;
+    case kOpIfLess: return kIfLess;
+    case kOpTick: return kTick;
+    case kOpPointer: return kPointer;
+    case kOpInput: return kInput;
+    case kOpEnd: return kEnd;
+    case kOpIncrement: return kIncrement;
+    case kOpDecrement: return kDecrement;
+    case kOpClear: return kClear;
+    case kOpEvents: return kEvents;
+    case kOpGoto: return kGoto;
+    case kOpDisplay: return kDisplay;
+    case kOpAppend: return kAppend;
+    case kOpRandom: return kRandom;
+    case kOpCopy: return kCopy;
+    case kOpAppendChar: return kAppendRun;
+    case kOpPower: return kPower;
+    case kOpSqrt: return kSqrt;
+    default: return kNone;
+    }
+}
+
+// An "A" run entry with no register steps before it.
+bool isBareRun(const Entry& e, std::int32_t at) {
+    return e.kind == kAppendRun && e.at == at && e.steps == (e.next - e.at) / 2;
+}
+
+} // namespace
+
+Entry singleEntry(const Prepared& tables, std::int32_t pc) {
+    const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
+    Entry e;
+    e.at = pc;
+    e.next = pc + 1;
+    if (pc > n) {
+        e.kind = kPassedEnd;
+        return e;
+    }
+    switch (const std::int32_t code = tables.codes[static_cast<std::size_t>(pc)]) {
+    case kOpAddress:
+        e.cur = static_cast<std::int8_t>(tables.addrs[static_cast<std::size_t>(pc)]);
+        e.next = pc + 3;
+        break;
+    case kOpSetB: e.opb = kFromCur; break;
+    case kOpSetC: e.opc = kFromCur; break;
+    case kOpAppendChar:
+        e.kind = kAppendRun;
+        e.next = pc + 2;
+        break;
+    default: e.kind = kindOf(code); break;
+    }
+    return e;
+}
+
+Table buildTable(const Prepared& tables) {
+    Table t;
+    const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
+    t.n = n;
+    t.entries.resize(static_cast<std::size_t>(n) + 4);
+    const auto code = [&](std::int32_t p) { return tables.codes[static_cast<std::size_t>(p)]; };
+    for (auto& half : t.literals)
+        half.assign(static_cast<std::size_t>(n) / 2 + 2, '\0');
+    for (std::int32_t q = 1; q < n; ++q) {
+        if (code(q) == kOpAppendChar) {
+            // The code, not the character: digits and unrecognised characters append a digit.
+            const std::int32_t k = code(q + 1);
+            t.literals[q & 1][static_cast<std::size_t>(q >> 1)] =
+                static_cast<char>(k <= 9 ? '0' + k : k);
+        }
+    }
+    for (std::int32_t p = n + 3; p >= 1; --p) {
+        Entry& e = t.entries[static_cast<std::size_t>(p)];
+        e = singleEntry(tables, p);
+        if (p > n) continue;
+        const std::int32_t c = code(p);
+        if (c == kOpAppendChar) {
+            // A run of "A ch" pairs; the last "A" must have its character (an "A" at position
+            // n fails on its own).
+            const Entry& rest = t.entries[static_cast<std::size_t>(p) + 2];
+            if (p + 3 <= n && code(p + 2) == kOpAppendChar &&
+                isBareRun(rest, p + 2) && rest.steps < kMaxEntrySteps / 2) {
+                e.steps = static_cast<std::uint16_t>(rest.steps + 1);
+                e.next = rest.next;
+            }
+            continue;
+        }
+        if (c == kOpClear) {
+            const Entry& rest = t.entries[static_cast<std::size_t>(p) + 1];
+            if (p + 2 <= n && code(p + 1) == kOpAppendChar && isBareRun(rest, p + 1)) {
+                e.kind = kSetText;
+                e.steps = static_cast<std::uint16_t>(rest.steps + 1);
+                e.next = rest.next;
+            }
+            continue;
+        }
+        if (e.kind != kNone) continue; // an operation ends an entry
+        // A register or no-op step in front of the entry after it.
+        const Entry& rest = t.entries[static_cast<std::size_t>(e.next)];
+        if (rest.steps >= kMaxEntrySteps) continue;
+        Entry fused = rest;
+        fused.steps = static_cast<std::uint16_t>(rest.steps + 1);
+        if (c == kOpAddress) {
+            const std::int8_t k = e.cur;
+            if (fused.cur == kKeep) fused.cur = k;
+            if (fused.opb == kFromCur) fused.opb = k;
+            if (fused.opc == kFromCur) fused.opc = k;
+        } else if (c == kOpSetB) {
+            if (fused.opb == kKeep) fused.opb = kFromCur;
+        } else if (c == kOpSetC) {
+            if (fused.opc == kKeep) fused.opc = kFromCur;
+        }
+        e = fused;
+    }
+    // Every "u" entry, with its register steps or without, caches its own last jump.
+    for (Entry& e : t.entries) {
+        if (e.kind != kGoto || t.jumpValues.size() >= kNoJumpCache) continue;
+        e.jumpCache = static_cast<std::uint16_t>(t.jumpValues.size());
+        t.jumpValues.push_back(std::numeric_limits<double>::quiet_NaN());
+    }
+    return t;
+}
+
+} // namespace tessivor::fast
