@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Remakes the README's pictures of the two windows on a virtual X display:
+#   docs/screenshots/runner.png   Tessivor in the middle of a counting program, its speed shown
+#   docs/screenshots/editor.png   Tessivor ASM holding examples/count.tsasm, opened with File/Load
+# usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]
+#        (defaults: build and docs/screenshots; run `make` first)
+# Installs what it needs when missing: xvfb, openbox (the window frames), xdotool, x11-utils,
+# imagemagick.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${1:-build}
+out=${2:-docs/screenshots}
+runner=$build/runner/window/tessivor
+editor=$build/assembler/window/tessivor-asm
+cli=$build/cli/tessivor-cli
+for program in "$runner" "$editor" "$cli"; do
+    [ -x "$program" ] || { echo "screenshots: $program not found; build first (make)" >&2; exit 1; }
+done
+scripts/install-deps.sh xvfb openbox xdotool x11-utils imagemagick
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of its own: Xvfb writes the number it chose to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(cat "$work/display")
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+# window TITLE: the id of the first window whose title matches the pattern
+window() { xdotool search --sync --onlyvisible --name "$1" | head -1; }
+
+# shoot WINDOW FILE: the window with its frame, as the window manager draws it
+shoot() {
+    local info x y w h left right top bottom
+    info=$(xwininfo -id "$1")
+    x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+    y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+    w=$(sed -n 's/.*Width: *//p' <<<"$info")
+    h=$(sed -n 's/.*Height: *//p' <<<"$info")
+    read -r left right top bottom < <(xprop -id "$1" _NET_FRAME_EXTENTS |
+        sed -n 's/.*= *//p' | tr -d ',')
+    import -silent -window root \
+        -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" \
+        +repage "$2"
+}
+
+mkdir -p "$out"
+
+# The runner: a loop that never ends, so the caption shows the speed once a second.
+cat >"$work/fast.tsasm" <<'EOF'
+// counts up for ever, showing the count //
+set 01, 0;
+set 90, 1;
+lbl 01
+inc 01
+dsp 01
+gto 90
+EOF
+"$cli" build -o "$work/fast.tsp" "$work/fast.tsasm"
+"$runner" "$work/fast.tsp" 2>"$work/runner.log" &
+pids+=($!)
+id=$(window '^Tessivor 0\.1')
+xdotool windowmove --sync "$id" 60 60
+# Wait for a speed above zero in the caption (the first refresh comes a second into the run);
+# a runner that never shows one is broken, and its picture would mislead.
+speed=""
+for _ in $(seq 100); do
+    caption=$(xdotool getwindowname "$id")
+    if [[ $caption =~ \ -\ ([0-9.]+)mhz$ ]]; then
+        shown=${BASH_REMATCH[1]}
+        if [[ $shown =~ [1-9] ]]; then
+            speed=$shown
+            break
+        fi
+    fi
+    sleep 0.1
+done
+[ -n "$speed" ] || { echo "screenshots: the runner showed no speed: '$caption'" >&2; exit 1; }
+sleep 1.5
+shoot "$id" "$out/runner.png"
+kill "${pids[-1]}"
+unset 'pids[-1]'
+
+# The editor: File, then Load (the third item), the example's path typed into the dialog.
+"$editor" 2>"$work/editor.log" &
+pids+=($!)
+id=$(window '^Tessivor ASM$')
+xdotool windowsize --sync "$id" 560 420
+xdotool windowmove --sync "$id" 60 60
+xdotool windowactivate --sync "$id"
+sleep 0.5
+info=$(xwininfo -id "$id")
+x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+xdotool mousemove "$((x + 15))" "$((y + 8))" click 1
+sleep 0.5
+xdotool key Down Down Down Return
+window '^Open$' >/dev/null
+sleep 0.5
+xdotool type --delay 5 "$root/examples/count.tsasm"
+xdotool key Return
+sleep 1
+if xdotool search --onlyvisible --name '^Open$' >/dev/null; then
+    echo "screenshots: the Load dialog did not close" >&2
+    exit 1
+fi
+xdotool mousemove 0 0
+shoot "$id" "$out/editor.png"
+
+echo "screenshots: wrote $out/runner.png and $out/editor.png"
