@@ -29,12 +29,6 @@ constexpr const char *kBuildUsage =
     "Exit status: 0 built, 1 translation failed, 64 bad usage, 66 FILE unreadable,\n"
     "73 OUT unwritable.\n";
 
-int usageError(const std::string &message) {
-    std::fputs(("tessivor-cli build: " + message + "\nTry 'tessivor-cli build --help'.\n").c_str(),
-               stderr);
-    return kExitUsage;
-}
-
 std::string placeText(const SourcePlace &place) {
     return std::to_string(place.line) + ":" + std::to_string(place.column);
 }
@@ -58,29 +52,26 @@ int buildCommand(std::span<const std::string_view> args) {
             return 0;
         }
         if (!optionsDone && arg == "-o") {
-            if (++k == args.size()) return usageError("-o needs a file name");
-            if (out) return usageError("-o given twice");
+            if (++k == args.size()) return usageError("build", "-o needs a file name");
+            if (out) return usageError("build", "-o given twice");
             out = args[k];
         } else if (!optionsDone && arg == "--") {
             optionsDone = true;
         } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'");
+            return usageError("build", "unknown option '" + std::string(arg) + "'");
         } else if (file) {
-            return usageError("one source file at a time");
+            return usageError("build", "one source file at a time");
         } else {
             file = arg;
         }
     }
-    if (!file) return usageError("no source file given");
+    if (!file) return usageError("build", "no source file given");
 
     const bool fromStdin = *file == "-";
     const std::string name = fromStdin ? "<stdin>" : std::string(*file);
     std::string source;
     std::string reason;
-    const bool read = fromStdin
-                          ? readStandardInput(source, reason)
-                          : platform::readWholeFile(std::filesystem::path(*file), source, reason);
-    if (!read) {
+    if (!readInput(*file, source, reason)) {
         std::fprintf(stderr, "tessivor-cli build: cannot read %s: %s\n", name.c_str(),
                      reason.c_str());
         return kExitNoInput;
@@ -109,7 +100,7 @@ int buildCommand(std::span<const std::string_view> args) {
         return 0;
     }
     if (!fromStdin && sameFile(target, std::filesystem::path(*file))) {
-        return usageError("the program file " + target.string() +
+        return usageError("build", "the program file " + target.string() +
                           " would overwrite its own source; name another with -o");
     }
     if (!platform::writeTextFile(target, t.code, reason)) {

@@ -25,13 +25,6 @@ constexpr const char *kDisasmUsage =
     "\n"
     "Exit status: 0 listed, 64 bad usage, 66 FILE unreadable, 73 stdout unwritable.\n";
 
-int usageError(const std::string &message) {
-    std::fputs(
-        ("tessivor-cli disasm: " + message + "\nTry 'tessivor-cli disasm --help'.\n").c_str(),
-        stderr);
-    return kExitUsage;
-}
-
 } // namespace
 
 int disasmCommand(std::span<const std::string_view> args) {
@@ -45,22 +38,19 @@ int disasmCommand(std::span<const std::string_view> args) {
         if (!optionsDone && arg == "--") {
             optionsDone = true;
         } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'");
+            return usageError("disasm", "unknown option '" + std::string(arg) + "'");
         } else if (file) {
-            return usageError("one program file at a time");
+            return usageError("disasm", "one program file at a time");
         } else {
             file = arg;
         }
     }
-    if (!file) return usageError("no program file given");
+    if (!file) return usageError("disasm", "no program file given");
 
     const bool fromStdin = *file == "-";
     std::string text;
     std::string reason;
-    const bool read = fromStdin
-                          ? readStandardInput(text, reason)
-                          : platform::readWholeFile(std::filesystem::path(*file), text, reason);
-    if (!read) {
+    if (!readInput(*file, text, reason)) {
         std::fprintf(stderr, "tessivor-cli disasm: cannot read %s: %s\n",
                      fromStdin ? "<stdin>" : std::string(*file).c_str(), reason.c_str());
         return kExitNoInput;

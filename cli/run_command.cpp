@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "cli/stream_io.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "runner/machine/run.h"
@@ -187,11 +188,6 @@ template <typename T> bool parseNumber(std::string_view text, T& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-int usageError(const std::string& message) {
-    writeErr("tessivor-cli run: " + message + "\n" + "Try 'tessivor-cli run --help'.\n");
-    return kExitUsage;
-}
-
 } // namespace
 
 int runCommand(std::span<const std::string_view> args) {
@@ -220,27 +216,26 @@ int runCommand(std::span<const std::string_view> args) {
             const auto v = value();
             std::int64_t n = 0;
             if (!v || !parseNumber(*v, n) || n <= 0) {
-                return usageError("--max-steps needs a whole number above 0");
+                return usageError("run", "--max-steps needs a whole number above 0");
             }
             options.maxSteps = n;
         } else if (arg == "--seed") {
             const auto v = value();
             std::uint64_t n = 0;
-            if (!v || !parseNumber(*v, n)) return usageError("--seed needs a whole number");
+            if (!v || !parseNumber(*v, n)) return usageError("run", "--seed needs a whole number");
             seed = n;
         } else if (arg.size() > 1 && arg.front() == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'");
+            return usageError("run", "unknown option '" + std::string(arg) + "'");
         } else if (file) {
-            return usageError("one program file at a time");
+            return usageError("run", "one program file at a time");
         } else {
             file = std::string(arg);
         }
     }
-    if (!file) return usageError("no program file given");
+    if (!file) return usageError("run", "no program file given");
 
     std::string incode, reason;
-    const bool fromStdin = *file == "-";
-    if (!platform::readWholeFile(fromStdin ? "/dev/stdin" : *file, incode, reason)) {
+    if (!readInput(*file, incode, reason)) {
         writeErr("tessivor-cli run: " + *file + ": " + reason + "\n");
         return kExitNoInput;
     }

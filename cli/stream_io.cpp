@@ -1,7 +1,10 @@
 #include "cli/stream_io.h"
 
+#include "cli/commands.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -17,6 +20,19 @@ std::string systemReason(int error) {
 }
 
 } // namespace
+
+bool readInput(std::string_view file, std::string &out, std::string &reason) {
+    if (file == "-") return readStandardInput(out, reason);
+    return platform::readWholeFile(std::filesystem::path(file), out, reason);
+}
+
+int usageError(std::string_view command, std::string_view message) {
+    std::fflush(stdout); // keep stdout and stderr in order on a terminal
+    std::fprintf(stderr, "tessivor-cli %.*s: %.*s\nTry 'tessivor-cli %.*s --help'.\n",
+                 static_cast<int>(command.size()), command.data(), static_cast<int>(message.size()),
+                 message.data(), static_cast<int>(command.size()), command.data());
+    return kExitUsage;
+}
 
 bool readStandardInput(std::string &out, std::string &reason, std::size_t maxBytes) {
 #if defined(_WIN32)

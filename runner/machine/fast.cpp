@@ -112,6 +112,12 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
         if (e->opb != fast::kKeep) opb = e->opb >= 0 ? e->opb : cur0;
         if (e->opc != fast::kKeep) opc = e->opc >= 0 ? e->opc : cur0;
 
+        // A test that holds goes on in line; a failed one after the next end-if marker, or at 1
+        // without one.
+        const auto branch = [&](bool holds) {
+            left -= e->steps;
+            pc = holds ? e->at + 1 : eifpos[e->at] + 1;
+        };
         double b = 0, c = 0;
         Failure f = Failure::None;
         switch (e->kind) {
@@ -136,27 +142,23 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
             if ((f = operands(mem, cur, opb, opc, b, c)) == Failure::None)
                 mem[cur].storeNumber(std::pow(b, c));
             break;
-        // A failed test goes on after the next end-if marker, or at 1 without one.
         case fast::kIfEqual:
             if (!isCell(opb) || !isCell(opc)) {
                 f = Failure::SubscriptOutOfRange;
                 break;
             }
-            left -= e->steps;
-            pc = Cell::sameText(mem[opb], mem[opc]) ? e->at + 1 : eifpos[e->at] + 1;
+            branch(Cell::sameText(mem[opb], mem[opc]));
             continue;
         case fast::kIfGreater: {
             float sb = 0, sc = 0;
             if ((f = singles(mem, opb, opc, sb, sc)) != Failure::None) break;
-            left -= e->steps;
-            pc = sb > sc ? e->at + 1 : eifpos[e->at] + 1;
+            branch(sb > sc);
             continue;
         }
         case fast::kIfLess: {
             float sb = 0, sc = 0;
             if ((f = singles(mem, opb, opc, sb, sc)) != Failure::None) break;
-            left -= e->steps;
-            pc = sb < sc ? e->at + 1 : eifpos[e->at] + 1;
+            branch(sb < sc);
             continue;
         }
         case fast::kIncrement:

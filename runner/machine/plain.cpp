@@ -221,8 +221,9 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
         if (options.maxSteps > 0 && steps == options.maxSteps) return finish(RunEnd::StepLimit);
         // The speed display. With a pulse, the clock is read only when the pulse moved or the
         // host ran: between those no millisecond can have passed unseen for long.
-        if (!pulse || checkClock || pulse->load(std::memory_order_relaxed) != seenPulse) {
-            if (pulse) seenPulse = pulse->load(std::memory_order_relaxed);
+        const std::uint32_t pulseNow = pulse ? pulse->load(std::memory_order_relaxed) : 0;
+        if (!pulse || checkClock || pulseNow != seenPulse) {
+            seenPulse = pulseNow;
             checkClock = false;
             if (host.tickCount() > nexttick) {
                 nexttick = static_cast<std::int32_t>(static_cast<std::uint32_t>(host.tickCount()) +
