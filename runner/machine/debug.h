@@ -1,0 +1,104 @@
+#pragma once
+// A debug session: a run that stops where asked, shows its state, goes back and goes on. It
+// runs against the same Host with the same effects as `runprogram`; only its speed differs.
+
+#include "runner/machine/host.h"
+#include "runner/machine/run.h"
+#include "runner/machine/source_map.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessivor {
+
+/// Why a session call returned.
+enum class Stop {
+    None,          ///< it did not move: the run had ended, or nothing was asked
+    Step,          ///< the asked-for steps or instructions ran
+    Slice,         ///< a continue ran its step budget out (a window or a page runs in slices)
+    Breakpoint,    ///< pc reached a breakpoint (after at least one step)
+    Watch,         ///< a watched cell's text changed in the last step
+    Back,          ///< went back as asked
+    HistoryEnd,    ///< went back as far as the history reaches, fewer steps than asked
+    Paused,        ///< pause() from another thread
+    Input,         ///< the next step is "o" and no reply was given (DebugOptions::stopForInput)
+    Terminated,    ///< "p" ran: "Program Terminated" was shown
+    Error,         ///< an operation failed: the error report and "Program Ended" were shown
+    PastEnd,       ///< execution passed the last position
+    StepLimit,     ///< DebugOptions::maxSteps steps have run
+    PrepareFailed, ///< the code string could not be prepared; nothing can run
+};
+
+/// "breakpoint", "watch", "step", "back", "terminated", "error", "past-end", "step-limit" ...
+const char* stopName(Stop stop);
+
+struct DebugOptions {
+    std::int64_t maxSteps = 0; ///< the run ends with StepLimit after this many steps; 0: none
+    /// "o" stops the session with Stop::Input before it runs, instead of calling the host's
+    /// input box; provideInput() then answers it. For hosts that cannot block (a web worker).
+    bool stopForInput = false;
+    std::size_t historySteps = 1'000'000; ///< steps `back` can undo, at most
+    std::size_t historyBytes = std::size_t{256} << 20; ///< memory the history may hold, at most
+};
+
+/// The registers and where the run stands.
+struct DebugState {
+    std::int64_t steps = 0; ///< steps run so far
+    std::int32_t pc = 1, cur = 0, opb = 0, opc = 0;
+    bool ended = false;                ///< the run has ended; only back() and restart() move
+    RunEnd end = RunEnd::Terminated;   ///< how it ended, when ended
+    Failure failure = Failure::None;   ///< when end is Error
+    std::string display;               ///< the last "w" text ("" before any)
+    std::int32_t line = 0;             ///< source line of the instruction at pc; 0 unknown
+    std::string instruction;           ///< the instruction at pc as source text ("ifl 08, 03")
+    std::string inputPrompt;           ///< the prompt, while stopped with Stop::Input
+};
+
+/// One debug session over one code string. Not thread-safe, except pause().
+class DebugSession {
+public:
+    /// Prepares `code` (shows "Optimizing..." and "Tessivor 0.1" as a run does).
+    DebugSession(std::string code, Host& host, SourceMap map = {}, DebugOptions options = {});
+    ~DebugSession();
+    DebugSession(const DebugSession&) = delete;
+    DebugSession& operator=(const DebugSession&) = delete;
+
+    Stop stepi(std::int64_t n = 1); ///< n machine steps
+    Stop step(std::int64_t n = 1);  ///< n source instructions: until pc starts another one
+    /// Runs until a breakpoint, a watch, the end, pause(), or `budget` steps (0: no budget).
+    Stop cont(std::int64_t budget = 0);
+    Stop back(std::int64_t n = 1); ///< n steps back, replaying recorded "o", "y" and "l"
+    Stop backInstruction();        ///< back to the start of the previous source instruction
+    void restart();                ///< a fresh run of the same code, breakpoints kept
+
+    /// Asks a running stepi/step/cont on another thread to return Stop::Paused soon.
+    void pause();
+    /// The reply to the input box the session stopped for (Stop::Input); the next move uses it.
+    void provideInput(std::string reply);
+
+    /// Breakpoints on source lines (before the first step of an instruction starting on that
+    /// line) or on code positions; each gets a number from 1 up.
+    int breakAtLine(std::int32_t line);
+    int breakAtPosition(std::int32_t pc);
+    bool deleteBreakpoint(int number); ///< false when there is no such breakpoint
+    void deleteAllBreakpoints();
+    /// Stops after a step that changed the text of `cell` (0..99); returns its number.
+    int watchCell(std::int32_t cell);
+
+    DebugState state() const;
+    const std::array<std::string, kCells>& cells() const;
+    const SourceMap& sourceMap() const;
+    std::size_t codeLength() const; ///< N
+    /// The number of steps back() can still undo.
+    std::int64_t historyDepth() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tessivor
