@@ -43,6 +43,8 @@ struct DebugOptions {
     bool stopForInput = false;
     std::size_t historySteps = 1'000'000; ///< steps `back` can undo, at most
     std::size_t historyBytes = std::size_t{256} << 20; ///< memory the history may hold, at most
+    /// "l" and the speed display read virtualTick(steps) instead of the host's tick counter.
+    bool virtualClock = false;
 };
 
 /// The registers and where the run stands.
