@@ -47,6 +47,9 @@ struct RunOptions {
     bool plain = false;
     /// Called before every step; forces the plain interpreter.
     std::function<void(const TraceStep&)> trace;
+    /// "l" and the speed display read virtualTick(steps done) instead of the host's tick
+    /// counter, so a run gives the same results on every machine.
+    bool virtualClock = false;
 };
 
 /// The state a run ended in. With PrepareFailed only `end` and `steps` (0) mean anything.
