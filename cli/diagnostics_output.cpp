@@ -6,19 +6,35 @@
 namespace tessivor::cli {
 namespace {
 
-/// The `number`-th line of `source` (1-based) without its line end.
-std::string_view lineAt(std::string_view source, std::size_t number) {
-    std::size_t start = 0;
-    for (std::size_t k = 1; k < number; ++k) {
-        const std::size_t feed = source.find('\n', start);
-        if (feed == std::string_view::npos) return {};
-        start = feed + 1;
+/// Finds lines of a text by number, walking forward from the last one found: findings come in
+/// line order, so a whole listing reads the text once.
+class LineFinder {
+public:
+    explicit LineFinder(std::string_view source) : source_(source) {}
+
+    /// The `number`-th line (1-based) without its line end; empty past the last line.
+    std::string_view line(std::size_t number) {
+        if (number < number_) {
+            number_ = 1;
+            start_ = 0;
+        }
+        while (number_ < number) {
+            const std::size_t feed = source_.find('\n', start_);
+            if (feed == std::string_view::npos) return {};
+            start_ = feed + 1;
+            ++number_;
+        }
+        std::size_t end = source_.find('\n', start_);
+        if (end == std::string_view::npos) end = source_.size();
+        if (end > start_ && source_[end - 1] == '\r') --end;
+        return source_.substr(start_, end - start_);
     }
-    std::size_t end = source.find('\n', start);
-    if (end == std::string_view::npos) end = source.size();
-    if (end > start && source[end - 1] == '\r') --end;
-    return source.substr(start, end - start);
-}
+
+private:
+    std::string_view source_;
+    std::size_t number_ = 1;
+    std::size_t start_ = 0;
+};
 
 std::string plural(std::size_t count, std::string_view word) {
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
@@ -80,10 +96,11 @@ void FindingCounts::add(const std::vector<Diagnostic>& found) {
 
 void appendDiagnosticsText(std::string& out, std::string_view file, std::string_view source,
                            const std::vector<Diagnostic>& found) {
+    LineFinder lines(source);
     for (const Diagnostic& d : found) {
         out += std::string(file) + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
                ": " + severityName(d.severity) + ": " + d.message + " [" + d.code + "]\n";
-        const std::string_view line = lineAt(source, d.line);
+        const std::string_view line = lines.line(d.line);
         const std::string number = std::to_string(d.line);
         const std::string gutter(std::max<std::size_t>(number.size(), 3), ' ');
         out += gutter.substr(number.size()) + number + " | " + std::string(line) + "\n";

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -779,9 +781,8 @@ private:
                 const std::size_t mark = in.codeFinal + 1;
                 auto it = std::lower_bound(ends.begin(), ends.end(), mark);
                 const std::size_t previous = it == ends.begin() ? 0 : *(it - 1) + 1;
-                const bool closes = std::any_of(tests.begin(), tests.end(), [&](std::size_t t) {
-                    return t >= previous && t < mark;
-                });
+                const auto test = std::lower_bound(tests.begin(), tests.end(), previous);
+                const bool closes = test != tests.end() && *test < mark;
                 if (!closes) {
                     std::string why = "no test stands before this \"eif\"";
                     if (it != ends.begin()) {
@@ -876,10 +877,20 @@ private:
         }
     }
 
+    /// One flag byte a character, from the Quiet stretches: 1 skipped text, 2 everything.
+    void markQuiet() {
+        quietMask_.assign(source_.size() + 1, 0);
+        for (const Quiet& q : quiet_) {
+            for (std::size_t k = q.begin; k < q.end && k < source_.size(); ++k) {
+                quietMask_[k] |= q.everything ? 3 : 1;
+            }
+        }
+    }
+
+    /// Whether a finding at `offset` is left out: any finding about skipped text, or with
+    /// `everything` any warning.
     bool quietAt(std::size_t offset, bool everything) const {
-        return std::any_of(quiet_.begin(), quiet_.end(), [&](const Quiet& q) {
-            return offset >= q.begin && offset < q.end && (q.everything || !everything);
-        });
+        return offset < quietMask_.size() && (quietMask_[offset] & (everything ? 2 : 1)) != 0;
     }
 
     /// Stretches of skipped text that hold letters or digits, one a line.
@@ -907,18 +918,14 @@ private:
     /// The line with its prose (skipped words and words holding mnemonics) put in a comment,
     /// when no instruction stands among it.
     std::optional<std::string> proseSuggestion(std::size_t line) const {
-        std::size_t begin = kNone;
-        std::size_t end = 0;
-        auto take = [&](Token t) {
-            if (lines_.lineOf(t.begin) != line) return;
-            begin = std::min(begin, t.begin);
-            end = std::max(end, std::min(t.end, lines_.contentEnd(line)));
-        };
-        for (const Token& t : strayRunsCache_) take(t);
-        for (const Token& t : wordsHoldingMnemonics_) take(t);
-        if (begin == kNone) return std::nullopt;
-        for (const Instruction& in : instructions_) {
-            if (!in.inWord && in.begin >= begin && in.begin < end) return std::nullopt;
+        const auto found = prose_.find(line);
+        if (found == prose_.end()) return std::nullopt;
+        const std::size_t begin = found->second.begin;
+        std::size_t end = found->second.end;
+        auto in = std::lower_bound(instructions_.begin(), instructions_.end(), begin,
+                                   [](const Instruction& i, std::size_t at) { return i.begin < at; });
+        for (; in != instructions_.end() && in->begin < end; ++in) {
+            if (!in->inWord) return std::nullopt;
         }
         const std::size_t contentEnd = lines_.contentEnd(line);
         std::string_view after = source_.substr(end, contentEnd - end);
@@ -931,14 +938,28 @@ private:
         return splice(begin, "// " + std::string(prose) + " //", end);
     }
 
+    std::vector<std::uint8_t> quietMask_;
     std::vector<Token> strayRunsCache_;
+    std::map<std::size_t, Token> prose_; // for each line with prose, where the prose stands
 
     void checkSkippedText() {
+        markQuiet();
         strayRunsCache_ = strayRuns();
+        auto take = [&](Token t) {
+            const std::size_t line = lines_.lineOf(t.begin);
+            const Token within{t.begin, std::min(t.end, lines_.contentEnd(line))};
+            auto [at, fresh] = prose_.emplace(line, within);
+            if (!fresh) {
+                at->second.begin = std::min(at->second.begin, within.begin);
+                at->second.end = std::max(at->second.end, within.end);
+            }
+        };
+        for (const Token& t : strayRunsCache_) take(t);
+        for (const Token& t : wordsHoldingMnemonics_) take(t);
         // Findings about words holding mnemonics were made before the runs were known: give
         // them the line's suggestion now.
         for (std::size_t k = 0; k < found_.size(); ++k) {
-            const bool meant = std::find(meantWords_.begin(), meantWords_.end(), k) != meantWords_.end();
+            const bool meant = std::binary_search(meantWords_.begin(), meantWords_.end(), k);
             if (found_[k].code == "mnemonic-in-word" && !meant) {
                 std::optional<std::string> fix = proseSuggestion(found_[k].line - 1);
                 if (fix && *fix != lines_.content(found_[k].line - 1)) {
@@ -951,7 +972,7 @@ private:
         for (const Token& run : strayRunsCache_) {
             const std::string_view text = source_.substr(run.begin, run.end - run.begin);
             const std::size_t line = lines_.lineOf(run.begin);
-            const bool covered = std::find(wordLines.begin(), wordLines.end(), line) != wordLines.end();
+            const bool covered = std::binary_search(wordLines.begin(), wordLines.end(), line);
             if (covered && proseSuggestion(line)) continue;
             if (auto instead = insteadOf(run, line)) {
                 warn("stray-text", run.begin, run.end,
