@@ -835,8 +835,9 @@ private:
                 add(Severity::Note, "mpt-no-effect", in.begin, in.begin + 3,
                     "the " + name(next) + " on line " + std::to_string(next.line + 1) +
                         " names its own cells and so replaces the current cell that \"mpt\" "
-                        "sets: \"mpt\" changes nothing that follows, but stops the program "
-                        "when its cell holds no number");
+                        "sets: \"mpt\" changes nothing that follows (it only stops the "
+                        "program when cell " + twoDigits(cellRead(operandsOf(in)[0])) +
+                        " holds no number)");
                 break;
             }
         }
