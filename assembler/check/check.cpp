@@ -618,11 +618,14 @@ private:
                 columns += std::to_string(kOperandColumn[k]);
                 held += describeOperand(operands[k]);
             }
+            const std::string reads =
+                operands.size() == 1
+                    ? " reads its operand " + columns + " characters after its first letter: "
+                      "here it holds "
+                    : " reads its operands at fixed columns, " + columns +
+                          " characters after its first letter: here they hold ";
             warn("operand-columns", first, last,
-                 name(in) + " reads its operands at fixed columns, " + columns +
-                     " characters after its first letter: here they hold " + held +
-                     ", so the machine runs it as " + run + overrun,
-                 fix);
+                 name(in) + reads + held + ", so the machine runs it as " + run + overrun, fix);
             return;
         }
         std::string what;
@@ -845,8 +848,38 @@ private:
 
     // ---- comments and skipped text --------------------------------------------------------
 
+    /// A comment over several lines whose closing "//" has more text and another "//" after
+    /// it on its line: that "//" was meant to open a comment of its own, and the opener above
+    /// lacks its closer.
+    void checkCommentRunsOn(const ScanPiece& piece) {
+        const std::size_t closer = piece.end - 2;
+        const std::size_t first = lines_.lineOf(piece.begin);
+        const std::size_t last = lines_.lineOf(closer);
+        if (first == last) return;
+        const std::size_t end = lines_.contentEnd(last);
+        const std::string_view after = source_.substr(piece.end, end - piece.end);
+        if (std::all_of(after.begin(), after.end(), isBlank) || after.find("//") == kNone) return;
+        std::string hidden;
+        if (last == first + 1) {
+            hidden = "the start of line " + std::to_string(last + 1) + " is";
+        } else if (last == first + 2) {
+            hidden = "line " + std::to_string(first + 2) + " is";
+        } else {
+            hidden = "lines " + std::to_string(first + 2) + " to " + std::to_string(last) + " are";
+        }
+        std::string closed(lines_.content(first));
+        while (!closed.empty() && isBlank(closed.back())) closed.pop_back();
+        warn("comment-runs-on", piece.begin, piece.begin + 2,
+             "this comment has no closing \"//\" on its line: it runs on to the \"//\" on line " +
+                 std::to_string(last + 1) + ", which was meant to open another comment, so " +
+                 hidden + " not translated",
+             closed + " //");
+        quiet_.push_back({piece.end, end, true});
+    }
+
     void checkComments() {
         for (const ScanPiece& piece : scan_.pieces) {
+            if (piece.kind == PieceKind::Comment) checkCommentRunsOn(piece);
             if (piece.kind != PieceKind::UnclosedComment) continue;
             const std::size_t line = lines_.lineOf(piece.begin);
             const std::size_t end = lines_.contentEnd(line);

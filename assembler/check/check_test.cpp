@@ -86,7 +86,7 @@ std::vector<Slip> loadSlips() {
             close();
             state = Expected;
         } else if (state == Source && lines.empty() && (line == "lf" || line == "noeol")) {
-            (line == "lf" ? end : end) = line == "lf" ? "\n" : end;
+            if (line == "lf") end = "\n";
             if (line == "noeol") finalEnd = false;
         } else if (state == Source) {
             lines.push_back(unescape(line));
@@ -96,6 +96,8 @@ std::vector<Slip> loadSlips() {
     }
     return slips;
 }
+
+void PrintTo(const Slip& slip, std::ostream* out) { *out << slip.name; }
 
 class SlipTest : public testing::TestWithParam<Slip> {};
 
