@@ -203,10 +203,6 @@ private:
 
     // ---- places and findings --------------------------------------------------------------
 
-    std::size_t lineNumber(std::size_t offset) const { return lines_.lineOf(offset) + 1; }
-
-    std::string lineText(std::size_t line) const { return std::string(lines_.content(line)); }
-
     void add(Severity severity, const char* code, std::size_t begin, std::size_t end,
              std::string message, std::optional<std::string> suggestion = std::nullopt) {
         const std::size_t line = lines_.lineOf(begin);
@@ -720,9 +716,9 @@ private:
                 while (end < semicolon && (static_cast<unsigned char>(source_[end]) & 0xC0) == 0x80)
                     ++end;
             }
-            std::string shown = source_[k] == '\t' ? std::string("a tab")
-                                : lead < 0x80     ? describeOperand(source_.substr(k, 1))
-                                                  : "\"" + std::string(source_.substr(k, end - k)) + "\"";
+            // One byte on its own is named by its value: it is no character of UTF-8.
+            std::string shown = end - k == 1 ? describeOperand(source_.substr(k, 1))
+                                             : "\"" + std::string(source_.substr(k, end - k)) + "\"";
             if (end - k > 1) {
                 shown += " (" + std::to_string(end - k) + " bytes)";
                 wide = true;
@@ -1122,6 +1118,29 @@ private:
 };
 
 } // namespace
+
+const std::vector<DiagnosticKind>& diagnosticKinds() {
+    static const std::vector<DiagnosticKind> kinds = {
+        {"missing-semicolon", Severity::Error, "a \"set\" with no \";\" after it: the build fails"},
+        {"set-spans-lines", Severity::Warning, "a \"set\" text runs over line ends to a later \";\""},
+        {"operand-digits", Severity::Warning, "an operand that is not two digits"},
+        {"operand-columns", Severity::Warning, "operands that miss their fixed columns"},
+        {"cut-off", Severity::Warning, "the text ends inside an instruction's operands"},
+        {"hidden-instruction", Severity::Warning, "an instruction inside another one's width"},
+        {"swallowed-text", Severity::Warning, "text inside an instruction's width, never read"},
+        {"stray-text", Severity::Warning, "words or numbers the assembler skips"},
+        {"mnemonic-in-word", Severity::Warning, "a mnemonic found inside a word"},
+        {"unclosed-comment", Severity::Warning, "a \"//\" with no closing \"//\""},
+        {"comment-runs-on", Severity::Warning, "a comment that runs on to the next one's \"//\""},
+        {"test-without-eif", Severity::Warning, "a test with no \"eif\" after it"},
+        {"eif-without-test", Severity::Warning, "an \"eif\" that closes no test"},
+        {"label-number", Severity::Warning, "a label written with another number than its own"},
+        {"too-many-labels", Severity::Error, "a 100th label: the program cannot start"},
+        {"set-character", Severity::Warning, "text characters a cell cannot hold"},
+        {"mpt-no-effect", Severity::Note, "an \"mpt\" that changes nothing that follows"},
+    };
+    return kinds;
+}
 
 const char* severityName(Severity severity) {
     switch (severity) {

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <random>
 #include <sstream>
 #include <string>
@@ -136,6 +138,31 @@ std::string slipName(const testing::TestParamInfo<Slip>& info) {
 INSTANTIATE_TEST_SUITE_P(Corpus, SlipTest, testing::ValuesIn(loadSlips()), slipName);
 
 TEST(Corpus, HoldsThirtySlipsOrMore) { EXPECT_GE(loadSlips().size(), 30u); }
+
+// Every kind of finding has a slip in the corpus (or a test of its own below), a row in the
+// manual's "Common mistakes", and the severity it is listed with.
+TEST(Corpus, CoversEveryKindOfFinding) {
+    std::set<std::string> seen = {"too-many-labels"};
+    std::map<std::string, Severity> severities;
+    for (const Slip& slip : loadSlips()) {
+        for (const Diagnostic& d : checkSource(slip.source)) {
+            seen.insert(d.code);
+            severities[d.code] = d.severity;
+        }
+    }
+    const std::string manual = readFile(TESSIVOR_SOURCE_DIR "/docs/language.md");
+    std::set<std::string> listed;
+    for (const DiagnosticKind& kind : diagnosticKinds()) {
+        const std::string code(kind.code);
+        listed.insert(code);
+        EXPECT_TRUE(seen.count(code)) << code << " has no slip in the corpus";
+        EXPECT_NE(manual.find("| `" + code + "`"), std::string::npos) << code << " is not in the manual";
+        if (severities.count(code)) {
+            EXPECT_EQ(severities[code], kind.severity) << code;
+        }
+    }
+    for (const std::string& code : seen) EXPECT_TRUE(listed.count(code)) << code << " is not listed";
+}
 
 // ---- no false alarms ---------------------------------------------------------------------
 
