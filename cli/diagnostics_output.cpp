@@ -9,7 +9,7 @@ namespace {
 /// Finds lines of a text by number, walking forward from the last one found: findings come in
 /// line order, so a whole listing reads the text once.
 class LineFinder {
-public:
+  public:
     explicit LineFinder(std::string_view source) : source_(source) {}
 
     /// The `number`-th line (1-based) without its line end; empty past the last line.
@@ -30,7 +30,7 @@ public:
         return source_.substr(start_, end - start_);
     }
 
-private:
+  private:
     std::string_view source_;
     std::size_t number_ = 1;
     std::size_t start_ = 0;
@@ -111,7 +111,8 @@ void appendDiagnosticsText(std::string& out, std::string_view file, std::string_
             out += k - 1 < line.size() && line[k - 1] == '\t' ? '\t' : ' ';
         }
         out += '^';
-        for (std::size_t k = d.column + 1; k < d.endColumn; ++k) out += '~';
+        for (std::size_t k = d.column + 1; k < d.endColumn; ++k)
+            out += '~';
         out += '\n';
         if (d.suggestion) out += gutter.substr(3) + "fix | " + *d.suggestion + "\n";
     }
