@@ -6,6 +6,9 @@
 namespace tessivor::cli {
 namespace {
 
+/// The most of a source line shown under a finding.
+constexpr std::size_t kShownLine = 160;
+
 /// Finds lines of a text by number, walking forward from the last one found: findings come in
 /// line order, so a whole listing reads the text once.
 class LineFinder {
@@ -100,18 +103,34 @@ void appendDiagnosticsText(std::string& out, std::string_view file, std::string_
     for (const Diagnostic& d : found) {
         out += std::string(file) + ":" + std::to_string(d.line) + ":" + std::to_string(d.column) +
                ": " + severityName(d.severity) + ": " + d.message + " [" + d.code + "]\n";
-        const std::string_view line = lines.line(d.line);
+        std::string_view line = lines.line(d.line);
+        std::size_t column = d.column;
+        std::size_t endColumn = d.endColumn;
+        // A long line is shown as a stretch around the place, marked with "..." where cut.
+        std::string before;
+        std::string after;
+        if (line.size() > kShownLine) {
+            const std::size_t from = column > kShownLine / 2 ? column - 1 - kShownLine / 4 : 0;
+            if (from > 0) before = "...";
+            if (from + kShownLine < line.size()) after = "...";
+            line = line.substr(std::min(from, line.size()), kShownLine);
+            column = column - from + before.size();
+            endColumn = std::min(endColumn - from, line.size() + 1) + before.size();
+            if (endColumn <= column) endColumn = column + 1;
+        }
         const std::string number = std::to_string(d.line);
         const std::string gutter(std::max<std::size_t>(number.size(), 3), ' ');
-        out += gutter.substr(number.size()) + number + " | " + std::string(line) + "\n";
+        out += gutter.substr(number.size()) + number + " | " + before + std::string(line) + after +
+               "\n";
         // The caret line repeats the tabs of the source line, so the caret stands under the
         // place whatever the terminal's tab width.
         out += gutter + " | ";
-        for (std::size_t k = 1; k < d.column; ++k) {
-            out += k - 1 < line.size() && line[k - 1] == '\t' ? '\t' : ' ';
+        const std::string shown = before + std::string(line);
+        for (std::size_t k = 1; k < column; ++k) {
+            out += k - 1 < shown.size() && shown[k - 1] == '\t' ? '\t' : ' ';
         }
         out += '^';
-        for (std::size_t k = d.column + 1; k < d.endColumn; ++k)
+        for (std::size_t k = column + 1; k < endColumn; ++k)
             out += '~';
         out += '\n';
         if (d.suggestion) out += gutter.substr(3) + "fix | " + *d.suggestion + "\n";

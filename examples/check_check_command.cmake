@@ -49,6 +49,13 @@ run(1 "unset\\.tsasm:2:1: error: [^\n]*\\[missing-semicolon\\]\n(.*\n)*fix \\| s
 run(0 "note: [^\n]*\\[mpt-no-effect\\]" "^$" check --werror note.tsasm)
 run(0 "^No problems found in 1 file\\.\n$" "^$" check clean.tsasm)
 
+# A long line is shown as a stretch around the place, cut with "...", the caret still under it.
+string(REPEAT "x" 300 long)
+file(WRITE "${WORK_DIR}/long.tsasm" "${long} dsp 1\r\n")
+string(REPEAT "x" 35 tail)
+string(REPEAT " " 43 indent)
+run(0 "  1 \\| \\.\\.\\.${tail} dsp 1\n    \\| ${indent}\\^\n" "^$" check long.tsasm)
+
 # Several files, one summary; the examples check clean.
 file(GLOB examples "${EXAMPLES}/*.tsasm")
 list(LENGTH examples count)

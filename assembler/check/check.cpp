@@ -14,6 +14,9 @@ namespace tessivor {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
+constexpr std::size_t kLongestWord = 40;
+/// Lines longer than this get no suggestion: a suggestion repeats its whole line.
+constexpr std::size_t kLongestSuggestedLine = 400;
 
 // The ASCII tests, by hand: <cctype> depends on the locale and is undefined for bytes above 127.
 bool isDigit(char c) {
@@ -226,9 +229,17 @@ class Checker {
         d.severity = severity;
         d.code = code;
         d.message = std::move(message);
-        if (suggestion && *suggestion != lines_.content(line)) d.suggestion = std::move(suggestion);
+        if (suggestion && *suggestion != lines_.content(line) &&
+            suggestion->size() <= kLongestSuggestedLine) {
+            d.suggestion = std::move(suggestion);
+        }
         found_.push_back(std::move(d));
         foundAt_.push_back(begin);
+    }
+
+    /// Whether a suggestion for `line` is worth making (see kLongestSuggestedLine).
+    bool suggestible(std::size_t line) const {
+        return lines_.contentEnd(line) - lines_.start(line) <= kLongestSuggestedLine;
     }
 
     void warn(const char* code, std::size_t begin, std::size_t end, std::string message,
@@ -281,7 +292,8 @@ class Checker {
     }
 
     /// The tokens between the mnemonic and the end of its line or a "//", and where that "//"
-    /// stands (kNone when there is none).
+    /// stands (kNone when there is none). Stops after four tokens, one more than any
+    /// instruction takes, and cuts a token at 64 characters: longer ones are no cell numbers.
     std::pair<std::vector<Token>, std::size_t> tokensAfter(const Instruction& in) const {
         const std::size_t end = lines_.contentEnd(in.line);
         std::vector<Token> tokens;
@@ -292,8 +304,9 @@ class Checker {
                 ++k;
                 continue;
             }
+            if (tokens.size() > 3) return {tokens, kNone};
             Token t{k, k};
-            while (t.end < end && !isSeparator(source_[t.end]) &&
+            while (t.end < end && t.end - t.begin < 64 && !isSeparator(source_[t.end]) &&
                    !(source_[t.end] == '/' && t.end + 1 < end && source_[t.end + 1] == '/')) {
                 ++t.end;
             }
@@ -328,6 +341,7 @@ class Checker {
     /// The line with the instruction written in its columns, when its operands are clear: as
     /// many cell numbers of one or two digits as it takes, and nothing else before a comment.
     std::optional<std::string> canonical(const Instruction& in) const {
+        if (!suggestible(in.line)) return std::nullopt;
         const auto [tokens, comment] = tokensAfter(in);
         const std::size_t count = operandCount(in.mnemonic->form);
         if (count == 0 || tokens.size() != count) return std::nullopt;
@@ -345,6 +359,7 @@ class Checker {
     /// what follows the cell number and one comma and one space; without a ";" on the line it
     /// runs to the line's end (or a "//"), and the ";" is added.
     std::optional<std::string> canonicalSet(const Instruction& in) const {
+        if (!suggestible(in.line)) return std::nullopt;
         const std::size_t end = lines_.contentEnd(in.line);
         std::size_t k = in.begin + 3;
         while (k < end && (source_[k] == ' ' || source_[k] == '\t'))
@@ -457,11 +472,14 @@ class Checker {
 
     void checkInWord(const Instruction& in) {
         Token word{in.begin, in.begin + 3};
-        while (word.begin > 0 &&
+        // A word is taken as at most kLongestWord letters either side: longer runs of letters
+        // are no words, and must not cost a walk for every mnemonic inside them.
+        while (word.begin > 0 && in.begin - word.begin < kLongestWord &&
                (isLetter(source_[word.begin - 1]) || isDigit(source_[word.begin - 1]))) {
             --word.begin;
         }
-        while (word.end < source_.size() && isLetter(source_[word.end]))
+        while (word.end < source_.size() && word.end - in.begin < kLongestWord &&
+               isLetter(source_[word.end]))
             ++word.end;
         // As prose, the word reaches as far as the instruction took the text after it.
         const std::size_t lineEnd = lines_.contentEnd(in.line);
@@ -471,7 +489,7 @@ class Checker {
         // "adds 01, 02, 03": a mnemonic with a letter too many, written as an instruction.
         std::optional<std::string> meant;
         if (word.begin == in.begin && word.end + 1 < lineEnd && source_[word.end] == ' ' &&
-            isDigit(source_[word.end + 1])) {
+            isDigit(source_[word.end + 1]) && suggestible(in.line)) {
             meant = canonicalText(splice(word.begin, written(in), word.end),
                                   in.begin - lines_.start(in.line));
             meantWords_.push_back(found_.size());
@@ -547,7 +565,8 @@ class Checker {
                  "this \"/\" is the last character of the " + name(in) + " (which takes " + width +
                      " characters), so no comment starts here: the text after it is read as "
                      "instructions; leave a space before the \"//\"",
-                 splice(k, " ", k));
+                 suggestible(in.line) ? std::optional<std::string>(splice(k, " ", k))
+                                      : std::nullopt);
             return;
         }
         std::size_t end = k;
@@ -837,14 +856,18 @@ class Checker {
             if (!std::all_of(source_.begin() + t.begin, source_.begin() + t.end, isDigit)) continue;
             const std::string writtenNumber(source_.substr(t.begin, t.end - t.begin));
             if (std::stoul(writtenNumber.substr(0, 9)) == k + 1) continue;
-            std::string fixed(
-                lines_.content(in->line).substr(0, in->begin + 3 - lines_.start(in->line)));
-            fixed += " " + twoDigits(static_cast<int>(k + 1));
+            std::optional<std::string> fixed;
+            if (suggestible(in->line)) {
+                fixed = std::string(
+                    lines_.content(in->line).substr(0, in->begin + 3 - lines_.start(in->line)));
+                *fixed += " " + twoDigits(static_cast<int>(k + 1));
+                *fixed += commentTail(comment, *fixed);
+            }
             warn("label-number", t.begin, t.end,
                  "this is label " + std::to_string(k + 1) + ", not " + writtenNumber +
                      ": labels are numbered in the order they stand, and the number after "
                      "\"lbl\" is not read",
-                 fixed + commentTail(comment, fixed));
+                 fixed);
         }
     }
 
@@ -888,14 +911,18 @@ class Checker {
         } else {
             hidden = "lines " + std::to_string(first + 2) + " to " + std::to_string(last) + " are";
         }
-        std::string closed(lines_.content(first));
-        while (!closed.empty() && isBlank(closed.back()))
-            closed.pop_back();
+        std::optional<std::string> closed;
+        if (suggestible(first)) {
+            closed = std::string(lines_.content(first));
+            while (!closed->empty() && isBlank(closed->back()))
+                closed->pop_back();
+            *closed += " //";
+        }
         warn("comment-runs-on", piece.begin, piece.begin + 2,
              "this comment has no closing \"//\" on its line: it runs on to the \"//\" on line " +
                  std::to_string(last + 1) + ", which was meant to open another comment, so " +
                  hidden + " not translated",
-             closed + " //");
+             closed);
         quiet_.push_back({piece.end, end, true});
     }
 
@@ -937,11 +964,27 @@ class Checker {
 
     /// One flag byte a character, from the Quiet stretches: 1 skipped text, 2 everything.
     void markQuiet() {
-        quietMask_.assign(source_.size() + 1, 0);
+        // Counts of open stretches, summed along the text: stretches may nest and overlap.
+        const std::size_t n = source_.size();
+        std::vector<std::int32_t> some(n + 1, 0);
+        std::vector<std::int32_t> all(n + 1, 0);
         for (const Quiet& q : quiet_) {
-            for (std::size_t k = q.begin; k < q.end && k < source_.size(); ++k) {
-                quietMask_[k] |= q.everything ? 3 : 1;
+            const std::size_t end = std::min(q.end, n);
+            if (q.begin >= end) continue;
+            ++some[q.begin];
+            --some[end];
+            if (q.everything) {
+                ++all[q.begin];
+                --all[end];
             }
+        }
+        quietMask_.assign(n + 1, 0);
+        std::int32_t openSome = 0;
+        std::int32_t openAll = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            openSome += some[k];
+            openAll += all[k];
+            quietMask_[k] = static_cast<std::uint8_t>((openSome > 0 ? 1 : 0) | (openAll > 0 ? 2 : 0));
         }
     }
 
@@ -976,6 +1019,7 @@ class Checker {
     /// The line with its prose (skipped words and words holding mnemonics) put in a comment,
     /// when no instruction stands among it.
     std::optional<std::string> proseSuggestion(std::size_t line) const {
+        if (!suggestible(line)) return std::nullopt;
         const auto found = prose_.find(line);
         if (found == prose_.end()) return std::nullopt;
         const std::size_t begin = found->second.begin;
@@ -1067,12 +1111,12 @@ class Checker {
             std::string_view word;
             std::string_view mnemonic;
         };
-        static constexpr std::array<Synonym, 16> kSynonyms{{
+        // Words that hold no mnemonic themselves ("input" holds "inp" and is found as such).
+        static constexpr std::array<Synonym, 14> kSynonyms{{
             {"print", "dsp"},
             {"show", "dsp"},
             {"display", "dsp"},
             {"out", "dsp"},
-            {"input", "inp"},
             {"read", "inp"},
             {"ask", "inp"},
             {"goto", "gto"},
@@ -1082,7 +1126,6 @@ class Checker {
             {"halt", "end"},
             {"stop", "end"},
             {"nop", "idl"},
-            {"endif", "eif"},
             {"let", "set"},
         }};
         std::string_view mnemonic;
@@ -1094,7 +1137,7 @@ class Checker {
         const bool operands =
             wordEnd + 1 < end && source_[wordEnd] == ' ' && isDigit(source_[wordEnd + 1]);
         if (mnemonic.empty() && word.size() == 3 && (alone || operands)) {
-            // One letter wrong or two letters swapped: "dps", "ad d" is too far.
+            // One letter wrong ("dsq") or two neighbours swapped ("dps").
             for (const Mnemonic& m : kMnemonics) {
                 int wrong = 0;
                 for (std::size_t k = 0; k < 3; ++k)
@@ -1110,11 +1153,18 @@ class Checker {
             }
         }
         if (mnemonic.empty()) return std::nullopt;
-        std::string fixed = splice(run.begin, mnemonic, wordEnd);
+        const auto target = std::find_if(kMnemonics.begin(), kMnemonics.end(),
+                                         [&](const Mnemonic& m) { return m.name == mnemonic; });
+        const bool fits = target->form == Form::Marker ? alone : operands;
+        std::optional<std::string> fixed;
+        if (suggestible(line) && fits) {
+            fixed = canonicalText(splice(run.begin, mnemonic, wordEnd),
+                                  run.begin - lines_.start(line));
+        }
         return std::pair<std::string, std::optional<std::string>>{
             "this language has no instruction " + quoted(word) + "; did you mean \"" +
                 std::string(mnemonic) + "\"?",
-            canonicalText(fixed, run.begin - lines_.start(line))};
+            fixed};
     }
 
     /// `line` with the mnemonic at `column` followed by its cells written in their columns,

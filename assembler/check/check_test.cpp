@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -299,6 +300,31 @@ TEST(Check, SeverityNames) {
     EXPECT_STREQ(severityName(Severity::Error), "error");
     EXPECT_STREQ(severityName(Severity::Warning), "warning");
     EXPECT_STREQ(severityName(Severity::Note), "note");
+}
+
+// Texts built to make a careless checker walk a line once for every finding on it: a run of
+// letters full of mnemonics, instructions run together on one line, prose with a mnemonic in
+// every word. A walk per finding would take minutes; the bound leaves room for slow builds.
+TEST(Check, LongLinesFullOfFindingsTakeLinearTime) {
+    auto repeat = [](std::string_view piece, int times) {
+        std::string out;
+        for (int k = 0; k < times; ++k)
+            out += piece;
+        return out;
+    };
+    for (const std::string& source :
+         {repeat("add", 100000), repeat("inc 01dsp 01", 25000),
+          repeat("the blend of addresses print dsp 1 x ", 8000), repeat("// a\n", 60000)}) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::vector<Diagnostic> found = checkSource(source);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_FALSE(found.empty());
+        EXPECT_LT(seconds, 10.0) << source.substr(0, 20);
+        for (const Diagnostic& d : found) {
+            ASSERT_TRUE(!d.suggestion || d.suggestion->size() <= 400) << d.code;
+        }
+    }
 }
 
 // Any text: findings in order, each inside its line, never a crash.
