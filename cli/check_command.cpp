@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ constexpr const char* kCheckDescription =
 
 constexpr const char* kCheckFooter =
     "Exit status: 0 no error, 1 an error (or a warning with --werror), 64 bad usage,\n"
-    "66 a FILE unreadable.";
+    "66 a FILE unreadable, 70 out of memory.";
 
 } // namespace
 
@@ -50,6 +51,7 @@ int checkCommand(std::span<const std::string_view> args) {
     FindingCounts counts;
     std::size_t checked = 0;
     bool unreadable = false;
+    bool outOfMemory = false;
     std::string out;
     for (const std::string& file : files) {
         const std::string name = file == "-" ? "<stdin>" : file;
@@ -61,20 +63,29 @@ int checkCommand(std::span<const std::string_view> args) {
             unreadable = true;
             continue;
         }
-        const std::vector<Diagnostic> found = checkSource(source);
-        counts.add(found);
-        ++checked;
-        if (json) {
-            appendDiagnosticsJson(out, name, found);
-        } else {
-            appendDiagnosticsText(out, name, source, found);
+        try {
+            const std::vector<Diagnostic> found = checkSource(source);
+            counts.add(found);
+            if (json) {
+                appendDiagnosticsJson(out, name, found);
+            } else {
+                appendDiagnosticsText(out, name, source, found);
+            }
+        } catch (const std::bad_alloc&) {
+            out.clear();
+            std::fflush(stdout);
+            std::fprintf(stderr, "tessivor-cli check: %s: out of memory\n", name.c_str());
+            outOfMemory = true;
+            continue;
         }
+        ++checked;
         std::fwrite(out.data(), 1, out.size(), stdout);
         out.clear();
     }
     if (!json && checked > 0) out += summaryLine(counts, checked);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
+    if (outOfMemory) return kExitSoftware;
     if (unreadable) return kExitNoInput;
     if (counts.errors > 0 || (werror && counts.warnings > 0)) return kExitFailed;
     return 0;

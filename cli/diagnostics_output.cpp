@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 namespace tessivor::cli {
 namespace {
+
+/// The largest source whose slips `build` reports: checking takes several times the memory of
+/// the translation.
+constexpr std::size_t kLargestBuildCheck = 16u << 20;
 
 /// The most of a source line shown under a finding.
 constexpr std::size_t kShownLine = 160;
@@ -173,15 +178,27 @@ std::string summaryLine(const FindingCounts& counts, std::size_t files) {
 }
 
 void printBuildWarnings(std::string_view file, std::string_view source) {
-    std::vector<Diagnostic> found = checkSource(source);
-    bool reported = false; // the first failed "set" is the build's own error line
-    std::erase_if(found, [&](const Diagnostic& d) {
-        if (d.code == "missing-semicolon" && !reported) return reported = true;
-        return d.severity == Severity::Note;
-    });
-    if (found.empty()) return;
+    if (source.size() > kLargestBuildCheck) {
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "tessivor-cli build: %.*s: not checked for slips (larger than 16 MiB); "
+                     "tessivor-cli check does that\n",
+                     static_cast<int>(file.size()), file.data());
+        return;
+    }
     std::string text;
-    appendDiagnosticsText(text, file, source, found);
+    try {
+        std::vector<Diagnostic> found = checkSource(source);
+        bool reported = false; // the first failed "set" is the build's own error line
+        std::erase_if(found, [&](const Diagnostic& d) {
+            if (d.code == "missing-semicolon" && !reported) return reported = true;
+            return d.severity == Severity::Note;
+        });
+        appendDiagnosticsText(text, file, source, found);
+    } catch (const std::bad_alloc&) {
+        // The warnings are a help: a build that has its program goes on without them.
+        return;
+    }
     std::fflush(stdout);
     std::fwrite(text.data(), 1, text.size(), stderr);
 }

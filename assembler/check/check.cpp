@@ -964,27 +964,24 @@ class Checker {
 
     /// One flag byte a character, from the Quiet stretches: 1 skipped text, 2 everything.
     void markQuiet() {
-        // Counts of open stretches, summed along the text: stretches may nest and overlap.
+        // One pass over the stretches in order of their starts, each filling only what the
+        // earlier ones left unmarked: stretches nest and overlap, and the text may be large.
         const std::size_t n = source_.size();
-        std::vector<std::int32_t> some(n + 1, 0);
-        std::vector<std::int32_t> all(n + 1, 0);
-        for (const Quiet& q : quiet_) {
-            const std::size_t end = std::min(q.end, n);
-            if (q.begin >= end) continue;
-            ++some[q.begin];
-            --some[end];
-            if (q.everything) {
-                ++all[q.begin];
-                --all[end];
-            }
-        }
         quietMask_.assign(n + 1, 0);
-        std::int32_t openSome = 0;
-        std::int32_t openAll = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-            openSome += some[k];
-            openAll += all[k];
-            quietMask_[k] = static_cast<std::uint8_t>((openSome > 0 ? 1 : 0) | (openAll > 0 ? 2 : 0));
+        std::vector<Quiet> sorted = quiet_;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const Quiet& a, const Quiet& b) { return a.begin < b.begin; });
+        std::size_t someUpTo = 0; // every offset below is marked 1 where a stretch covers it
+        std::size_t allUpTo = 0;  // and 2 where an "everything" stretch does
+        for (const Quiet& q : sorted) {
+            const std::size_t end = std::min(q.end, n);
+            for (std::size_t k = std::max(q.begin, someUpTo); k < end; ++k)
+                quietMask_[k] |= 1;
+            someUpTo = std::max(someUpTo, end);
+            if (!q.everything) continue;
+            for (std::size_t k = std::max(q.begin, allUpTo); k < end; ++k)
+                quietMask_[k] |= 2;
+            allUpTo = std::max(allUpTo, end);
         }
     }
 
