@@ -531,8 +531,12 @@ class Checker {
             const std::size_t line = lines_.lineOf(k);
             const bool wordy = (k > 0 && isLetter(source_[k - 1]) && k > in.begin + 3) ||
                                (k + 3 < source_.size() && isLetter(source_[k + 3]));
-            quiet_.push_back({k, lines_.contentEnd(line), false});
             if (wordy && line == in.line) continue; // part of a longer word, not an instruction
+            // What follows it on its line, up to its own width, was meant as its operands.
+            const std::size_t width = hidden->form == Form::Text ? kNone : hidden->advance;
+            quiet_.push_back({k, std::min(k + std::min(width, source_.size()),
+                                          lines_.contentEnd(line)),
+                              false});
             const std::string where =
                 line == in.line ? "the " + name(in) + " before it"
                                 : "the " + name(in) + " on line " + std::to_string(in.line + 1);
