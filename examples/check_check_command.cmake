@@ -69,6 +69,31 @@ string(APPEND json "{[^\n]*\"suggestion\":\"\\\\tdsp 01\"}\n$")
 run(0 "${json}" "^$" check --format json slips.tsasm)
 run(0 "^$" "^$" check --format json clean.tsasm)
 
+# Every line is JSON that CMake itself can read, also with a byte that is no UTF-8 (a Latin-1
+# "é") and with UTF-8 in the source.
+string(ASCII 233 latin1)
+file(WRITE "${WORK_DIR}/bytes.tsasm" "set 01, caf${latin1};\r\nset 02, café;\r\nprint \"x\"\r\n")
+execute_process(COMMAND "${CLI}" check --format json bytes.tsasm WORKING_DIRECTORY "${WORK_DIR}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0)
+    fail("check --format json bytes.tsasm: status ${rc}")
+endif()
+set(codes "")
+set(rest "${out}")
+while(NOT rest STREQUAL "")
+    string(FIND "${rest}" "\n" end)
+    string(SUBSTRING "${rest}" 0 ${end} object)
+    math(EXPR end "${end} + 1")
+    string(SUBSTRING "${rest}" ${end} -1 rest)
+    string(JSON code GET "${object}" code)
+    string(JSON line GET "${object}" line)
+    string(JSON message GET "${object}" message)
+    string(APPEND codes "${line} ${code},")
+endwhile()
+if(NOT codes STREQUAL "1 set-character,2 set-character,3 stray-text,")
+    fail("check --format json bytes.tsasm gave ${codes}")
+endif()
+
 # Standard input, an unreadable file (the others are still checked), bad usage.
 execute_process(COMMAND "${CLI}" check - INPUT_FILE "${WORK_DIR}/unset.tsasm"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out)
