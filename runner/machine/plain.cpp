@@ -3,6 +3,8 @@
 #include "runner/machine/interpreters.h"
 #include "runner/machine/number.h"
 #include "runner/machine/operations.h"
+#include "runner/machine/tick.h"
+#include "runner/machine/virtual_clock.h"
 
 #include <cmath>
 #include <string>
@@ -22,6 +24,8 @@ struct PlainMachine {
     std::int32_t cur = 0, opb = 0, opc = 0, pc = 1;
     Failure failure = Failure::None;
     bool hostCalled = false; // the next step reads the clock: time may have passed in the host
+    bool virtualClock = false;
+    std::int64_t stepsDone = 0; // before the current step, for the virtual clock
 
     Outcome fail(Failure f) {
         failure = f;
@@ -116,7 +120,7 @@ struct PlainMachine {
             return Outcome::Next;
         case kOpTick:
             if (!isCell(cur)) return fail(Failure::SubscriptOutOfRange);
-            mem[cur] = std::to_string(host.tickCount());
+            mem[cur] = std::to_string(virtualClock ? virtualTick(stepsDone) : host.tickCount());
             ++pc;
             return Outcome::Next;
         case kOpPointer: {
@@ -199,6 +203,7 @@ struct PlainMachine {
 RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options) {
     RunResult result;
     PlainMachine m{tables, host, result.mem, static_cast<std::int32_t>(tables.codes.size() - 1)};
+    m.virtualClock = options.virtualClock;
     const std::atomic<std::uint32_t>* pulse = host.tickPulse();
     std::uint32_t seenPulse = 0;
     bool checkClock = true;
@@ -222,18 +227,18 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
         // The speed display. With a pulse, the clock is read only when the pulse moved or the
         // host ran: between those no millisecond can have passed unseen for long.
         const std::uint32_t pulseNow = pulse ? pulse->load(std::memory_order_relaxed) : 0;
-        if (!pulse || checkClock || pulseNow != seenPulse) {
+        if (!pulse || checkClock || pulseNow != seenPulse || m.virtualClock) {
             seenPulse = pulseNow;
             checkClock = false;
-            if (host.tickCount() > nexttick) {
-                nexttick = static_cast<std::int32_t>(static_cast<std::uint32_t>(host.tickCount()) +
-                                                     1000u);
+            const std::int32_t now = m.virtualClock ? virtualTick(steps) : host.tickCount();
+            if (steps == 0 || tickPassed(now, nexttick)) {
+                nexttick = tickAfter(now, 1000);
                 host.setCaption(speedCaption(opcount));
                 opcount = 0;
             }
         }
         ++opcount;
-        ++steps;
+        m.stepsDone = steps++;
         if (m.pc > m.n) {
             if (options.trace) options.trace({steps, m.pc, -1, m.cur, m.opb, m.opc});
             return finish(RunEnd::PassedEnd);
