@@ -326,12 +326,12 @@ private:
     std::size_t nextInput_ = 0;
 };
 
-const char* endText(ExpectedEnd end) {
+const char* expectation(ExpectedEnd end) {
     switch (end) {
-    case ExpectedEnd::Terminated: return "terminated";
-    case ExpectedEnd::Error: return "error";
-    case ExpectedEnd::PassedEnd: return "past-end";
-    case ExpectedEnd::StepLimit: return "step-limit";
+    case ExpectedEnd::Terminated: return "\"Program Terminated\"";
+    case ExpectedEnd::Error: return "an error report";
+    case ExpectedEnd::PassedEnd: return "a run past the last position";
+    case ExpectedEnd::StepLimit: return "a stop at the step limit";
     }
     return "";
 }
@@ -376,13 +376,12 @@ std::string firstDifference(const RunResult& r, const GradingHost& host, const T
     const std::optional<ExpectedEnd> end = asExpected(r.end);
     const bool endOk = end == test.end;
     if (!endOk) {
-        std::string reason = "expected " + std::string(endText(test.end)) + ", but the program " +
-                             endedHow(r, host, test);
+        std::string reason = "the program " + endedHow(r, host, test);
         if (test.output && host.displays < test.output->size()) {
-            reason += ", after " + std::to_string(host.displays) + " of " +
+            reason += ", having shown " + std::to_string(host.displays) + " of " +
                       std::to_string(test.output->size()) + " outputs";
         }
-        return reason;
+        return reason + "; expected " + expectation(test.end);
     }
     if (test.output && host.displays < test.output->size()) {
         return "output " + std::to_string(host.displays + 1) + ": expected " +

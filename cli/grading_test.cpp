@@ -162,8 +162,8 @@ TEST(RunCase, InputsRunOutAsCancelAndErrorsAreMatchedByText) {
     TestCase c = sumCase();
     c.input = {"2"}; // the second box is cancelled: an empty cell is no number
     EXPECT_EQ(grade(kSum, c).reason,
-              "expected terminated, but the program stopped with the error \"Type mismatch byte "
-              "62 op 100 d\" at step 31 (position 62), after 0 of 1 outputs");
+              "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31 "
+              "(position 62), having shown 0 of 1 outputs; expected \"Program Terminated\"");
     c.output.reset();
     c.end = ExpectedEnd::Error;
     c.error = "Type mismatch";
@@ -178,7 +178,8 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
     TestCase c;
     c.maxSteps = 1000;
     EXPECT_EQ(grade(loop, c).reason,
-              "expected terminated, but the program was stopped at the step limit of 1000 steps");
+              "the program was stopped at the step limit of 1000 steps; expected \"Program "
+              "Terminated\"");
     c.end = ExpectedEnd::StepLimit;
     EXPECT_TRUE(grade(loop, c).passed);
 
@@ -198,8 +199,8 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
     EXPECT_TRUE(grade("idl\r\n", past).passed);
     past.end = ExpectedEnd::Terminated;
     EXPECT_EQ(grade("idl\r\n", past).reason,
-              "expected terminated, but the program ran past its last position without \"end\" "
-              "at step 4 (position 4)");
+              "the program ran past its last position without \"end\" at step 4 (position 4); "
+              "expected \"Program Terminated\"");
 }
 
 TEST(RunCase, SeedAndVirtualClockMakeRunsReproducible) {
