@@ -457,7 +457,49 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
 // ---------------------------------------------------------------------------------------------
 // Reports
 
+/// True when `text` is well-formed UTF-8: names from the test file and from the file system
+/// usually are, and are then written as they are, not byte by byte.
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t extra = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2
+                                : c >= 0xF0 && c < 0xF5                ? 3
+                                                                       : 4;
+        if (extra == 4 || i + extra >= text.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        // Overlong forms and surrogates.
+        const auto next = extra ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if ((c == 0xE0 && next < 0xA0) || (c == 0xED && next >= 0xA0) ||
+            (c == 0xF0 && next < 0x90) || (c == 0xF4 && next >= 0x90)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+/// A JSON string: UTF-8 text as it is, any other text a byte a character (U+0000 to U+00FF).
+void appendJsonText(std::string& out, std::string_view text) {
+    if (!isUtf8(text)) return appendJsonString(out, text);
+    std::string ascii;
+    out += '"';
+    for (const char ch : text) {
+        if (static_cast<unsigned char>(ch) >= 0x80) {
+            out += ch;
+            continue;
+        }
+        ascii.assign(1, ch);
+        std::string quoted;
+        appendJsonString(quoted, ascii);
+        out.append(quoted, 1, quoted.size() - 2);
+    }
+    out += '"';
+}
+
 std::string escapeXml(std::string_view text) {
+    const bool utf8 = isUtf8(text);
     std::string out;
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
@@ -473,7 +515,7 @@ std::string escapeXml(std::string_view text) {
         default:
             if (c < 32) {
                 out += '?'; // not allowed in XML 1.0 at all
-            } else if (c < 128) {
+            } else if (c < 128 || utf8) {
                 out += ch;
             } else { // a byte is a character: U+0080 to U+00FF in UTF-8
                 out += static_cast<char>(0xC0 | (c >> 6));
@@ -644,16 +686,16 @@ std::string jsonReport(const std::vector<SubmissionResult>& results) {
     for (std::size_t i = 0; i < results.size(); ++i) {
         const SubmissionResult& s = results[i];
         out += i ? ",\n  {\"file\": " : "\n  {\"file\": ";
-        appendJsonString(out, s.file);
+        appendJsonText(out, s.file);
         out += ", \"passed\": " + std::to_string(s.passed()) +
                ", \"failed\": " + std::to_string(s.failed()) + ", \"cases\": [";
         for (std::size_t k = 0; k < s.cases.size(); ++k) {
             const CaseResult& c = s.cases[k];
             out += k ? ",\n    {\"name\": " : "\n    {\"name\": ";
-            appendJsonString(out, c.name);
+            appendJsonText(out, c.name);
             out += c.passed ? ", \"passed\": true" : ", \"passed\": false";
             out += ", \"reason\": ";
-            appendJsonString(out, c.reason);
+            appendJsonText(out, c.reason);
             out += "}";
         }
         out += "]}";
