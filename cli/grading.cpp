@@ -415,7 +415,7 @@ std::string firstDifference(const RunResult& r, const GradingHost& host, const T
     return {};
 }
 
-enum class Verdict { Passed, Failed, TimeUp };
+enum class Verdict { Passed, Failed, Diverged, TimeUp };
 
 /// One run of a case; with `traced`, the output difference names the step it happened at.
 Verdict attempt(const Submission& submission, const TestCase& test, const GradeOptions& options,
@@ -445,7 +445,7 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
             reason += " at step " + std::to_string(host.step) + " (position " +
                       std::to_string(host.pc) + ")";
         }
-        return Verdict::Failed;
+        return Verdict::Diverged;
     } catch (const TimeUp&) {
         char limit[32];
         std::snprintf(limit, sizeof limit, "%g", options.timeoutSeconds);
@@ -620,12 +620,13 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
     const auto start = std::chrono::steady_clock::now();
     const bool traced = options.plain; // a traced run costs nothing more in the plain loop
     Verdict verdict = attempt(submission, test, options, traced, result.reason);
-    if (verdict == Verdict::Failed && !traced) {
-        // Once more, step by step, to name the step where the output went wrong. A run with
-        // the virtual clock does the same again; one with the real clock may not fail the same
-        // way, and then the first answer stands.
+    if (verdict == Verdict::Diverged && !traced) {
+        // Once more, step by step, to name the step where the output went wrong (every other
+        // difference knows its step from the end of the run). A run with the virtual clock
+        // does the same again; one with the real clock may not, and then the first answer
+        // stands.
         std::string again;
-        if (attempt(submission, test, options, true, again) == Verdict::Failed) {
+        if (attempt(submission, test, options, true, again) == Verdict::Diverged) {
             result.reason = std::move(again);
         }
     }
