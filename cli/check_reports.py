@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks what `tessivor-cli test` writes for programs and tools: the JSON report against
-docs/test-report.schema.json, the JUnit XML parsed back and compared with it, and the exit
-statuses of bad usage, a bad test file and unreadable input.
+docs/test-report.schema.json, the JUnit XML parsed back and compared with it, the exit
+statuses of bad usage, a bad test file and unreadable input; and `run --clock virtual`.
 
 usage: check_reports.py TESSIVOR_CLI SCHEMA SCRATCH_DIR"""
 
@@ -159,6 +159,20 @@ check(status == 0 and b"--timeout" in out, f"--help: {status}")
 one = run("-j", "1", "--format", "json", "spec.toml", "in", "prog.tsp")
 many = run("-j", "3", "--format", "json", "spec.toml", "in", "prog.tsp")
 check(one == many, "-j 3 reports differently from -j 1")
+
+# `run --clock virtual`: "tic" counts steps, so the timing example shows the same on every
+# machine and every run.
+timing = os.path.join(os.path.dirname(schema_path), "..", "examples", "timing.tsasm")
+subprocess.run([cli, "build", "-o", "timing.tsp", timing], cwd=scratch, check=True)
+for _ in range(2):
+    result = subprocess.run([cli, "run", "--clock", "virtual", "timing.tsp"], cwd=scratch,
+                            capture_output=True)
+    check(result.returncode == 0 and result.stdout == b"Counted to 10000\nMilliseconds: 90\n",
+          f"run --clock virtual: {result}")
+result = subprocess.run([cli, "run", "--clock", "slow", "timing.tsp"], cwd=scratch,
+                        capture_output=True)
+check(result.returncode == 64 and b"--clock needs real or virtual" in result.stderr,
+      f"run --clock slow: {result}")
 
 for failure in failures:
     print("FAIL:", failure, file=sys.stderr)
