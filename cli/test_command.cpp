@@ -35,8 +35,9 @@ constexpr const char* kTestAbout =
     "Runs every case of a test file (TOML) against each submission, every case in a fresh\n"
     "machine, and prints a line a submission with its score and, for each failed case, the\n"
     "first difference. A FILE is a .tsasm source (built in memory) or a .tsp program file; a\n"
-    "folder stands for every .tsasm in it. docs/teaching.md describes the test file.\n"
-    "\n"
+    "folder stands for every .tsasm in it. docs/teaching.md describes the test file.";
+
+constexpr const char* kTestFooter =
     "Exit status: 0 every case passed, 1 a case failed, 64 bad usage, 65 invalid test file,\n"
     "66 a file unreadable, 73 the JUnit file unwritable.";
 
@@ -124,6 +125,7 @@ private:
 
 int testCommand(std::span<const std::string_view> args) {
     CLI::App app(kTestAbout, "tessivor-cli test");
+    app.footer(kTestFooter);
     app.set_help_flag("-h,--help", "show this text");
     std::string specName;
     std::vector<std::string> fileNames;
