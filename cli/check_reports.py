@@ -106,8 +106,8 @@ by_file = {s["file"]: s for s in report["submissions"]}
 check([c["passed"] for c in by_file["in/good.tsasm"]["cases"]] == [True, True, False],
       f"good.tsasm: {by_file['in/good.tsasm']}")
 bad = by_file["in/bad \u00e9.tsasm"]["cases"]
-check(bad[0]["reason"] == 'output 1: expected "a<b & \\"c\\"", got "\u00e9\\x01" at step 6 '
-      "(position 12)", f"bad: {bad[0]['reason']!r}")
+check(bad[0]["reason"] == 'output 1: expected "a<b & \\"c\\"", got "\u00e9\\x01" at step 6, '
+      "line 2 (dsp 01)", f"bad: {bad[0]['reason']!r}")
 check(bad[2]["passed"], "an expected step limit passes")
 
 # The JUnit file, parsed back: the same counts, names and reasons.

@@ -1,6 +1,7 @@
 #include "cli/grading.h"
 
 #include "assembler/translate/compiletext.h"
+#include "assembler/translate/source_map.h"
 #include "cli/json.h"
 #include "platform/clock.h"
 #include "runner/machine/run.h"
@@ -263,6 +264,21 @@ std::string shown(std::string_view text) {
     return out + "\"";
 }
 
+/// "step 57, line 8 (dsp 04)": where a step stands in the source; the position in the code
+/// string for a program file.
+std::string where(const Submission& submission, std::int64_t step, std::int32_t pc) {
+    std::string text = "step " + std::to_string(step);
+    const SourceMap& map = submission.map;
+    if (!map.empty() && pc > 0 && static_cast<std::size_t>(pc) < map.line.size() &&
+        map.line[static_cast<std::size_t>(pc)] > 0) {
+        text += ", line " + std::to_string(map.line[static_cast<std::size_t>(pc)]);
+        const std::string instruction = instructionText(submission.code, pc, map);
+        if (!instruction.empty()) text += " (" + instruction + ")";
+        return text;
+    }
+    return text + " (position " + std::to_string(pc) + ")";
+}
+
 class GradingHost final : public Host {
 public:
     GradingHost(const TestCase& test, std::chrono::steady_clock::time_point deadline)
@@ -352,9 +368,9 @@ std::string cellName(int cell) {
 }
 
 /// How the run ended, as a sentence that goes on "the program ...".
-std::string endedHow(const RunResult& r, const GradingHost& host, const TestCase& test) {
-    const std::string at = " at step " + std::to_string(r.steps) + " (position " +
-                           std::to_string(r.pc) + ")";
+std::string endedHow(const RunResult& r, const GradingHost& host, const TestCase& test,
+                     const Submission& submission) {
+    const std::string at = " at " + where(submission, r.steps, r.pc);
     switch (r.end) {
     case RunEnd::Terminated: return "ended with \"Program Terminated\"" + at;
     case RunEnd::Error:
@@ -372,11 +388,12 @@ std::string endedHow(const RunResult& r, const GradingHost& host, const TestCase
 }
 
 /// The first way the finished run differs from the case; "" when it does not.
-std::string firstDifference(const RunResult& r, const GradingHost& host, const TestCase& test) {
+std::string firstDifference(const RunResult& r, const GradingHost& host, const TestCase& test,
+                            const Submission& submission) {
     const std::optional<ExpectedEnd> end = asExpected(r.end);
     const bool endOk = end == test.end;
     if (!endOk) {
-        std::string reason = "the program " + endedHow(r, host, test);
+        std::string reason = "the program " + endedHow(r, host, test, submission);
         if (test.output && host.displays < test.output->size()) {
             reason += ", having shown " + std::to_string(host.displays) + " of " +
                       std::to_string(test.output->size()) + " outputs";
@@ -386,7 +403,7 @@ std::string firstDifference(const RunResult& r, const GradingHost& host, const T
     if (test.output && host.displays < test.output->size()) {
         return "output " + std::to_string(host.displays + 1) + ": expected " +
                shown((*test.output)[host.displays]) + ", but the program " +
-               endedHow(r, host, test);
+               endedHow(r, host, test, submission);
     }
     if (test.error) {
         const std::string report = host.messages.empty() ? "" : host.messages[0];
@@ -437,13 +454,12 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
     }
     try {
         const RunResult r = runprogram(submission.code, host, run);
-        reason = firstDifference(r, host, test);
+        reason = firstDifference(r, host, test, submission);
         return reason.empty() ? Verdict::Passed : Verdict::Failed;
     } catch (const Diverged&) {
         reason = host.divergence;
         if (traced) {
-            reason += " at step " + std::to_string(host.step) + " (position " +
-                      std::to_string(host.pc) + ")";
+            reason += " at " + where(submission, host.step, host.pc);
         }
         return Verdict::Diverged;
     } catch (const TimeUp&) {
@@ -595,7 +611,8 @@ Submission makeSubmission(std::string file, std::string_view text, bool isSource
         s.code = std::string(text);
         return s;
     }
-    const Translation t = compiletext(text);
+    MappedTranslation mapped = compileWithMap(text);
+    const Translation& t = mapped.translation;
     if (!t.ok) {
         const SourcePlace at = sourcePlace(text, t.position);
         const SourcePlace set = sourcePlace(text, t.setAt);
@@ -606,6 +623,7 @@ Submission makeSubmission(std::string file, std::string_view text, bool isSource
     }
     s.built = true;
     s.code = t.code + "\r\n";
+    s.map = mapped.sourceMap();
     return s;
 }
 

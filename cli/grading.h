@@ -2,6 +2,8 @@
 // Grading: a test file of cases (TOML), submissions built in memory, each case run in a fresh
 // machine, and the reports `tessivor-cli test` writes (text, JSON, JUnit XML).
 
+#include "runner/machine/source_map.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -44,6 +46,7 @@ struct Submission {
     std::string file; ///< as the user named it
     bool built = false;
     std::string code;       ///< with the CR LF a program file ends with
+    SourceMap map;          ///< where each code position stands in a .tsasm source
     std::string buildError; ///< "sum.tsasm:2:9: the text of the "set" at 2:1 has no closing ";""
 };
 

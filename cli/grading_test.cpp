@@ -138,15 +138,15 @@ TEST(RunCase, TheFirstDifferenceNamesExpectedGotAndTheStep) {
     TestCase c = sumCase();
     c.input = {"2", "4"};
     EXPECT_EQ(grade(kSum, c).reason,
-              "output 1: expected \"Sum: 5\", got \"Sum: 6\" at step 44 (position 88)");
+              "output 1: expected \"Sum: 5\", got \"Sum: 6\" at step 44, line 8 (dsp 04)");
     c.input = {"2", "3"};
     c.output = std::vector<std::string>{};
     EXPECT_EQ(grade(kSum, c).reason,
-              "output 1: expected no more output, got \"Sum: 5\" at step 44 (position 88)");
+              "output 1: expected no more output, got \"Sum: 5\" at step 44, line 8 (dsp 04)");
     c.output = std::vector<std::string>{"Sum: 5", "again"};
     EXPECT_EQ(grade(kSum, c).reason,
               "output 2: expected \"again\", but the program ended with \"Program Terminated\" at "
-              "step 45 (position 89)");
+              "step 45, line 9 (end)");
     c.output.reset();
     c.cells = {{3, "6"}};
     EXPECT_EQ(grade(kSum, c).reason, "cell 03: expected \"6\", got \"5\"");
@@ -162,8 +162,8 @@ TEST(RunCase, InputsRunOutAsCancelAndErrorsAreMatchedByText) {
     TestCase c = sumCase();
     c.input = {"2"}; // the second box is cancelled: an empty cell is no number
     EXPECT_EQ(grade(kSum, c).reason,
-              "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31 "
-              "(position 62), having shown 0 of 1 outputs; expected \"Program Terminated\"");
+              "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31, "
+              "line 5 (add 01, 02, 03), having shown 0 of 1 outputs; expected \"Program Terminated\"");
     c.output.reset();
     c.end = ExpectedEnd::Error;
     c.error = "Type mismatch";
@@ -230,9 +230,12 @@ TEST(RunCase, ASubmissionThatDoesNotBuildFailsEveryCase) {
     EXPECT_EQ(r.failed(), 2);
     EXPECT_EQ(r.cases[1].reason,
               "does not build: bad.tsasm:1:9: the text of the \"set\" at 1:1 has no closing \";\"");
-    // A program file is run as it stands.
+    // A program file is run as it stands; with no source, a place is a position in it.
     TestCase ends;
     EXPECT_TRUE(runCase(makeSubmission("p.tsp", "p\r\n", false), ends, {}).passed);
+    ends.output = std::vector<std::string>{"Ho"};
+    EXPECT_EQ(runCase(makeSubmission("p.tsp", "a01sAHAia01wp\r\n", false), ends, {}).reason,
+              "output 1: expected \"Ho\", got \"Hi\" at step 6 (position 12)");
 }
 
 TEST(Reports, TextJsonAndJunitAgreeOnTheCounts) {
