@@ -104,7 +104,11 @@ public:
 
     void update(std::size_t done) {
         // Only work that takes more than a moment is worth a moving line.
-        if (!shown_ || Clock::now() - start_ < std::chrono::milliseconds(500)) return;
+        if (!shown_ || (written_ && done == last_) ||
+            Clock::now() - start_ < std::chrono::milliseconds(500)) {
+            return;
+        }
+        last_ = done;
         std::fprintf(stderr, "\rtessivor-cli test: graded %zu of %zu submissions", done, total_);
         std::fflush(stderr);
         written_ = true;
@@ -118,6 +122,7 @@ private:
     std::size_t total_;
     bool shown_;
     bool written_ = false;
+    std::size_t last_ = 0;
     Clock::time_point start_;
 };
 
