@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <tuple>
 
 namespace tessivor::grading {
@@ -467,6 +468,10 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
         std::snprintf(limit, sizeof limit, "%g", options.timeoutSeconds);
         reason = "took longer than the time limit of " + std::string(limit) + " s";
         return Verdict::TimeUp;
+    } catch (const std::bad_alloc&) {
+        // One submission that exhausts the memory fails its case; the others are still graded.
+        reason = "the run ran out of memory";
+        return Verdict::TimeUp; // no second run
     }
 }
 
