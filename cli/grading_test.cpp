@@ -194,6 +194,18 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
         EXPECT_EQ(grade(loop, c, o).reason, "took longer than the time limit of 0.2 s");
     }
 
+    // Steps that copy long texts are slow: the host would hear from a virtual-clock run only
+    // after a million of them, hours later. Cell 01 doubles to 16 MB, then is copied for ever.
+    const std::string copies = "set 01, " + std::string(64, 'x') +
+                               ";\r\nset 03, 0;\r\nset 04, 18;\r\nset 90, 1;\r\nset 91, 2;\r\n"
+                               "lbl 01\r\napd 01, 01\r\ninc 03\r\nifl 03, 04\r\ngto 90\r\neif\r\n"
+                               "lbl 02\r\nclr 02\r\napd 01, 02\r\ngto 91\r\n";
+    GradeOptions quick;
+    quick.timeoutSeconds = 0.3;
+    const CaseResult slow = grade(copies, c, quick);
+    EXPECT_EQ(slow.reason, "took longer than the time limit of 0.3 s");
+    EXPECT_LT(slow.seconds, 3.0);
+
     TestCase past;
     past.end = ExpectedEnd::PassedEnd;
     EXPECT_TRUE(grade("idl\r\n", past).passed);
