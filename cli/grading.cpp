@@ -654,7 +654,8 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
         return result;
     }
     const auto start = std::chrono::steady_clock::now();
-    const bool traced = options.plain; // a traced run costs nothing more in the plain loop
+    // Runs in the plain loop are traced anyway (see attempt): they name their steps at once.
+    const bool traced = options.plain || options.virtualClock.value_or(test.virtualClock);
     Verdict verdict = attempt(submission, test, options, traced, result.reason);
     if (verdict == Verdict::Diverged && !traced) {
         // Once more, step by step, to name the step where the output went wrong (every other

@@ -139,6 +139,10 @@ TEST(RunCase, TheFirstDifferenceNamesExpectedGotAndTheStep) {
     c.input = {"2", "4"};
     EXPECT_EQ(grade(kSum, c).reason,
               "output 1: expected \"Sum: 5\", got \"Sum: 6\" at step 44, line 8 (dsp 04)");
+    // The fast loop (the real clock) runs a failed case once more, traced, to find the step.
+    GradeOptions fast;
+    fast.virtualClock = false;
+    EXPECT_EQ(grade(kSum, c, fast).reason, grade(kSum, c).reason);
     c.input = {"2", "3"};
     c.output = std::vector<std::string>{};
     EXPECT_EQ(grade(kSum, c).reason,
