@@ -16,6 +16,8 @@ constexpr const char* kUsage =
     "  build FILE.tsasm    translate assembly source into a program file\n"
     "  disasm FILE.tsp     list a program file as assembly source\n"
     "  check FILE.tsasm... report slips in assembly sources, with fixes\n"
+    "  test SPEC.toml FILE...\n"
+    "                      grade submissions against a test file of cases\n"
     "\n"
     "  tessivor-cli COMMAND --help   shows the options of one command\n"
     "  tessivor-cli --version        shows the version\n";
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
     if (command == "build") return tessivor::cli::buildCommand(rest);
     if (command == "disasm") return tessivor::cli::disasmCommand(rest);
     if (command == "check") return tessivor::cli::checkCommand(rest);
+    if (command == "test") return tessivor::cli::testCommand(rest);
     std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s", static_cast<int>(command.size()),
                  command.data(), kUsage);
     return tessivor::cli::kExitUsage;

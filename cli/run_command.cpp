@@ -27,6 +27,10 @@ constexpr const char* kRunUsage =
     "  --events        write every event as one JSON object a line on stdout\n"
     "  --max-steps N   stop once N steps have run\n"
     "  --seed N        seed the random generator (default: the clock)\n"
+    "  --clock real|virtual\n"
+    "                  what \"tic\" and the speed display read: the computer's clock\n"
+    "                  (default), or a clock that advances 1 ms every 1000 steps from 1000\n"
+    "                  (with --seed, every run is then the same)\n"
     "  --trace         write one line a step to stderr\n"
     "  --stats         write steps, seconds and million steps a second to stderr\n"
     "  --plain         use the straightforward interpreter\n"
@@ -219,6 +223,12 @@ int runCommand(std::span<const std::string_view> args) {
                 return usageError("run", "--max-steps needs a whole number above 0");
             }
             options.maxSteps = n;
+        } else if (arg == "--clock") {
+            const auto v = value();
+            if (!v || (*v != "virtual" && *v != "real")) {
+                return usageError("run", "--clock needs real or virtual");
+            }
+            options.virtualClock = *v == "virtual";
         } else if (arg == "--seed") {
             const auto v = value();
             std::uint64_t n = 0;
