@@ -2,7 +2,8 @@
 #   1. `tessivor-cli build` translates NAME.tsasm (and the committed NAME.tsp, if any, equals it);
 #   2. `tessivor-cli disasm` lists the program and building the listing gives the same file;
 #   3. `tessivor-cli run --events RUN_FLAGS` fed the example's input prints what NAME.expect says.
-# Called as: cmake -DCLI=... -DNAME=... -DSOURCE_DIR=... -DWORK_DIR=... [-DRUN_FLAGS="..."] -P
+# Called as: cmake -DCLI=... [-DEMULATOR=...] -DNAME=... -DSOURCE_DIR=... -DWORK_DIR=...
+#     [-DRUN_FLAGS="..."] -P check_example.cmake (EMULATOR runs CLI when it is a cross build)
 #
 # NAME.expect, one directive a line (blank lines and "#" lines are ignored):
 #   seed N         run with --seed N
@@ -40,18 +41,18 @@ set(program "${WORK_DIR}/${NAME}.tsp")
 
 # 1. Build.
 file(REMOVE "${program}")
-run_cli(ignored "${CLI}" build -o "${program}" "${source}")
+run_cli(ignored ${EMULATOR} "${CLI}" build -o "${program}" "${source}")
 if(EXISTS "${SOURCE_DIR}/${NAME}.tsp")
     expect_same_bytes("${SOURCE_DIR}/${NAME}.tsp" "${program}" "the committed program file")
 endif()
 
 # 2. The listing builds back into the same program file.
-execute_process(COMMAND "${CLI}" disasm "${program}" RESULT_VARIABLE rc
+execute_process(COMMAND ${EMULATOR} "${CLI}" disasm "${program}" RESULT_VARIABLE rc
     OUTPUT_FILE "${WORK_DIR}/${NAME}.listing.tsasm" ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
     fail("disasm exited with ${rc}: ${err}")
 endif()
-run_cli(ignored "${CLI}" build -o "${WORK_DIR}/${NAME}.listing.tsp"
+run_cli(ignored ${EMULATOR} "${CLI}" build -o "${WORK_DIR}/${NAME}.listing.tsp"
     "${WORK_DIR}/${NAME}.listing.tsasm")
 expect_same_bytes("${program}" "${WORK_DIR}/${NAME}.listing.tsp" "the rebuilt listing")
 
@@ -85,7 +86,7 @@ endforeach()
 string(REPLACE "<semicolon>" ";" input "${input}")
 file(WRITE "${WORK_DIR}/${NAME}.input" "${input}")
 
-execute_process(COMMAND "${CLI}" run --events ${run_flags} "${program}"
+execute_process(COMMAND ${EMULATOR} "${CLI}" run --events ${run_flags} "${program}"
     INPUT_FILE "${WORK_DIR}/${NAME}.input"
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE err)
 string(REPLACE ";" "<semicolon>" output "${output}")
