@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -51,6 +52,19 @@ TEST_F(BinaryFiles, EveryByteComesBackAsWritten) {
     std::string back;
     ASSERT_TRUE(readWholeFile(p, back, reason)) << reason;
     EXPECT_EQ(back, text + "\r\n");
+}
+
+TEST_F(BinaryFiles, WritingReplacesAnExistingFile) {
+    // A rename over an existing file fails on Windows unless asked to replace it (the C
+    // library's rename does not); writing must replace the file whole all the same.
+    const fs::path p = dir_ / "prog.tsp";
+    std::string reason, back;
+    ASSERT_TRUE(writeTextFile(p, "a much longer old program", reason)) << reason;
+    ASSERT_TRUE(writeTextFile(p, "new", reason)) << reason;
+    ASSERT_TRUE(readWholeFile(p, back, reason)) << reason;
+    EXPECT_EQ(back, "new\r\n");
+    // Nothing else is left in the folder (no temporary file).
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 TEST_F(BinaryFiles, ANameFromTheCommandLineOpensThatFile) {
