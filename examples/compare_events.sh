@@ -80,7 +80,8 @@ for name in "$@"; do
         [ -s "$work/$name.$mode.host.cmp" ] || fail "$mode: the host's run gave no events"
         if ! cmp -s "$work/$name.$mode.host.cmp" "$work/$name.$mode.cmp"; then
             fail "$mode: the events differ (< host, > cross build):"
-            { diff "$work/$name.$mode.host.cmp" "$work/$name.$mode.cmp" || true; } | head -20 | cat -A >&2
+            { diff "$work/$name.$mode.host.cmp" "$work/$name.$mode.cmp" || true; } |
+                head -20 | cat -A >&2
         fi
     done
     [ "$failures" -ne "$before" ] || echo "$name: same program file and events"

@@ -94,7 +94,8 @@ TEST(Tick, CountsMilliseconds) {
     const std::int32_t before = tickCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     // Unsigned difference: the counter may pass from positive to negative in between.
-    const auto passed = static_cast<std::uint32_t>(tickCount()) - static_cast<std::uint32_t>(before);
+    const auto passed =
+        static_cast<std::uint32_t>(tickCount()) - static_cast<std::uint32_t>(before);
     EXPECT_GE(passed, 150u);
     EXPECT_LT(passed, 5000u);
 }
