@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/diagnostics_output.h"
 #include "cli/stream_io.h"
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 #include <cstdio>
@@ -96,9 +97,9 @@ int buildCommand(std::span<const std::string_view> args) {
 
     std::filesystem::path target;
     if (out) {
-        target = std::filesystem::path(*out);
+        target = platform::pathFromArgument(*out);
     } else if (!fromStdin) {
-        target = std::filesystem::path(*file).replace_extension(".tsp");
+        target = platform::pathFromArgument(*file).replace_extension(".tsp");
     }
     if (target.empty() || target == "-") {
         if (!writeStandardOutput(t.code + "\r\n", reason)) {
@@ -107,7 +108,7 @@ int buildCommand(std::span<const std::string_view> args) {
         }
         return 0;
     }
-    if (!fromStdin && sameFile(target, std::filesystem::path(*file))) {
+    if (!fromStdin && sameFile(target, platform::pathFromArgument(*file))) {
         return usageError("build", "the program file " + target.string() +
                           " would overwrite its own source; name another with -o");
     }

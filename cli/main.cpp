@@ -1,6 +1,7 @@
 // tessivor-cli: builds, runs, traces and disassembles Tessivor programs without a display.
 
 #include "cli/commands.h"
+#include "platform/console.h"
 
 #include <cstdio>
 #include <string_view>
@@ -25,6 +26,8 @@ constexpr const char* kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
+    // dsp lines, --events and program files on stdout are the same bytes on every system.
+    tessivor::platform::useBinaryStandardStreams();
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);

@@ -1,5 +1,6 @@
 #include "runner/window/module1.h"
 
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 #include <iostream>
@@ -20,7 +21,7 @@ bool loadFromArgument(std::string_view argumentText, std::string& fileName, std:
     }
     fileName = std::string(argumentText.substr(1, argumentText.size() - 2));
     std::string reason;
-    if (!platform::readWholeFile(fileName, loadedcode, reason)) {
+    if (!platform::readWholeFile(platform::pathFromArgument(fileName), loadedcode, reason)) {
         errors << "tessivor: " << fileName << ": " << reason << '\n';
         return false;
     }
