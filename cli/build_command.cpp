@@ -11,6 +11,11 @@
 #include <string>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace tessivor::cli {
 namespace {
 
@@ -37,6 +42,18 @@ std::string placeText(const SourcePlace &place) {
 bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) {
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+/// True when stdin is the existing file `path`, so writing it would destroy the source read.
+bool isStandardInput(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    (void)path;
+    return false;
+#else
+    struct stat in {}, target {};
+    return ::fstat(STDIN_FILENO, &in) == 0 && ::stat(path.c_str(), &target) == 0 &&
+           in.st_dev == target.st_dev && in.st_ino == target.st_ino;
+#endif
 }
 
 } // namespace
@@ -99,7 +116,7 @@ int buildCommand(std::span<const std::string_view> args) {
         }
         return 0;
     }
-    if (!fromStdin && sameFile(target, std::filesystem::path(*file))) {
+    if (fromStdin ? isStandardInput(target) : sameFile(target, std::filesystem::path(*file))) {
         return usageError("build", "the program file " + target.string() +
                           " would overwrite its own source; name another with -o");
     }
