@@ -7,10 +7,6 @@
 
 namespace tessivor {
 
-/// Longest code string a run accepts: positions are signed 32-bit, and the tables take twelve
-/// bytes a position.
-inline constexpr std::size_t kMaxCodeLength = std::size_t{1} << 30;
-
 const char* failureDescription(Failure failure) {
     switch (failure) {
     case Failure::None: return "";
@@ -48,12 +44,12 @@ RunResult runprogram(const std::string& incode, Host& host, const RunOptions& op
     host.setCaption(kCaptionOptimizing);
     RunResult result;
     if (incode.size() > kMaxCodeLength) {
-        result.failure = Failure::OutOfStringSpace;
+        result.prepareFailure = PrepareFailure::TooLong;
         return result;
     }
     const Prepared tables = prepare(incode);
     if (tables.failedAt != 0) {
-        result.failure = Failure::SubscriptOutOfRange;
+        result.prepareFailure = PrepareFailure::TooManyLabels;
         return result;
     }
     host.setCaption(kCaption);
