@@ -1,8 +1,10 @@
 // tessivor-cli: builds, runs, traces and disassembles Tessivor programs without a display.
 
 #include "cli/commands.h"
+#include "platform/out_of_memory.h"
 
 #include <cstdio>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +24,7 @@ constexpr const char* kUsage =
 } // namespace
 
 int main(int argc, char** argv) {
+    tessivor::platform::reportOutOfMemoryAtExit("tessivor-cli");
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);
@@ -37,9 +40,17 @@ int main(int argc, char** argv) {
         std::puts("tessivor-cli " TESSIVOR_VERSION);
         return 0;
     }
-    if (command == "run") return tessivor::cli::runCommand(rest);
-    if (command == "build") return tessivor::cli::buildCommand(rest);
-    if (command == "disasm") return tessivor::cli::disasmCommand(rest);
+    try {
+        if (command == "run") return tessivor::cli::runCommand(rest);
+        if (command == "build") return tessivor::cli::buildCommand(rest);
+        if (command == "disasm") return tessivor::cli::disasmCommand(rest);
+    } catch (const std::bad_alloc&) {
+        // A program that fills its cells, or a large file's tables, can exceed the memory.
+        std::fflush(stdout);
+        std::fprintf(stderr, "tessivor-cli %.*s: out of memory\n", static_cast<int>(command.size()),
+                     command.data());
+        return tessivor::cli::kExitSoftware;
+    }
     std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s", static_cast<int>(command.size()),
                  command.data(), kUsage);
     return tessivor::cli::kExitUsage;

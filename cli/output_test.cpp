@@ -232,6 +232,20 @@ TEST_F(CliOutput, TheEndObjectIsWrittenACellAtATime) {
 #endif
 }
 
+// A program's tables that do not fit in the memory: one line and status 70, no abort.
+TEST_F(CliOutput, MemoryThatRunsOutEndsWithOneLineAndStatus70) {
+#if !defined(TESSIVOR_LIMITS_ADDRESS_SPACE)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#else
+    const std::string big = file("big.tsp", std::string(50'000'000, ' ')).string();
+    for (const char* command : {"run", "disasm"}) {
+        const Outcome o = cli(Spawn({command, big}).stdoutTo("/dev/null").addressSpace(200 << 20));
+        EXPECT_EQ(o.status, 70) << command;
+        EXPECT_EQ(o.err, std::string("tessivor-cli ") + command + ": out of memory\n");
+    }
+#endif
+}
+
 TEST_F(CliOutput, AFailedBuildKeepsTheOldProgramFile) {
     const fs::path source = file("big.tsasm", "set 01, " + std::string(60'000, 'x') + ";\r\n");
     const fs::path program = file("big.tsp", "old program\r\n");

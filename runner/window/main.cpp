@@ -2,6 +2,7 @@
 // once; without a file the window waits for "Load and Run Program".
 
 #include "platform/cmdline.h"
+#include "platform/out_of_memory.h"
 #include "runner/window/module1.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #endif
 
 int main(int argc, char* argv[]) {
+    tessivor::platform::reportOutOfMemoryAtExit("tessivor");
     QApplication application(argc, argv); // takes Qt's own options out of argv
     QApplication::setApplicationName(QStringLiteral("Tessivor"));
 #if defined(_WIN32)
