@@ -103,6 +103,15 @@ int buildCommand(std::span<const std::string_view> args) {
         return 1;
     }
 
+    // run and disasm read at most kMaxFileSize bytes: a longer program could never be used.
+    if (t.code.size() + 2 > platform::kMaxFileSize) {
+        std::fprintf(stderr,
+                     "tessivor-cli build: %s: the program would take %zu bytes, more than the %zu "
+                     "a program file may have; nothing written\n",
+                     name.c_str(), t.code.size() + 2, platform::kMaxFileSize);
+        return 1;
+    }
+
     std::filesystem::path target;
     if (out) {
         target = std::filesystem::path(*out);

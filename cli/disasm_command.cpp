@@ -55,9 +55,16 @@ int disasmCommand(std::span<const std::string_view> args) {
                      fromStdin ? "<stdin>" : std::string(*file).c_str(), reason.c_str());
         return kExitNoInput;
     }
-    if (!writeStandardOutput(disasmProgramFile(text), reason)) {
+    const std::string listing = disasmProgramFile(text);
+    if (!writeStandardOutput(listing, reason)) {
         std::fprintf(stderr, "tessivor-cli disasm: cannot write <stdout>: %s\n", reason.c_str());
         return kExitCantCreate;
+    }
+    if (listing.size() > platform::kMaxFileSize) {
+        std::fprintf(stderr,
+                     "tessivor-cli disasm: note: the listing takes %zu bytes, more than the %zu "
+                     "build reads\n",
+                     listing.size(), platform::kMaxFileSize);
     }
     return 0;
 }

@@ -257,6 +257,19 @@ TEST_F(CliOutput, AFailedBuildKeepsTheOldProgramFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 4);
 }
 
+// A program file longer than run and disasm read is never written.
+TEST_F(CliOutput, BuildRefusesAProgramTooLongToRun) {
+    const fs::path source =
+        file("long.tsasm", "set 01, " + std::string(std::size_t{128} << 20, 'x') + ";\r\n");
+    const fs::path program = file("long.tsp", "old program\r\n");
+    const Outcome o = cli(Spawn({"build", "-o", program.string(), source.string()}));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "tessivor-cli build: " + source.string() +
+                         ": the program would take 268435462 bytes, more than the 268435456 a "
+                         "program file may have; nothing written\n");
+    EXPECT_EQ(readAll(program), "old program\r\n");
+}
+
 TEST_F(CliOutput, BuildingASourceFromStdinOverItselfIsRefused) {
     const fs::path source = file("self.tsasm", "end\r\n");
     const Outcome o = cli(Spawn({"build", "-o", source.string(), "-"}).stdinFrom(source.string()));
