@@ -2,6 +2,7 @@
 
 #include "assembler/translate/compiletext.h"
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "cli/stream_io.h"
 #include "platform/files.h"
 
@@ -59,33 +60,16 @@ bool isStandardInput(const std::filesystem::path& path) {
 } // namespace
 
 int buildCommand(std::span<const std::string_view> args) {
-    std::optional<std::string_view> file;
-    std::optional<std::string_view> out;
-    bool optionsDone = false;
-    for (std::size_t k = 0; k < args.size(); ++k) {
-        const std::string_view arg = args[k];
-        if (!optionsDone && (arg == "--help" || arg == "-h")) {
-            std::fputs(kBuildUsage, stdout);
-            return 0;
-        }
-        if (!optionsDone && arg == "-o") {
-            if (++k == args.size()) return usageError("build", "-o needs a file name");
-            if (out) return usageError("build", "-o given twice");
-            out = args[k];
-        } else if (!optionsDone && arg == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-            return usageError("build", "unknown option '" + std::string(arg) + "'");
-        } else if (file) {
-            return usageError("build", "one source file at a time");
-        } else {
-            file = arg;
-        }
-    }
-    if (!file) return usageError("build", "no source file given");
+    std::string fileName;
+    std::optional<std::string> out;
+    Options options("build", kBuildUsage);
+    options.text("-o", out, "a file name");
+    options.file(fileName, "source file");
+    if (const auto status = options.parse(args)) return *status;
+    const std::optional<std::string_view> file = fileName;
 
     const bool fromStdin = *file == "-";
-    const std::string name = fromStdin ? "<stdin>" : std::string(*file);
+    const std::string name(*file);
     std::string source;
     std::string reason;
     if (!readInput(*file, source, reason)) {

@@ -278,4 +278,62 @@ TEST_F(CliOutput, BuildingASourceFromStdinOverItselfIsRefused) {
     EXPECT_EQ(readAll(source), "end\r\n");
 }
 
+// One command line for every command: the same forms and the same words for the same mistakes.
+TEST_F(CliOutput, EveryCommandReadsItsOptionsAlike) {
+    const std::string program = file("p.tsp", "p\r\n").string();
+    const std::string source = file("p.tsasm", "end\r\n").string();
+    const auto usage = [](const std::string& command, const std::string& message) {
+        return "tessivor-cli " + command + ": " + message + "\nTry 'tessivor-cli " + command +
+               " --help'.\n";
+    };
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        // "--" ends the options in every command, and "--opt=value" is "--opt value".
+        {{"run", "--", program}, 0, "Program Terminated\n"},
+        {{"run", "--max-steps=1", "--seed=7", program}, 0, "Program Terminated\n"},
+        {{"disasm", "--", program}, 0, ""},
+        {{"build", "-o", "-", "--", source}, 0, ""},
+        // A value option given twice is an error in every command, and so is an empty value.
+        {{"run", "--max-steps", "5", "--max-steps=6", program}, 64,
+         usage("run", "--max-steps given twice")},
+        {{"run", "--seed", "1", "--seed", "2", program}, 64, usage("run", "--seed given twice")},
+        {{"build", "-o", "a.tsp", "-o", "b.tsp", source}, 64, usage("build", "-o given twice")},
+        {{"build", "-o", "", source}, 64, usage("build", "-o needs a file name")},
+        {{"run", "--max-steps", program}, 64,
+         usage("run", "--max-steps needs a whole number above 0")},
+        {{"run", "--max-steps", "--events", program}, 64,
+         usage("run", "--max-steps needs a whole number above 0")},
+        {{"run", "--max-steps=0", program}, 64,
+         usage("run", "--max-steps needs a whole number above 0")},
+        {{"run", "--seed=x", program}, 64, usage("run", "--seed needs a whole number")},
+        {{"build", "-o"}, 64, usage("build", "-o needs a file name")},
+        {{"run", "--frobnicate", program}, 64, usage("run", "unknown option '--frobnicate'")},
+        {{"disasm", "-x", program}, 64, usage("disasm", "unknown option '-x'")},
+        {{"build", source, source}, 64, usage("build", "one source file at a time")},
+        {{"disasm", "--"}, 64, usage("disasm", "no program file given")},
+        // stdin is "-" in every message.
+        {{"build", "-"}, 66, "tessivor-cli build: cannot read -: Is a directory\n"},
+        {{"disasm", "-"}, 66, "tessivor-cli disasm: cannot read -: Is a directory\n"},
+        {{"run", "-"}, 66, "tessivor-cli run: -: Is a directory\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = cli(Spawn(c.args).stdinFrom(dir_.string()));
+        std::string shown;
+        for (const auto& a : c.args) shown += " '" + a + "'";
+        EXPECT_EQ(o.status, c.status) << shown;
+        EXPECT_EQ(o.err, c.err) << shown;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "a.tsp"));
+    // --help still shows each command's text.
+    for (const char* command : {"run", "build", "disasm"}) {
+        const Outcome o = cli(Spawn({command, "--help"}));
+        EXPECT_EQ(o.status, 0);
+        EXPECT_THAT(o.out, ::testing::StartsWith(std::string("usage: tessivor-cli ") + command));
+    }
+}
+
 } // namespace

@@ -227,7 +227,7 @@ TEST_F(Robustness, InputsWithoutEndAreRefusedBeforeTheyFillTheMemory) {
     EXPECT_EQ(o.err, "tessivor-cli run: /dev/zero: File too large\n");
     o = cli({"build", "-"}, "/dev/zero");
     EXPECT_EQ(o.status, 66);
-    EXPECT_EQ(o.err, "tessivor-cli build: cannot read <stdin>: File too large\n");
+    EXPECT_EQ(o.err, "tessivor-cli build: cannot read -: File too large\n");
 
     const fs::path ask = build("ask", "inp 01, 02\r\nend\r\n");
     o = cli({"run", ask.string()}, "/dev/zero");

@@ -2,13 +2,13 @@
 
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "cli/options.h"
 #include "cli/output.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "runner/machine/run.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -208,56 +208,26 @@ void traceStep(const TraceStep& s) {
     std::fputs(line, stderr);
 }
 
-template <typename T> bool parseNumber(std::string_view text, T& out) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
 } // namespace
 
 int runCommand(std::span<const std::string_view> args) {
-    bool events = false, trace = false, stats = false;
-    RunOptions options;
+    bool events = false, trace = false, stats = false, plain = false;
+    std::optional<std::int64_t> maxSteps;
     std::optional<std::uint64_t> seed;
-    std::optional<std::string> file;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kRunUsage, stdout);
-            return 0;
-        } else if (arg == "--events") {
-            events = true;
-        } else if (arg == "--trace") {
-            trace = true;
-        } else if (arg == "--stats") {
-            stats = true;
-        } else if (arg == "--plain") {
-            options.plain = true;
-        } else if (arg == "--max-steps") {
-            const auto v = value();
-            std::int64_t n = 0;
-            if (!v || !parseNumber(*v, n) || n <= 0) {
-                return usageError("run", "--max-steps needs a whole number above 0");
-            }
-            options.maxSteps = n;
-        } else if (arg == "--seed") {
-            const auto v = value();
-            std::uint64_t n = 0;
-            if (!v || !parseNumber(*v, n)) return usageError("run", "--seed needs a whole number");
-            seed = n;
-        } else if (arg.size() > 1 && arg.front() == '-') {
-            return usageError("run", "unknown option '" + std::string(arg) + "'");
-        } else if (file) {
-            return usageError("run", "one program file at a time");
-        } else {
-            file = std::string(arg);
-        }
-    }
-    if (!file) return usageError("run", "no program file given");
+    std::string fileName;
+    Options commandLine("run", kRunUsage);
+    commandLine.flag("--events", events);
+    commandLine.number("--max-steps", maxSteps, 1, "a whole number above 0");
+    commandLine.number("--seed", seed, "a whole number");
+    commandLine.flag("--trace", trace);
+    commandLine.flag("--stats", stats);
+    commandLine.flag("--plain", plain);
+    commandLine.file(fileName, "program file");
+    if (const auto status = commandLine.parse(args)) return *status;
+    RunOptions options;
+    options.plain = plain;
+    options.maxSteps = maxSteps.value_or(0);
+    const std::optional<std::string> file = fileName;
 
     std::string incode, reason;
     if (!readInput(*file, incode, reason)) {
