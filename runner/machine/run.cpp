@@ -20,7 +20,8 @@ const char* failureDescription(Failure failure) {
 
 std::string speedCaption(std::int64_t steps) {
     const std::int64_t hundredths = (steps + 5000) / 10000; // millions, rounded to two places
-    std::string caption = "Tessivor 0.1 - ";
+    std::string caption = kCaption;
+    caption += " - ";
     caption += std::to_string(hundredths / 100);
     caption += '.';
     caption += static_cast<char>('0' + hundredths % 100 / 10);

@@ -15,8 +15,10 @@ inline constexpr int kCells = 100;
 /// The longest text a cell may hold; a longer result fails with "Out of string space".
 inline constexpr std::size_t kMaxCellLength = 67'108'864;
 
-inline constexpr const char* kCaption = "Tessivor 0.1";
-inline constexpr const char* kCaptionOptimizing = "Tessivor 0.1 - Optimizing...";
+/// The caption between runs: "Tessivor 0.1", the version set by the project in CMake.
+inline constexpr const char* kCaption = "Tessivor " TESSIVOR_CAPTION_VERSION;
+inline constexpr const char* kCaptionOptimizing =
+    "Tessivor " TESSIVOR_CAPTION_VERSION " - Optimizing...";
 
 /// How a run ended.
 enum class RunEnd {
