@@ -40,8 +40,7 @@ struct Options::Value {
 };
 
 Options::Options(std::string command, std::string usage)
-    : command_(std::move(command)), usage_(std::move(usage)),
-      app_(std::make_unique<CLI::App>()) {
+    : command_(std::move(command)), usage_(std::move(usage)), app_(std::make_unique<CLI::App>()) {
     app_->set_help_flag("-h,--help");
     app_->allow_extras(); // unknown options are reported below, in this command line's words
 }
@@ -52,8 +51,7 @@ CLI::App& Options::app() { return *app_; }
 
 void Options::flag(const std::string& names, bool& value) { app_->add_flag(names, value); }
 
-void Options::text(const std::string& names, std::optional<std::string>& value,
-                   std::string what) {
+void Options::text(const std::string& names, std::optional<std::string>& value, std::string what) {
     auto v = std::make_unique<Value>();
     v->names = spellings(names);
     v->what = std::move(what);
@@ -69,8 +67,8 @@ void Options::text(const std::string& names, std::optional<std::string>& value,
     values_.push_back(std::move(v));
 }
 
-void Options::number(const std::string& names, std::optional<std::int64_t>& value,
-                     std::int64_t min, std::string what) {
+void Options::number(const std::string& names, std::optional<std::int64_t>& value, std::int64_t min,
+                     std::string what) {
     auto v = std::make_unique<Value>();
     v->names = spellings(names);
     v->what = std::move(what);
@@ -121,9 +119,9 @@ std::optional<int> Options::parse(std::span<const std::string_view> args) {
         for (const auto& v : values_) {
             for (const std::string& name : v->names) {
                 if (args[i] != name) continue;
-                const bool missing = i + 1 == args.size() ||
-                                     (args[i + 1].size() > 1 && args[i + 1][0] == '-' &&
-                                      !(args[i + 1][1] >= '0' && args[i + 1][1] <= '9'));
+                const bool missing =
+                    i + 1 == args.size() || (args[i + 1].size() > 1 && args[i + 1][0] == '-' &&
+                                             !(args[i + 1][1] >= '0' && args[i + 1][1] <= '9'));
                 if (missing) return fail(name + " needs " + v->what);
             }
         }
@@ -131,7 +129,8 @@ std::optional<int> Options::parse(std::span<const std::string_view> args) {
 
     // Everything after "--" is a file, whatever it looks like; CLI11 sees only what comes before.
     std::size_t marker = 0;
-    while (marker < args.size() && args[marker] != "--") ++marker;
+    while (marker < args.size() && args[marker] != "--")
+        ++marker;
     std::vector<std::string> reversed(args.rend() - static_cast<std::ptrdiff_t>(marker),
                                       args.rend());
     try {
@@ -143,7 +142,8 @@ std::optional<int> Options::parse(std::span<const std::string_view> args) {
         return fail(e.what());
     }
 
-    for (std::size_t i = marker + 1; i < args.size(); ++i) files_.emplace_back(args[i]);
+    for (std::size_t i = marker + 1; i < args.size(); ++i)
+        files_.emplace_back(args[i]);
     const std::vector<std::string> unknown = app_->remaining();
     if (!unknown.empty()) return fail("unknown option '" + unknown.front() + "'");
     for (const auto& v : values_) {

@@ -27,15 +27,13 @@ extern "C" void onSignal(int signal) {
 struct sigaction gOldInt, gOldTerm, gOldPipe;
 #endif
 
-std::string systemReason(int error) {
-    return std::generic_category().message(error);
-}
+std::string systemReason(int error) { return std::generic_category().message(error); }
 
 constexpr std::size_t kJsonPiece = 1 << 16;
 
 } // namespace
 
-const char *signalName(int signal) {
+const char* signalName(int signal) {
     switch (signal) {
     case SIGINT: return "SIGINT";
     case SIGTERM: return "SIGTERM";
@@ -77,9 +75,7 @@ void RunOutput::checkSignal() const {
     if (gSignal != 0 && !finishing_) throw RunStopped{RunStopped::Why::Interrupted, gSignal};
 }
 
-bool RunOutput::interrupted() const {
-    return gSignal != 0;
-}
+bool RunOutput::interrupted() const { return gSignal != 0; }
 
 void RunOutput::stopForWrite(int error) const {
     checkSignal(); // a write broken off by Ctrl-C is an interruption, not a failure
@@ -121,7 +117,7 @@ void RunOutput::startFinishing() {
     std::clearerr(stdout); // a write broken off by the signal set the error flag
 }
 
-int RunOutput::report(const RunStopped &stop) {
+int RunOutput::report(const RunStopped& stop) {
     switch (stop.why) {
     case RunStopped::Why::WriteFailed:
         std::fprintf(stderr, "tessivor-cli run: cannot write <stdout>: %s\n",

@@ -18,11 +18,11 @@ struct RunStopped {
 /// also break off a blocked read or write) and SIGPIPE is ignored: every way the output can end
 /// shows at the next write, or at the next check, and ends the run the same way.
 class RunOutput {
-  public:
+public:
     RunOutput();
     ~RunOutput();
-    RunOutput(const RunOutput &) = delete;
-    RunOutput &operator=(const RunOutput &) = delete;
+    RunOutput(const RunOutput&) = delete;
+    RunOutput& operator=(const RunOutput&) = delete;
 
     /// Writes `text` to stdout; throws RunStopped on a failed write or after a caught signal.
     void out(std::string_view text);
@@ -41,27 +41,27 @@ class RunOutput {
     /// Ends a stopped run: flushes what was shown, calls `endEvents` for an interruption (to
     /// close the events stream), says why on stderr (nothing for a closed pipe) and returns the
     /// exit status: 73 for a failed write, 141 for a closed pipe, 128 + the signal number.
-    template <typename EndEvents> int finish(const RunStopped &stop, EndEvents endEvents) {
+    template <typename EndEvents> int finish(const RunStopped& stop, EndEvents endEvents) {
         startFinishing();
         if (stop.why == RunStopped::Why::Interrupted) {
             try {
                 endEvents();
                 flush();
-            } catch (const RunStopped &) { // the reader is gone too: nothing more to show
+            } catch (const RunStopped&) { // the reader is gone too: nothing more to show
             }
         }
         return report(stop);
     }
 
-  private:
+private:
     [[noreturn]] void stopForWrite(int error) const;
     void startFinishing();
-    int report(const RunStopped &stop);
+    int report(const RunStopped& stop);
 
     bool finishing_ = false; ///< the run has stopped: a signal no longer stops the writes
 };
 
 /// "SIGINT" or "SIGTERM".
-const char *signalName(int signal);
+const char* signalName(int signal);
 
 } // namespace tessivor::cli

@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 
-std::string readAll(const fs::path &path) {
+std::string readAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -33,12 +33,12 @@ std::string readAll(const fs::path &path) {
 /// How the child is started: its arguments, then what the setters change.
 struct Spawn {
     explicit Spawn(std::vector<std::string> a) : args(std::move(a)) {}
-    Spawn &stdinFrom(std::string path) { return in = std::move(path), *this; }
-    Spawn &stdoutTo(std::string what) { return out = std::move(what), *this; }
-    Spawn &sigpipeIgnored(bool ignored) { return ignoreSigpipe = ignored, *this; }
-    Spawn &fileSize(rlim_t bytes) { return fileSizeLimit = bytes, *this; }
-    Spawn &addressSpace(rlim_t bytes) { return addressSpaceLimit = bytes, *this; }
-    Spawn &during(std::function<void(pid_t)> f) { return whileRunning = std::move(f), *this; }
+    Spawn& stdinFrom(std::string path) { return in = std::move(path), *this; }
+    Spawn& stdoutTo(std::string what) { return out = std::move(what), *this; }
+    Spawn& sigpipeIgnored(bool ignored) { return ignoreSigpipe = ignored, *this; }
+    Spawn& fileSize(rlim_t bytes) { return fileSizeLimit = bytes, *this; }
+    Spawn& addressSpace(rlim_t bytes) { return addressSpaceLimit = bytes, *this; }
+    Spawn& during(std::function<void(pid_t)> f) { return whileRunning = std::move(f), *this; }
 
     std::vector<std::string> args;
     std::string in = "/dev/null";
@@ -58,7 +58,7 @@ struct Outcome {
 };
 
 class CliOutput : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("tessivor-output-" + std::to_string(getpid()));
         fs::remove_all(dir_);
@@ -66,13 +66,13 @@ class CliOutput : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    fs::path file(const std::string &name, const std::string &bytes) {
+    fs::path file(const std::string& name, const std::string& bytes) {
         const fs::path p = dir_ / name;
         std::ofstream(p, std::ios::binary) << bytes;
         return p;
     }
 
-    Outcome cli(const Spawn &s) {
+    Outcome cli(const Spawn& s) {
         const fs::path outPath = s.out.empty() ? dir_ / "stdout" : fs::path(s.out);
         const fs::path errPath = dir_ / "stderr";
         std::vector<std::string> argv{TESSIVOR_CLI};
@@ -104,8 +104,8 @@ class CliOutput : public ::testing::Test {
             setrlimit(RLIMIT_FSIZE, &size);
             const rlimit space{s.addressSpaceLimit, s.addressSpaceLimit};
             setrlimit(RLIMIT_AS, &space);
-            std::vector<char *> raw;
-            for (auto &a : argv)
+            std::vector<char*> raw;
+            for (auto& a : argv)
                 raw.push_back(a.data());
             raw.push_back(nullptr);
             execv(raw[0], raw.data());
@@ -136,7 +136,7 @@ class CliOutput : public ::testing::Test {
 };
 
 // "hi" shown, then a jump to label 1 for ever.
-constexpr const char *kShowThenLoop = "a01sAhAia01wa02sA1 va02u\r\n";
+constexpr const char* kShowThenLoop = "a01sAhAia01wa02sA1 va02u\r\n";
 
 TEST_F(CliOutput, AFailedWriteOfStdoutEndsTheRunWithStatus73) {
     const std::string hello = file("hello.tsp", "a01sAhAia01wp\r\n").string();
@@ -220,7 +220,8 @@ TEST_F(CliOutput, TheEndObjectIsWrittenACellAtATime) {
     // A reply of one control character (the machine reads none from the code string), doubled
     // up to the cell limit, then copied.
     std::string code = "a00ba01o";
-    for (int i = 0; i < 26; ++i) code += "a01ba01x";
+    for (int i = 0; i < 26; ++i)
+        code += "a01ba01x";
     code += "a01ba02zp\r\n";
     const std::string full = file("full.tsp", code).string();
     const Outcome o = cli(Spawn({"run", "--events", full})
@@ -298,16 +299,20 @@ TEST_F(CliOutput, EveryCommandReadsItsOptionsAlike) {
         {{"disasm", "--", program}, 0, ""},
         {{"build", "-o", "-", "--", source}, 0, ""},
         // A value option given twice is an error in every command, and so is an empty value.
-        {{"run", "--max-steps", "5", "--max-steps=6", program}, 64,
+        {{"run", "--max-steps", "5", "--max-steps=6", program},
+         64,
          usage("run", "--max-steps given twice")},
         {{"run", "--seed", "1", "--seed", "2", program}, 64, usage("run", "--seed given twice")},
         {{"build", "-o", "a.tsp", "-o", "b.tsp", source}, 64, usage("build", "-o given twice")},
         {{"build", "-o", "", source}, 64, usage("build", "-o needs a file name")},
-        {{"run", "--max-steps", program}, 64,
+        {{"run", "--max-steps", program},
+         64,
          usage("run", "--max-steps needs a whole number above 0")},
-        {{"run", "--max-steps", "--events", program}, 64,
+        {{"run", "--max-steps", "--events", program},
+         64,
          usage("run", "--max-steps needs a whole number above 0")},
-        {{"run", "--max-steps=0", program}, 64,
+        {{"run", "--max-steps=0", program},
+         64,
          usage("run", "--max-steps needs a whole number above 0")},
         {{"run", "--seed=x", program}, 64, usage("run", "--seed needs a whole number")},
         {{"build", "-o"}, 64, usage("build", "-o needs a file name")},
@@ -323,7 +328,8 @@ TEST_F(CliOutput, EveryCommandReadsItsOptionsAlike) {
     for (const Case& c : cases) {
         const Outcome o = cli(Spawn(c.args).stdinFrom(dir_.string()));
         std::string shown;
-        for (const auto& a : c.args) shown += " '" + a + "'";
+        for (const auto& a : c.args)
+            shown += " '" + a + "'";
         EXPECT_EQ(o.status, c.status) << shown;
         EXPECT_EQ(o.err, c.err) << shown;
     }

@@ -147,9 +147,14 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
     static std::atomic<unsigned> serial{0};
     const std::filesystem::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + target.filename().string() + "." +
-                                 std::to_string(::getpid()) + "." +
-                                 std::to_string(serial.fetch_add(1)) + ".tmp";
+        // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about a chain of "+".
+        std::string name = ".";
+        name += target.filename().string();
+        name += '.';
+        name += std::to_string(::getpid());
+        name += '.';
+        name += std::to_string(serial.fetch_add(1));
+        name += ".tmp";
         temporary = folder.empty() ? std::filesystem::path(name) : folder / name;
         // 0666 less the umask, as a file the program created in place would get.
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

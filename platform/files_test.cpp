@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class WriteTextFileTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("tessivor-files-" + std::to_string(::getpid()) + "-" +
@@ -31,7 +31,7 @@ class WriteTextFileTest : public ::testing::Test {
         fs::remove_all(dir_);
     }
 
-    std::string read(const fs::path &path) {
+    std::string read(const fs::path& path) {
         std::string text, reason;
         EXPECT_TRUE(readWholeFile(path, text, reason)) << path << ": " << reason;
         return text;
