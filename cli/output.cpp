@@ -53,6 +53,10 @@ RunOutput::RunOutput() {
     action.sa_flags = 0; // no SA_RESTART: a read of stdin or a blocked write returns at once
     sigaction(SIGINT, &action, &gOldInt);
     sigaction(SIGTERM, &action, &gOldTerm);
+    // A signal the shell ignored for us (a background job started without job control) stays
+    // ignored.
+    if (gOldInt.sa_handler == SIG_IGN) sigaction(SIGINT, &gOldInt, nullptr);
+    if (gOldTerm.sa_handler == SIG_IGN) sigaction(SIGTERM, &gOldTerm, nullptr);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
