@@ -2,8 +2,10 @@
 
 #include "cli/commands.h"
 #include "platform/console.h"
+#include "platform/out_of_memory.h"
 
 #include <cstdio>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +30,7 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
     // dsp lines, --events and program files on stdout are the same bytes on every system.
     tessivor::platform::useBinaryStandardStreams();
+    tessivor::platform::reportOutOfMemoryAtExit("tessivor-cli");
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(kUsage, stderr);
@@ -43,11 +46,19 @@ int main(int argc, char** argv) {
         std::puts("tessivor-cli " TESSIVOR_VERSION);
         return 0;
     }
-    if (command == "run") return tessivor::cli::runCommand(rest);
-    if (command == "build") return tessivor::cli::buildCommand(rest);
-    if (command == "disasm") return tessivor::cli::disasmCommand(rest);
-    if (command == "check") return tessivor::cli::checkCommand(rest);
-    if (command == "test") return tessivor::cli::testCommand(rest);
+    try {
+        if (command == "run") return tessivor::cli::runCommand(rest);
+        if (command == "build") return tessivor::cli::buildCommand(rest);
+        if (command == "disasm") return tessivor::cli::disasmCommand(rest);
+        if (command == "check") return tessivor::cli::checkCommand(rest);
+        if (command == "test") return tessivor::cli::testCommand(rest);
+    } catch (const std::bad_alloc&) {
+        // A program that fills its cells, or a large file's tables, can exceed the memory.
+        std::fflush(stdout);
+        std::fprintf(stderr, "tessivor-cli %.*s: out of memory\n", static_cast<int>(command.size()),
+                     command.data());
+        return tessivor::cli::kExitSoftware;
+    }
     std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s", static_cast<int>(command.size()),
                  command.data(), kUsage);
     return tessivor::cli::kExitUsage;

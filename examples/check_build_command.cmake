@@ -60,7 +60,7 @@ if(NOT rc EQUAL 0 OR NOT hex STREQUAL want)
 endif()
 execute_process(COMMAND ${EMULATOR} "${CLI}" build - INPUT_FILE "${WORK_DIR}/bad.tsasm"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT rc EQUAL 1 OR NOT out STREQUAL "" OR NOT err MATCHES "<stdin>:2:9: ")
+if(NOT rc EQUAL 1 OR NOT out STREQUAL "" OR NOT err MATCHES "^Error Compiling.\n-:2:9: ")
     fail("build - of a bad text: status ${rc}, stdout '${out}', stderr '${err}'")
 endif()
 

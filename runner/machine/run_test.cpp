@@ -224,6 +224,8 @@ TEST(Run, HundredthLabelFailsThePreparation) {
     RecordingHost host;
     const RunResult r = run(code + "p", host);
     EXPECT_EQ(r.end, RunEnd::PrepareFailed);
+    EXPECT_EQ(r.prepareFailure, PrepareFailure::TooManyLabels);
+    EXPECT_EQ(r.failure, Failure::None); // no operation failed
     EXPECT_EQ(r.steps, 0);
     EXPECT_EQ(host.events, Events{"caption:Tessivor 0.1 - Optimizing..."});
 }
