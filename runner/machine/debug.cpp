@@ -33,8 +33,6 @@ const char* stopName(Stop stop) {
 
 namespace {
 
-/// Longest code string a session accepts, as for a run.
-constexpr std::size_t kMaxCodeLength = std::size_t{1} << 30;
 
 /// An answer from outside the machine ("l", "y", "o"), kept so that going forward again over
 /// the step that asked replays it instead of asking again.
