@@ -16,6 +16,7 @@ struct EditorMark {
     int column = 1;    ///< 1-based, first character covered
     int endColumn = 2; ///< 1-based, just past the last character covered
     bool error = false;
+    QString kind; ///< "error", "warning" or "note"
     QString message;
 };
 

@@ -17,9 +17,10 @@ enum class SourceRole : std::uint8_t {
     OpenText, ///< a `set` text with no ";" after it: the translation fails here
 };
 
-/// The role of every byte of `source` (one byte a character, any line ends), found by the same
-/// scan as `compiletext`: mnemonics anywhere, operands at fixed columns, the width of an
-/// instruction passed over, comments from "//" to the next "//".
+/// The role of every byte of `source` (one byte a character, any line ends), found by the
+/// translation's own scan: mnemonics anywhere, operands at fixed columns, the width of an
+/// instruction passed over, comments from "//" to the next "//". A `set` with no ";" is open
+/// text to the end of its line; the lines after it read as if the ";" were there.
 std::vector<SourceRole> sourceRoles(std::string_view source);
 
 } // namespace tessivor::studio

@@ -1,15 +1,12 @@
 #include "studio/studio_window.h"
 
+#include "assembler/check/check.h"
 #include "assembler/translate/compiletext.h"
 #include "assembler/translate/source_map.h"
 #include "platform/files.h"
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
 #include "studio/code_editor.h"
-
-#ifdef TESSIVOR_STUDIO_CHECKER
-#include "assembler/check/check.h"
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -819,37 +816,22 @@ void StudioWindow::checkNow() {
 void StudioWindow::check() {
     const std::string source = platform::sourceFromEditor(editor_->rawText());
     std::vector<EditorMark> marks;
-#ifdef TESSIVOR_STUDIO_CHECKER
     for (const Diagnostic& d : checkSource(source)) {
         EditorMark mark;
         mark.line = static_cast<int>(d.line);
         mark.column = static_cast<int>(d.column);
         mark.endColumn = static_cast<int>(qMax(d.endColumn, d.column + 1));
         mark.error = d.severity == Severity::Error;
+        mark.kind = QString::fromLatin1(severityName(d.severity));
         mark.message = fromBytes(d.message);
         if (d.suggestion)
             mark.message += QStringLiteral("\nWrite: ") + fromBytes(*d.suggestion);
         marks.push_back(mark);
     }
-#else
-    // Without the checker, the one failure of the translation: a `set` text with no ";".
-    const Translation translation = compiletext(source);
-    if (!translation.ok) {
-        const SourcePlace place = sourcePlace(source, translation.setAt);
-        EditorMark mark;
-        mark.line = static_cast<int>(place.line);
-        mark.column = static_cast<int>(place.column);
-        mark.endColumn = mark.column + 3;
-        mark.error = true;
-        mark.message = QStringLiteral("This set text has no \";\" after it: nothing can be built.");
-        marks.push_back(mark);
-    }
-#endif
     problems_->clear();
     for (const EditorMark& mark : marks) {
         auto* item = new QTreeWidgetItem({QString::number(mark.line),
-                                          mark.error ? QStringLiteral("error")
-                                                     : QStringLiteral("warning"),
+                                          mark.kind,
                                           mark.message.section(QLatin1Char('\n'), 0, 0)});
         item->setData(0, Qt::UserRole, mark.line);
         item->setData(1, Qt::UserRole, mark.column);

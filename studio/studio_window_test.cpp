@@ -336,11 +336,7 @@ TEST_F(StudioWindowTest, BuildWritesTheSameBytesAsTheCommandLine) {
 }
 
 TEST_F(StudioWindowTest, AProblemIsListedOnItsLineAndUnderlined) {
-#ifdef TESSIVOR_STUDIO_CHECKER
     setText("dsp 01\nend\nadd 1, 02, 03\n");
-#else
-    setText("dsp 01\nend\nset 02, no semicolon\n");
-#endif
     window->checkNow();
     auto* problems = window->findChild<QTreeWidget*>("problems");
     ASSERT_GE(problems->topLevelItemCount(), 1);
