@@ -46,8 +46,8 @@ private:
         event.kind = kind;
         if (runner_.session_) {
             const DebugState state = runner_.session_->state();
-            // The step that shows the text is under way: the state counts the steps done.
-            event.step = state.steps + 1;
+            // The step that shows the text is under way, and already counted.
+            event.step = state.steps;
             event.line = state.line;
         }
         event.text = std::string(text);
@@ -262,11 +262,13 @@ void MachineRunner::stop() {
     stopRequested_ = true;
     pause();
     post([this] {
+        std::unique_ptr<DebugSession> ended;
         {
             std::lock_guard lock(sessionMutex_);
-            session_.reset();
+            ended = std::move(session_);
         }
         stopRequested_ = false;
+        // The window hears of the stop first: freeing a long history takes a while.
         publish(Stop::None, false);
     });
 }

@@ -571,6 +571,10 @@ void StudioWindow::command(std::function<void()> send) {
         return;
     if (!machine_.alive && !startSession())
         return;
+    issue(std::move(send));
+}
+
+void StudioWindow::issue(std::function<void()> send) {
     lastCommand_ = send;
     ++pending_;
     send();
@@ -610,7 +614,7 @@ void StudioWindow::run() {
     machine_.alive = false;
     if (!startSession())
         return;
-    command([this] {
+    issue([this] {
         if (pace() == Pace::Single)
             runner_->stepInstruction();
         else

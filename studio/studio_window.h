@@ -97,6 +97,8 @@ private:
     bool startSession();
     /// Starts a session first when there is none, then sends `command`.
     void command(std::function<void()> command);
+    /// Sends `command` to the machine and remembers it, to send again after an input.
+    void issue(std::function<void()> command);
     Pace pace() const;
     int animationDelay() const;
     void speedChanged();
