@@ -76,8 +76,8 @@ int CodeEditor::gutterWidth() const {
     for (int max = qMax(1, blockCount()); max >= 10; max /= 10)
         ++digits;
     const int digitWidth = fontMetrics().horizontalAdvance(QLatin1Char('9'));
-    // Room for the breakpoint dot left of the numbers.
-    return fontMetrics().height() + 6 + digitWidth * qMax(digits, 2);
+    // Room for the breakpoint dot and the execution arrow left of the numbers.
+    return 2 * fontMetrics().height() + 2 + digitWidth * qMax(digits, 2);
 }
 
 std::vector<int> CodeEditor::breakpointLines() const {
@@ -270,9 +270,10 @@ void CodeEditor::paintGutter(QPaintEvent* event) {
                 painter.setPen(Qt::NoPen);
                 painter.setBrush(QColor(0xf0, 0xb4, 0x29));
                 const qreal mid = top + lineHeight / 2.0;
-                const QPointF arrow[] = {{3.0 + dot * 0.2, mid - dot * 0.4},
-                                         {3.0 + dot, mid},
-                                         {3.0 + dot * 0.2, mid + dot * 0.4}};
+                const qreal left = 3.0 + lineHeight;
+                const QPointF arrow[] = {{left, mid - dot * 0.45},
+                                         {left + dot * 0.8, mid},
+                                         {left, mid + dot * 0.45}};
                 painter.drawPolygon(arrow, 3);
             }
             QColor number = colours.color(QPalette::Text);

@@ -107,6 +107,7 @@ StudioWindow::StudioWindow(StudioOptions options) : options_(std::move(options))
     updateTitle();
     updateActions();
     resize(1100, 720);
+    editor_->setFocus();
 }
 
 StudioWindow::~StudioWindow() = default;
@@ -284,7 +285,7 @@ void StudioWindow::createDocks() {
     cellsLayout->addWidget(nonEmptyOnly_);
     cellsLayout->addWidget(cells_);
     connect(nonEmptyOnly_, &QCheckBox::toggled, this, [this] { showCells(machine_); });
-    dock("cellsDock", QStringLiteral("Cells"), cellsPane, Qt::RightDockWidgetArea);
+    auto* cellsDock = dock("cellsDock", QStringLiteral("Cells"), cellsPane, Qt::RightDockWidgetArea);
 
     // Registers.
     auto* registersPane = new QWidget;
@@ -299,7 +300,8 @@ void StudioWindow::createDocks() {
         registers_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(names[i], registers_[i]);
     }
-    dock("registersDock", QStringLiteral("Registers"), registersPane, Qt::RightDockWidgetArea);
+    auto* registersDock =
+        dock("registersDock", QStringLiteral("Registers"), registersPane, Qt::RightDockWidgetArea);
 
     // Output: every `dsp`, in order, with its step.
     output_ = new QTreeWidget;
@@ -335,6 +337,12 @@ void StudioWindow::createDocks() {
     tabifyDockWidget(outputDock, messagesDock);
     tabifyDockWidget(messagesDock, problemsDock);
     outputDock->raise();
+    // The editor and the cells get the room; the registers and the lists what they need.
+    const int line = fontMetrics().height();
+    resizeDocks({cellsDock, registersDock}, {line * 30, registersPane->sizeHint().height()},
+                Qt::Vertical);
+    resizeDocks({cellsDock}, {line * 24}, Qt::Horizontal);
+    resizeDocks({outputDock}, {line * 9}, Qt::Vertical);
 }
 
 void StudioWindow::createRunner() {
@@ -433,6 +441,7 @@ bool StudioWindow::openFile(const QString& path, bool example) {
     updateTitle();
     updateActions();
     checkNow();
+    editor_->setFocus();
     return true;
 }
 
