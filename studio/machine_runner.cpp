@@ -187,7 +187,7 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
         }
         const std::int64_t done = session_->state().steps - stepsBefore;
         const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-        if (pace == Pace::Full && seconds > 0.05)
+        if (pace == Pace::Full && seconds > 0.01)
             speed_ = done / seconds / 1e6;
         const bool goesOn = (pace == Pace::Full && stop == Stop::Slice) ||
                             (pace == Pace::Animate && stop == Stop::Step);

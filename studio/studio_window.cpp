@@ -488,6 +488,8 @@ void StudioWindow::addRecent(const QString& path) {
     while (recent.size() > kMaxRecent)
         recent.removeLast();
     settings_->setValue(QStringLiteral("recentFiles"), recent);
+    // A disabled menu never opens to fill itself.
+    fillRecentMenu();
 }
 
 void StudioWindow::fillRecentMenu() {
