@@ -696,7 +696,7 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
             break;
         default: break;
         }
-        if (snapshot.alive)
+        if (snapshot.alive && snapshot.stop != Stop::None)
             statusBar()->showMessage(QStringLiteral("Stopped: %1").arg(
                 QString::fromLatin1(stopName(snapshot.stop))));
         else
