@@ -2,6 +2,7 @@
 
 #include "assembler/translate/compiletext.h"
 #include "cli/commands.h"
+#include "cli/diagnostics_output.h"
 #include "cli/stream_io.h"
 #include "platform/files.h"
 
@@ -15,15 +16,17 @@ namespace tessivor::cli {
 namespace {
 
 constexpr const char *kBuildUsage =
-    "usage: tessivor-cli build [-o OUT] FILE.tsasm\n"
+    "usage: tessivor-cli build [-o OUT] [--quiet] FILE.tsasm\n"
     "\n"
     "Translates assembly source into a program file: the code string, then CR LF.\n"
     "FILE may be - for stdin. OUT defaults to FILE with the extension .tsp (stdout when FILE\n"
     "is -); -o - writes to stdout. On a failed translation nothing is written, stderr gets\n"
-    "\"Error Compiling.\" and FILE:LINE:COL naming the place and the reason.\n"
+    "\"Error Compiling.\" and FILE:LINE:COL naming the place and the reason. What `check`\n"
+    "finds goes to stderr as well.\n"
     "\n"
     "Options:\n"
     "  -o OUT    write the program file to OUT\n"
+    "  --quiet   do not print the checker's warnings\n"
     "  --help    show this text\n"
     "\n"
     "Exit status: 0 built, 1 translation failed, 64 bad usage, 66 FILE unreadable,\n"
@@ -45,6 +48,7 @@ int buildCommand(std::span<const std::string_view> args) {
     std::optional<std::string_view> file;
     std::optional<std::string_view> out;
     bool optionsDone = false;
+    bool quiet = false;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string_view arg = args[k];
         if (!optionsDone && (arg == "--help" || arg == "-h")) {
@@ -55,6 +59,8 @@ int buildCommand(std::span<const std::string_view> args) {
             if (++k == args.size()) return usageError("build", "-o needs a file name");
             if (out) return usageError("build", "-o given twice");
             out = args[k];
+        } else if (!optionsDone && arg == "--quiet") {
+            quiet = true;
         } else if (!optionsDone && arg == "--") {
             optionsDone = true;
         } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
@@ -83,8 +89,10 @@ int buildCommand(std::span<const std::string_view> args) {
         std::fprintf(stderr, "%s:%s: the text of the \"set\" at %s has no closing \";\"\n",
                      name.c_str(), placeText(sourcePlace(source, t.position)).c_str(),
                      placeText(sourcePlace(source, t.setAt)).c_str());
+        if (!quiet) printBuildWarnings(name, source);
         return 1;
     }
+    if (!quiet) printBuildWarnings(name, source);
 
     std::filesystem::path target;
     if (out) {

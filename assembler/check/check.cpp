@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -14,12 +16,22 @@ namespace {
 constexpr std::size_t kNone = std::string_view::npos;
 
 // The ASCII tests, by hand: <cctype> depends on the locale and is undefined for bytes above 127.
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isSeparator(char c) {
+    return c == ' ' || c == '\t' || c == ',' || c == ';';
+}
 /// A character the machine holds as itself: space to "~", and the two line-end characters.
-bool isHeld(char c) { return (c >= ' ' && c <= '~') || c == '\r' || c == '\n'; }
+bool isHeld(char c) {
+    return (c >= ' ' && c <= '~') || c == '\r' || c == '\n';
+}
 
 /// What the machine's address prefix reads a character as: its digit value, 0 for a character
 /// it does not recognise (a tab, a byte above 127), or -1 for any other character.
@@ -74,8 +86,8 @@ std::string quoted(std::string_view text, std::size_t limit = 40) {
 /// An operand column as words: "\"1\" and a line end", "a space and \"5\"", "nothing".
 std::string describeOperand(std::string_view text) {
     if (text.empty()) return "nothing";
-    const bool plain = std::all_of(text.begin(), text.end(),
-                                   [](char c) { return c > ' ' && c <= '~'; });
+    const bool plain =
+        std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c <= '~'; });
     if (plain) return quoted(text);
     std::string out;
     std::string pending;
@@ -114,7 +126,7 @@ std::string describeOperand(std::string_view text) {
 
 /// The lines of a text: where each starts, and where its content ends before "\r\n" or "\n".
 class LineIndex {
-public:
+  public:
     explicit LineIndex(std::string_view text) : text_(text) {
         starts_.push_back(0);
         for (std::size_t k = 0; k < text.size(); ++k) {
@@ -123,8 +135,8 @@ public:
     }
     /// 0-based line of `offset` (an offset at the end of the text is on the last line).
     std::size_t lineOf(std::size_t offset) const {
-        return static_cast<std::size_t>(
-                   std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin()) -
+        return static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                                        starts_.begin()) -
                1;
     }
     std::size_t start(std::size_t line) const { return starts_[line]; }
@@ -143,7 +155,7 @@ public:
         return text_.substr(start(line), contentEnd(line) - start(line));
     }
 
-private:
+  private:
     std::string_view text_;
     std::vector<std::size_t> starts_;
 };
@@ -153,10 +165,10 @@ struct Instruction {
     const ScanPiece* piece = nullptr;
     const Mnemonic* mnemonic = nullptr;
     std::size_t begin = 0;
-    std::size_t line = 0;       ///< 0-based
-    std::size_t codeStart = 0;  ///< its first code offset
-    std::size_t codeFinal = 0;  ///< the code offset of its final text (not for "set")
-    bool inWord = false;        ///< its letters stand inside a longer word
+    std::size_t line = 0;      ///< 0-based
+    std::size_t codeStart = 0; ///< its first code offset
+    std::size_t codeFinal = 0; ///< the code offset of its final text (not for "set")
+    bool inWord = false;       ///< its letters stand inside a longer word
 };
 
 /// A token of the operand area: a run of characters between separators.
@@ -173,13 +185,14 @@ struct Quiet {
 };
 
 class Checker {
-public:
+  public:
     explicit Checker(std::string_view source)
         : source_(source), lines_(source), scan_(scanSource(source, true)) {}
 
     std::vector<Diagnostic> run() {
         collectInstructions();
-        for (const Instruction& in : instructions_) checkInstruction(in);
+        for (const Instruction& in : instructions_)
+            checkInstruction(in);
         checkTestsAndLabels();
         checkMpt();
         checkComments();
@@ -187,7 +200,7 @@ public:
         return finish();
     }
 
-private:
+  private:
     std::string_view source_;
     LineIndex lines_;
     SourceScan scan_;
@@ -200,10 +213,6 @@ private:
     std::vector<std::size_t> meantWords_; // findings whose word was meant as an instruction
 
     // ---- places and findings --------------------------------------------------------------
-
-    std::size_t lineNumber(std::size_t offset) const { return lines_.lineOf(offset) + 1; }
-
-    std::string lineText(std::size_t line) const { return std::string(lines_.content(line)); }
 
     void add(Severity severity, const char* code, std::size_t begin, std::size_t end,
              std::string message, std::optional<std::string> suggestion = std::nullopt) {
@@ -256,7 +265,8 @@ private:
             const std::size_t codeEnd = k + 1 < starts.size() ? starts[k + 1] : code_.size();
             in.codeFinal = codeEnd - std::min(codeEnd, piece.mnemonic->final.size());
             const bool letterBefore = in.begin > 0 && isLetter(source_[in.begin - 1]);
-            const bool letterAfter = in.begin + 3 < source_.size() && isLetter(source_[in.begin + 3]);
+            const bool letterAfter =
+                in.begin + 3 < source_.size() && isLetter(source_[in.begin + 3]);
             in.inWord = letterBefore || letterAfter;
             instructions_.push_back(in);
             ++k;
@@ -337,12 +347,15 @@ private:
     std::optional<std::string> canonicalSet(const Instruction& in) const {
         const std::size_t end = lines_.contentEnd(in.line);
         std::size_t k = in.begin + 3;
-        while (k < end && (source_[k] == ' ' || source_[k] == '\t')) ++k;
+        while (k < end && (source_[k] == ' ' || source_[k] == '\t'))
+            ++k;
         const std::size_t digits = k;
-        while (k < end && isDigit(source_[k]) && k - digits < 3) ++k;
+        while (k < end && isDigit(source_[k]) && k - digits < 3)
+            ++k;
         const Token cell{digits, k};
         if (!isCellNumber(cell)) return std::nullopt;
-        while (k < end && (source_[k] == ' ' || source_[k] == '\t')) ++k;
+        while (k < end && (source_[k] == ' ' || source_[k] == '\t'))
+            ++k;
         if (k < end && source_[k] == ',') ++k;
         if (k < end && source_[k] == ' ') ++k;
         const std::size_t text = k;
@@ -358,7 +371,8 @@ private:
             comment = source_.substr(text, end - text).find("//");
             if (comment != kNone) comment += text;
             textEnd = comment == kNone ? end : comment;
-            while (textEnd > text && (source_[textEnd - 1] == ' ' || source_[textEnd - 1] == '\t')) {
+            while (textEnd > text &&
+                   (source_[textEnd - 1] == ' ' || source_[textEnd - 1] == '\t')) {
                 --textEnd;
             }
         }
@@ -443,10 +457,12 @@ private:
 
     void checkInWord(const Instruction& in) {
         Token word{in.begin, in.begin + 3};
-        while (word.begin > 0 && (isLetter(source_[word.begin - 1]) || isDigit(source_[word.begin - 1]))) {
+        while (word.begin > 0 &&
+               (isLetter(source_[word.begin - 1]) || isDigit(source_[word.begin - 1]))) {
             --word.begin;
         }
-        while (word.end < source_.size() && isLetter(source_[word.end])) ++word.end;
+        while (word.end < source_.size() && isLetter(source_[word.end]))
+            ++word.end;
         // As prose, the word reaches as far as the instruction took the text after it.
         const std::size_t lineEnd = lines_.contentEnd(in.line);
         wordsHoldingMnemonics_.push_back(
@@ -477,8 +493,8 @@ private:
         }
         warn("mnemonic-in-word", in.begin, in.begin + 3,
              "the word " + quoted(source_.substr(word.begin, word.end - word.begin)) + " holds " +
-                 name(in) + ": the assembler translates it as the instruction " + name(in) +
-                 ", " + effect +
+                 name(in) + ": the assembler translates it as the instruction " + name(in) + ", " +
+                 effect +
                  (meant ? "; did you mean " + quoted(written(in)) + "?"
                         : "; put prose inside a comment, between \"//\" and \"//\""),
              meant);
@@ -503,8 +519,10 @@ private:
                 line == in.line ? "the " + name(in) + " before it"
                                 : "the " + name(in) + " on line " + std::to_string(in.line + 1);
             warn("hidden-instruction", k, k + 3,
-                 "this \"" + std::string(hidden->name) + "\" is never translated: it stands "
-                 "inside " + where + ", which passes over " +
+                 "this \"" + std::string(hidden->name) +
+                     "\" is never translated: it stands "
+                     "inside " +
+                     where + ", which passes over " +
                      std::to_string(in.mnemonic->form == Form::Text ? 8 : in.mnemonic->advance) +
                      " characters from its first letter");
         }
@@ -571,8 +589,10 @@ private:
                                      [](std::string_view o) { return o.size() < 2; });
         if (cut) {
             warn("cut-off", in.begin, source_.size(),
-                 "the text ends inside the operands of this " + name(in) + ": the machine takes "
-                 "its operation letter \"" + std::string(in.mnemonic->final) +
+                 "the text ends inside the operands of this " + name(in) +
+                     ": the machine takes "
+                     "its operation letter \"" +
+                     std::string(in.mnemonic->final) +
                      "\" as a digit of the cell number before it, so " + name(in) + " never runs",
                  fix);
             return;
@@ -582,9 +602,9 @@ private:
         // The characters between and after the columns are passed over unread.
         for (std::size_t k = in.begin + 3; k < in.piece->reach; ++k) {
             const std::size_t offset = k - in.begin;
-            const bool column = std::any_of(std::begin(kOperandColumn),
-                                             std::begin(kOperandColumn) + operands.size(),
-                                             [&](std::size_t c) { return offset == c || offset == c + 1; });
+            const bool column = std::any_of(
+                std::begin(kOperandColumn), std::begin(kOperandColumn) + operands.size(),
+                [&](std::size_t c) { return offset == c || offset == c + 1; });
             if (column || k >= lines_.contentEnd(in.line)) continue;
             const char c = source_[k];
             if (isLetter(c) && mnemonicAt(source_, k)) return; // reported as hidden
@@ -616,11 +636,14 @@ private:
                 columns += std::to_string(kOperandColumn[k]);
                 held += describeOperand(operands[k]);
             }
+            const std::string reads =
+                operands.size() == 1 ? " reads its operand " + columns +
+                                           " characters after its first letter: "
+                                           "here it holds "
+                                     : " reads its operands at fixed columns, " + columns +
+                                           " characters after its first letter: here they hold ";
             warn("operand-columns", first, last,
-                 name(in) + " reads its operands at fixed columns, " + columns +
-                     " characters after its first letter: here they hold " + held +
-                     ", so the machine runs it as " + run + overrun,
-                 fix);
+                 name(in) + reads + held + ", so the machine runs it as " + run + overrun, fix);
             return;
         }
         std::string what;
@@ -632,9 +655,9 @@ private:
             if (operands.size() > 1) what += "operand " + std::to_string(k + 1) + " is ";
             what += describeOperand(operands[k]);
         }
-        const std::string subject =
-            operands.size() == 1 ? "the operand of " + name(in) + " is " + what
-                                 : "in this " + name(in) + ", " + what;
+        const std::string subject = operands.size() == 1
+                                        ? "the operand of " + name(in) + " is " + what
+                                        : "in this " + name(in) + ", " + what;
         warn("operand-digits", in.begin + kOperandColumn[bad], last,
              subject + ", not two digits: the machine runs it as " + run + overrun, fix);
     }
@@ -658,12 +681,12 @@ private:
             if (c != ' ' && c != ',' && c != '\t') lost += c;
         }
         const std::string text = setText(in);
-        const std::string effect = "the machine puts " + quoted(text) + " into cell " +
-                                   twoDigits(cellRead(operands[0]));
+        const std::string effect =
+            "the machine puts " + quoted(text) + " into cell " + twoDigits(cellRead(operands[0]));
         if (!isTwoDigits(operands[0]) || !lost.empty()) {
             const auto [tokens, comment] = tokensAfter(in);
-            const bool misplaced = !lost.empty() || (fix && !tokens.empty() &&
-                                                     tokens[0].begin != in.begin + 4);
+            const bool misplaced =
+                !lost.empty() || (fix && !tokens.empty() && tokens[0].begin != in.begin + 4);
             if (misplaced) {
                 warn("operand-columns", in.begin + 4, in.begin + 8,
                      "\"set\" reads its cell 4 and its text 8 characters after its first letter" +
@@ -687,10 +710,10 @@ private:
         if (feed != kNone) {
             const std::size_t endLine = lines_.lineOf(semicolon);
             const std::size_t lineEnds = endLine - in.line;
-            std::string message = "the text of this \"set\" runs on to the \";\" on line " +
-                                  std::to_string(endLine + 1) + ": its " +
-                                  (lineEnds == 1 ? std::string("line end")
-                                                 : std::to_string(lineEnds) + " line ends");
+            std::string message =
+                "the text of this \"set\" runs on to the \";\" on line " +
+                std::to_string(endLine + 1) + ": its " +
+                (lineEnds == 1 ? std::string("line end") : std::to_string(lineEnds) + " line ends");
             if (lineEnds > 1) {
                 message += " and the lines between become part of the text, not instructions";
             } else {
@@ -715,9 +738,10 @@ private:
                 while (end < semicolon && (static_cast<unsigned char>(source_[end]) & 0xC0) == 0x80)
                     ++end;
             }
-            std::string shown = source_[k] == '\t' ? std::string("a tab")
-                                : lead < 0x80     ? describeOperand(source_.substr(k, 1))
-                                                  : "\"" + std::string(source_.substr(k, end - k)) + "\"";
+            // One byte on its own is named by its value: it is no character of UTF-8.
+            std::string shown = end - k == 1
+                                    ? describeOperand(source_.substr(k, 1))
+                                    : "\"" + std::string(source_.substr(k, end - k)) + "\"";
             if (end - k > 1) {
                 shown += " (" + std::to_string(end - k) + " bytes)";
                 wide = true;
@@ -735,8 +759,8 @@ private:
         }
         warn("set-character", first, lastEnd,
              "a cell holds only the characters from space to \"~\": " + list +
-                 (names.size() == 1 ? " becomes" : " become") +
-                 " \"0\"" + (wide ? " (one for each byte)" : "") + ", so the cell holds " +
+                 (names.size() == 1 ? " becomes" : " become") + " \"0\"" +
+                 (wide ? " (one for each byte)" : "") + ", so the cell holds " +
                  quoted(setText(in)));
     }
 
@@ -751,14 +775,13 @@ private:
     }
 
     const Instruction* instructionAtCode(std::size_t offset) const {
-        auto it = std::upper_bound(instructions_.begin(), instructions_.end(), offset,
-                                   [](std::size_t o, const Instruction& in) { return o < in.codeStart; });
+        auto it =
+            std::upper_bound(instructions_.begin(), instructions_.end(), offset,
+                             [](std::size_t o, const Instruction& in) { return o < in.codeStart; });
         return it == instructions_.begin() ? nullptr : &*(it - 1);
     }
 
-    static bool isTest(const Instruction& in) {
-        return in.mnemonic->form == Form::Comparison;
-    }
+    static bool isTest(const Instruction& in) { return in.mnemonic->form == Form::Comparison; }
 
     void checkTestsAndLabels() {
         const std::vector<std::size_t> ends = markers('k');
@@ -770,18 +793,19 @@ private:
         for (const Instruction& in : instructions_) {
             if (in.inWord) continue;
             const std::string_view n = in.mnemonic->name;
-            if (isTest(in) && std::upper_bound(ends.begin(), ends.end(), in.codeFinal) == ends.end()) {
+            if (isTest(in) &&
+                std::upper_bound(ends.begin(), ends.end(), in.codeFinal) == ends.end()) {
                 warn("test-without-eif", in.begin, in.begin + 3,
-                     "no \"eif\" follows this " + name(in) + ": when the test fails, the machine "
-                     "goes back to the start of the program, with all cells as they are");
+                     "no \"eif\" follows this " + name(in) +
+                         ": when the test fails, the machine "
+                         "goes back to the start of the program, with all cells as they are");
             }
             if (n == "eif") {
                 const std::size_t mark = in.codeFinal + 1;
                 auto it = std::lower_bound(ends.begin(), ends.end(), mark);
                 const std::size_t previous = it == ends.begin() ? 0 : *(it - 1) + 1;
-                const bool closes = std::any_of(tests.begin(), tests.end(), [&](std::size_t t) {
-                    return t >= previous && t < mark;
-                });
+                const auto test = std::lower_bound(tests.begin(), tests.end(), previous);
+                const bool closes = test != tests.end() && *test < mark;
                 if (!closes) {
                     std::string why = "no test stands before this \"eif\"";
                     if (it != ends.begin()) {
@@ -813,7 +837,8 @@ private:
             if (!std::all_of(source_.begin() + t.begin, source_.begin() + t.end, isDigit)) continue;
             const std::string writtenNumber(source_.substr(t.begin, t.end - t.begin));
             if (std::stoul(writtenNumber.substr(0, 9)) == k + 1) continue;
-            std::string fixed(lines_.content(in->line).substr(0, in->begin + 3 - lines_.start(in->line)));
+            std::string fixed(
+                lines_.content(in->line).substr(0, in->begin + 3 - lines_.start(in->line)));
             fixed += " " + twoDigits(static_cast<int>(k + 1));
             warn("label-number", t.begin, t.end,
                  "this is label " + std::to_string(k + 1) + ", not " + writtenNumber +
@@ -834,8 +859,9 @@ private:
                 add(Severity::Note, "mpt-no-effect", in.begin, in.begin + 3,
                     "the " + name(next) + " on line " + std::to_string(next.line + 1) +
                         " names its own cells and so replaces the current cell that \"mpt\" "
-                        "sets: \"mpt\" changes nothing that follows, but stops the program "
-                        "when its cell holds no number");
+                        "sets: \"mpt\" changes nothing that follows (it only stops the "
+                        "program when cell " +
+                        twoDigits(cellRead(operandsOf(in)[0])) + " holds no number)");
                 break;
             }
         }
@@ -843,8 +869,39 @@ private:
 
     // ---- comments and skipped text --------------------------------------------------------
 
+    /// A comment over several lines whose closing "//" has more text and another "//" after
+    /// it on its line: that "//" was meant to open a comment of its own, and the opener above
+    /// lacks its closer.
+    void checkCommentRunsOn(const ScanPiece& piece) {
+        const std::size_t closer = piece.end - 2;
+        const std::size_t first = lines_.lineOf(piece.begin);
+        const std::size_t last = lines_.lineOf(closer);
+        if (first == last) return;
+        const std::size_t end = lines_.contentEnd(last);
+        const std::string_view after = source_.substr(piece.end, end - piece.end);
+        if (std::all_of(after.begin(), after.end(), isBlank) || after.find("//") == kNone) return;
+        std::string hidden;
+        if (last == first + 1) {
+            hidden = "the start of line " + std::to_string(last + 1) + " is";
+        } else if (last == first + 2) {
+            hidden = "line " + std::to_string(first + 2) + " is";
+        } else {
+            hidden = "lines " + std::to_string(first + 2) + " to " + std::to_string(last) + " are";
+        }
+        std::string closed(lines_.content(first));
+        while (!closed.empty() && isBlank(closed.back()))
+            closed.pop_back();
+        warn("comment-runs-on", piece.begin, piece.begin + 2,
+             "this comment has no closing \"//\" on its line: it runs on to the \"//\" on line " +
+                 std::to_string(last + 1) + ", which was meant to open another comment, so " +
+                 hidden + " not translated",
+             closed + " //");
+        quiet_.push_back({piece.end, end, true});
+    }
+
     void checkComments() {
         for (const ScanPiece& piece : scan_.pieces) {
+            if (piece.kind == PieceKind::Comment) checkCommentRunsOn(piece);
             if (piece.kind != PieceKind::UnclosedComment) continue;
             const std::size_t line = lines_.lineOf(piece.begin);
             const std::size_t end = lines_.contentEnd(line);
@@ -864,11 +921,13 @@ private:
             std::optional<std::string> fix;
             if (blank) {
                 std::string without = splice(piece.begin, "", end);
-                while (!without.empty() && isBlank(without.back())) without.pop_back();
+                while (!without.empty() && isBlank(without.back()))
+                    without.pop_back();
                 if (!without.empty()) fix = without;
             } else {
                 std::string closed(lines_.content(line));
-                while (!closed.empty() && isBlank(closed.back())) closed.pop_back();
+                while (!closed.empty() && isBlank(closed.back()))
+                    closed.pop_back();
                 fix = closed + " //";
             }
             warn("unclosed-comment", piece.begin, piece.end, message, fix);
@@ -876,10 +935,20 @@ private:
         }
     }
 
+    /// One flag byte a character, from the Quiet stretches: 1 skipped text, 2 everything.
+    void markQuiet() {
+        quietMask_.assign(source_.size() + 1, 0);
+        for (const Quiet& q : quiet_) {
+            for (std::size_t k = q.begin; k < q.end && k < source_.size(); ++k) {
+                quietMask_[k] |= q.everything ? 3 : 1;
+            }
+        }
+    }
+
+    /// Whether a finding at `offset` is left out: any finding about skipped text, or with
+    /// `everything` any warning.
     bool quietAt(std::size_t offset, bool everything) const {
-        return std::any_of(quiet_.begin(), quiet_.end(), [&](const Quiet& q) {
-            return offset >= q.begin && offset < q.end && (q.everything || !everything);
-        });
+        return offset < quietMask_.size() && (quietMask_[offset] & (everything ? 2 : 1)) != 0;
     }
 
     /// Stretches of skipped text that hold letters or digits, one a line.
@@ -907,38 +976,53 @@ private:
     /// The line with its prose (skipped words and words holding mnemonics) put in a comment,
     /// when no instruction stands among it.
     std::optional<std::string> proseSuggestion(std::size_t line) const {
-        std::size_t begin = kNone;
-        std::size_t end = 0;
-        auto take = [&](Token t) {
-            if (lines_.lineOf(t.begin) != line) return;
-            begin = std::min(begin, t.begin);
-            end = std::max(end, std::min(t.end, lines_.contentEnd(line)));
-        };
-        for (const Token& t : strayRunsCache_) take(t);
-        for (const Token& t : wordsHoldingMnemonics_) take(t);
-        if (begin == kNone) return std::nullopt;
-        for (const Instruction& in : instructions_) {
-            if (!in.inWord && in.begin >= begin && in.begin < end) return std::nullopt;
+        const auto found = prose_.find(line);
+        if (found == prose_.end()) return std::nullopt;
+        const std::size_t begin = found->second.begin;
+        std::size_t end = found->second.end;
+        auto in =
+            std::lower_bound(instructions_.begin(), instructions_.end(), begin,
+                             [](const Instruction& i, std::size_t at) { return i.begin < at; });
+        for (; in != instructions_.end() && in->begin < end; ++in) {
+            if (!in->inWord) return std::nullopt;
         }
         const std::size_t contentEnd = lines_.contentEnd(line);
         std::string_view after = source_.substr(end, contentEnd - end);
-        if (std::all_of(after.begin(), after.end(), [](char c) { return !isLetter(c) && !isDigit(c) && c != '/'; })) {
+        if (std::all_of(after.begin(), after.end(),
+                        [](char c) { return !isLetter(c) && !isDigit(c) && c != '/'; })) {
             end = contentEnd;
-            while (end > begin && isBlank(source_[end - 1])) --end;
+            while (end > begin && isBlank(source_[end - 1]))
+                --end;
         }
         const std::string_view prose = source_.substr(begin, end - begin);
         if (prose.find("//") != kNone || prose.find('\n') != kNone) return std::nullopt;
         return splice(begin, "// " + std::string(prose) + " //", end);
     }
 
+    std::vector<std::uint8_t> quietMask_;
     std::vector<Token> strayRunsCache_;
+    std::map<std::size_t, Token> prose_; // for each line with prose, where the prose stands
 
     void checkSkippedText() {
+        markQuiet();
         strayRunsCache_ = strayRuns();
+        auto take = [&](Token t) {
+            const std::size_t line = lines_.lineOf(t.begin);
+            const Token within{t.begin, std::min(t.end, lines_.contentEnd(line))};
+            auto [at, fresh] = prose_.emplace(line, within);
+            if (!fresh) {
+                at->second.begin = std::min(at->second.begin, within.begin);
+                at->second.end = std::max(at->second.end, within.end);
+            }
+        };
+        for (const Token& t : strayRunsCache_)
+            take(t);
+        for (const Token& t : wordsHoldingMnemonics_)
+            take(t);
         // Findings about words holding mnemonics were made before the runs were known: give
         // them the line's suggestion now.
         for (std::size_t k = 0; k < found_.size(); ++k) {
-            const bool meant = std::find(meantWords_.begin(), meantWords_.end(), k) != meantWords_.end();
+            const bool meant = std::binary_search(meantWords_.begin(), meantWords_.end(), k);
             if (found_[k].code == "mnemonic-in-word" && !meant) {
                 std::optional<std::string> fix = proseSuggestion(found_[k].line - 1);
                 if (fix && *fix != lines_.content(found_[k].line - 1)) {
@@ -947,11 +1031,12 @@ private:
             }
         }
         std::vector<std::size_t> wordLines;
-        for (const Token& word : wordsHoldingMnemonics_) wordLines.push_back(lines_.lineOf(word.begin));
+        for (const Token& word : wordsHoldingMnemonics_)
+            wordLines.push_back(lines_.lineOf(word.begin));
         for (const Token& run : strayRunsCache_) {
             const std::string_view text = source_.substr(run.begin, run.end - run.begin);
             const std::size_t line = lines_.lineOf(run.begin);
-            const bool covered = std::find(wordLines.begin(), wordLines.end(), line) != wordLines.end();
+            const bool covered = std::binary_search(wordLines.begin(), wordLines.end(), line);
             if (covered && proseSuggestion(line)) continue;
             if (auto instead = insteadOf(run, line)) {
                 warn("stray-text", run.begin, run.end,
@@ -969,21 +1054,36 @@ private:
 
     /// For a run that begins with a word meant as an instruction ("print 01", "dps 01"): what
     /// to write instead, and the line with it.
-    std::optional<std::pair<std::string, std::optional<std::string>>> insteadOf(Token run, std::size_t line) const {
+    std::optional<std::pair<std::string, std::optional<std::string>>>
+    insteadOf(Token run, std::size_t line) const {
         std::size_t wordEnd = run.begin;
-        while (wordEnd < run.end && isLetter(source_[wordEnd])) ++wordEnd;
+        while (wordEnd < run.end && isLetter(source_[wordEnd]))
+            ++wordEnd;
         if (wordEnd == run.begin) return std::nullopt;
         std::string word(source_.substr(run.begin, wordEnd - run.begin));
-        for (char& c : word) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        for (char& c : word)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         struct Synonym {
             std::string_view word;
             std::string_view mnemonic;
         };
         static constexpr std::array<Synonym, 16> kSynonyms{{
-            {"print", "dsp"}, {"show", "dsp"},  {"display", "dsp"}, {"out", "dsp"},
-            {"input", "inp"}, {"read", "inp"},  {"ask", "inp"},     {"goto", "gto"},
-            {"jmp", "gto"},   {"jump", "gto"},  {"label", "lbl"},   {"halt", "end"},
-            {"stop", "end"},  {"nop", "idl"},   {"endif", "eif"},   {"let", "set"},
+            {"print", "dsp"},
+            {"show", "dsp"},
+            {"display", "dsp"},
+            {"out", "dsp"},
+            {"input", "inp"},
+            {"read", "inp"},
+            {"ask", "inp"},
+            {"goto", "gto"},
+            {"jmp", "gto"},
+            {"jump", "gto"},
+            {"label", "lbl"},
+            {"halt", "end"},
+            {"stop", "end"},
+            {"nop", "idl"},
+            {"endif", "eif"},
+            {"let", "set"},
         }};
         std::string_view mnemonic;
         for (const Synonym& s : kSynonyms) {
@@ -991,14 +1091,17 @@ private:
         }
         const std::size_t end = lines_.contentEnd(line);
         const bool alone = std::all_of(source_.begin() + wordEnd, source_.begin() + end, isBlank);
-        const bool operands = wordEnd + 1 < end && source_[wordEnd] == ' ' && isDigit(source_[wordEnd + 1]);
+        const bool operands =
+            wordEnd + 1 < end && source_[wordEnd] == ' ' && isDigit(source_[wordEnd + 1]);
         if (mnemonic.empty() && word.size() == 3 && (alone || operands)) {
             // One letter wrong or two letters swapped: "dps", "ad d" is too far.
             for (const Mnemonic& m : kMnemonics) {
                 int wrong = 0;
-                for (std::size_t k = 0; k < 3; ++k) wrong += m.name[k] != word[k];
-                const bool swapped = wrong == 2 && ((m.name[0] == word[1] && m.name[1] == word[0]) ||
-                                                    (m.name[1] == word[2] && m.name[2] == word[1]));
+                for (std::size_t k = 0; k < 3; ++k)
+                    wrong += m.name[k] != word[k];
+                const bool swapped =
+                    wrong == 2 && ((m.name[0] == word[1] && m.name[1] == word[0]) ||
+                                   (m.name[1] == word[2] && m.name[2] == word[1]));
                 const bool fits = (m.form == Form::Marker) == alone;
                 if ((wrong == 1 || swapped) && fits) {
                     mnemonic = m.name;
@@ -1032,7 +1135,8 @@ private:
                 continue;
             }
             std::size_t end = k;
-            while (end < line.size() && !isSeparator(line[end])) ++end;
+            while (end < line.size() && !isSeparator(line[end]))
+                ++end;
             std::string token = line.substr(k, end - k);
             if (token.size() > 2 || !std::all_of(token.begin(), token.end(), isDigit)) return line;
             cells.push_back(token.size() == 1 ? "0" + token : token);
@@ -1040,7 +1144,8 @@ private:
         }
         if (cells.size() != operandCount(m->form)) return line;
         std::string out = line.substr(0, column + 3);
-        for (std::size_t c = 0; c < cells.size(); ++c) out += (c == 0 ? " " : ", ") + cells[c];
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            out += (c == 0 ? " " : ", ") + cells[c];
         if (comment < line.size()) out += " " + line.substr(comment);
         return out;
     }
@@ -1061,12 +1166,37 @@ private:
         });
         std::vector<Diagnostic> out;
         out.reserve(order.size());
-        for (std::size_t k : order) out.push_back(std::move(found_[k]));
+        for (std::size_t k : order)
+            out.push_back(std::move(found_[k]));
         return out;
     }
 };
 
 } // namespace
+
+const std::vector<DiagnosticKind>& diagnosticKinds() {
+    static const std::vector<DiagnosticKind> kinds = {
+        {"missing-semicolon", Severity::Error, "a \"set\" with no \";\" after it: the build fails"},
+        {"set-spans-lines", Severity::Warning,
+         "a \"set\" text runs over line ends to a later \";\""},
+        {"operand-digits", Severity::Warning, "an operand that is not two digits"},
+        {"operand-columns", Severity::Warning, "operands that miss their fixed columns"},
+        {"cut-off", Severity::Warning, "the text ends inside an instruction's operands"},
+        {"hidden-instruction", Severity::Warning, "an instruction inside another one's width"},
+        {"swallowed-text", Severity::Warning, "text inside an instruction's width, never read"},
+        {"stray-text", Severity::Warning, "words or numbers the assembler skips"},
+        {"mnemonic-in-word", Severity::Warning, "a mnemonic found inside a word"},
+        {"unclosed-comment", Severity::Warning, "a \"//\" with no closing \"//\""},
+        {"comment-runs-on", Severity::Warning, "a comment that runs on to the next one's \"//\""},
+        {"test-without-eif", Severity::Warning, "a test with no \"eif\" after it"},
+        {"eif-without-test", Severity::Warning, "an \"eif\" that closes no test"},
+        {"label-number", Severity::Warning, "a label written with another number than its own"},
+        {"too-many-labels", Severity::Error, "a 100th label: the program cannot start"},
+        {"set-character", Severity::Warning, "text characters a cell cannot hold"},
+        {"mpt-no-effect", Severity::Note, "an \"mpt\" that changes nothing that follows"},
+    };
+    return kinds;
+}
 
 const char* severityName(Severity severity) {
     switch (severity) {
@@ -1077,6 +1207,8 @@ const char* severityName(Severity severity) {
     return "error";
 }
 
-std::vector<Diagnostic> checkSource(std::string_view source) { return Checker(source).run(); }
+std::vector<Diagnostic> checkSource(std::string_view source) {
+    return Checker(source).run();
+}
 
 } // namespace tessivor

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,7 +24,8 @@ std::string readFile(const std::filesystem::path& path) {
 /// "LINE CODE" for each finding, in order.
 std::vector<std::string> summary(const std::vector<Diagnostic>& found) {
     std::vector<std::string> out;
-    for (const Diagnostic& d : found) out.push_back(std::to_string(d.line) + " " + d.code);
+    for (const Diagnostic& d : found)
+        out.push_back(std::to_string(d.line) + " " + d.code);
     return out;
 }
 
@@ -86,7 +89,7 @@ std::vector<Slip> loadSlips() {
             close();
             state = Expected;
         } else if (state == Source && lines.empty() && (line == "lf" || line == "noeol")) {
-            (line == "lf" ? end : end) = line == "lf" ? "\n" : end;
+            if (line == "lf") end = "\n";
             if (line == "noeol") finalEnd = false;
         } else if (state == Source) {
             lines.push_back(unescape(line));
@@ -95,6 +98,10 @@ std::vector<Slip> loadSlips() {
         }
     }
     return slips;
+}
+
+void PrintTo(const Slip& slip, std::ostream* out) {
+    *out << slip.name;
 }
 
 class SlipTest : public testing::TestWithParam<Slip> {};
@@ -112,7 +119,8 @@ TEST_P(SlipTest, SuggestionsMendWhatTheyAreFor) {
     for (const Diagnostic& d : checkSource(source)) {
         if (!d.suggestion) continue;
         std::size_t start = 0;
-        for (std::size_t line = 1; line < d.line; ++line) start = source.find('\n', start) + 1;
+        for (std::size_t line = 1; line < d.line; ++line)
+            start = source.find('\n', start) + 1;
         std::size_t end = source.find('\n', start);
         if (end == std::string::npos) end = source.size();
         if (end > start && source[end - 1] == '\r') --end;
@@ -127,20 +135,49 @@ TEST_P(SlipTest, SuggestionsMendWhatTheyAreFor) {
 
 std::string slipName(const testing::TestParamInfo<Slip>& info) {
     std::string name = std::to_string(info.index) + "_";
-    for (char c : info.param.name) name += (std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+    for (char c : info.param.name)
+        name += (std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
     return name.substr(0, 60);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, SlipTest, testing::ValuesIn(loadSlips()), slipName);
 
-TEST(Corpus, HoldsThirtySlipsOrMore) { EXPECT_GE(loadSlips().size(), 30u); }
+TEST(Corpus, HoldsThirtySlipsOrMore) {
+    EXPECT_GE(loadSlips().size(), 30u);
+}
+
+// Every kind of finding has a slip in the corpus (or a test of its own below), a row in the
+// manual's "Common mistakes", and the severity it is listed with.
+TEST(Corpus, CoversEveryKindOfFinding) {
+    std::set<std::string> seen = {"too-many-labels"};
+    std::map<std::string, Severity> severities;
+    for (const Slip& slip : loadSlips()) {
+        for (const Diagnostic& d : checkSource(slip.source)) {
+            seen.insert(d.code);
+            severities[d.code] = d.severity;
+        }
+    }
+    const std::string manual = readFile(TESSIVOR_SOURCE_DIR "/docs/language.md");
+    std::set<std::string> listed;
+    for (const DiagnosticKind& kind : diagnosticKinds()) {
+        const std::string code(kind.code);
+        listed.insert(code);
+        EXPECT_TRUE(seen.count(code)) << code << " has no slip in the corpus";
+        EXPECT_NE(manual.find("| `" + code + "`"), std::string::npos)
+            << code << " is not in the manual";
+        if (severities.count(code)) {
+            EXPECT_EQ(severities[code], kind.severity) << code;
+        }
+    }
+    for (const std::string& code : seen)
+        EXPECT_TRUE(listed.count(code)) << code << " is not listed";
+}
 
 // ---- no false alarms ---------------------------------------------------------------------
 
 TEST(Clean, EveryExampleChecksClean) {
     int seen = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(TESSIVOR_SOURCE_DIR "/examples")) {
+    for (const auto& entry : std::filesystem::directory_iterator(TESSIVOR_SOURCE_DIR "/examples")) {
         if (entry.path().extension() != ".tsasm") continue;
         const std::vector<Diagnostic> found = checkSource(readFile(entry.path()));
         EXPECT_TRUE(found.empty()) << entry.path() << "\n" << listing(found);
@@ -170,7 +207,8 @@ std::vector<std::string> programsIn(const std::string& markdown) {
 TEST(Clean, EveryProgramInTheDocsChecksClean) {
     std::size_t programs = 0;
     for (const char* doc : {"/docs/language.md", "/README.md"}) {
-        for (const std::string& program : programsIn(readFile(TESSIVOR_SOURCE_DIR + std::string(doc)))) {
+        for (const std::string& program :
+             programsIn(readFile(TESSIVOR_SOURCE_DIR + std::string(doc)))) {
             const std::vector<Diagnostic> found = checkSource(program);
             EXPECT_TRUE(found.empty()) << doc << ":\n" << program << listing(found);
             ++programs;
@@ -240,7 +278,8 @@ TEST(Check, TheBuildErrorIsAnErrorWithTheLineMended) {
 
 TEST(Check, AHundredthLabelIsAnError) {
     std::string source;
-    for (int k = 1; k <= 100; ++k) source += "lbl " + std::to_string(k % 100 + 100).substr(1) + "\r\n";
+    for (int k = 1; k <= 100; ++k)
+        source += "lbl " + std::to_string(k % 100 + 100).substr(1) + "\r\n";
     const std::vector<Diagnostic> found = checkSource(source);
     ASSERT_EQ(found.size(), 1u) << listing(found);
     EXPECT_EQ(found[0].code, "too-many-labels");
@@ -264,25 +303,28 @@ TEST(Check, SeverityNames) {
 
 // Any text: findings in order, each inside its line, never a crash.
 TEST(Check, RandomSourcesGiveOrderedFindingsInsideTheirLines) {
-    const std::vector<std::string> parts = {
-        "add", "set", "dsp", "lbl", "eif", "ife", "end", "mpt", "inc", "SqR", "0", "1", "42",
-        " ", ", ", ";", "/", "//", "\r\n", "\n", "\t", "x", "\xc3\xa9", "word", "print"};
+    const std::vector<std::string> parts = {"add", "set",      "dsp",  "lbl",  "eif",  "ife", "end",
+                                            "mpt", "inc",      "SqR",  "0",    "1",    "42",  " ",
+                                            ", ",  ";",        "/",    "//",   "\r\n", "\n",  "\t",
+                                            "x",   "\xc3\xa9", "word", "print"};
     std::mt19937 random(81262);
     for (int round = 0; round < 2000; ++round) {
         std::string source;
         const int length = static_cast<int>(random() % 30);
-        for (int k = 0; k < length; ++k) source += parts[random() % parts.size()];
+        for (int k = 0; k < length; ++k)
+            source += parts[random() % parts.size()];
         const std::vector<Diagnostic> found = checkSource(source);
-        const std::size_t lines = 1 + static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n'));
+        const std::size_t lines =
+            1 + static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n'));
         for (std::size_t k = 0; k < found.size(); ++k) {
             ASSERT_GE(found[k].line, 1u);
             ASSERT_LE(found[k].line, lines) << source;
             ASSERT_LT(found[k].column, found[k].endColumn) << source;
             ASSERT_FALSE(found[k].code.empty());
             if (k > 0) {
-                ASSERT_TRUE(found[k - 1].line < found[k].line ||
-                            (found[k - 1].line == found[k].line &&
-                             found[k - 1].column <= found[k].column))
+                ASSERT_TRUE(
+                    found[k - 1].line < found[k].line ||
+                    (found[k - 1].line == found[k].line && found[k - 1].column <= found[k].column))
                     << source;
             }
         }

@@ -22,8 +22,8 @@ enum class PieceKind {
 
 struct ScanPiece {
     PieceKind kind = PieceKind::Skipped;
-    std::size_t begin = 0; ///< 0-based offset of the first character
-    std::size_t end = 0;   ///< 0-based offset just past the piece, never past the text
+    std::size_t begin = 0;              ///< 0-based offset of the first character
+    std::size_t end = 0;                ///< 0-based offset just past the piece, never past the text
     const Mnemonic* mnemonic = nullptr; ///< the instruction's mnemonic
     /// Where the scan goes on (begin + the mnemonic's width); past the text when it ends
     /// inside the instruction.

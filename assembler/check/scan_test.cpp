@@ -46,8 +46,7 @@ void expectAgreement(std::string_view source) {
 
 TEST(Scan, AgreesWithTheTranslationOnEveryExample) {
     int seen = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(TESSIVOR_SOURCE_DIR "/examples")) {
+    for (const auto& entry : std::filesystem::directory_iterator(TESSIVOR_SOURCE_DIR "/examples")) {
         if (entry.path().extension() != ".tsasm") continue;
         expectAgreement(readFile(entry.path()));
         ++seen;
@@ -58,9 +57,9 @@ TEST(Scan, AgreesWithTheTranslationOnEveryExample) {
 TEST(Scan, AgreesWithTheTranslationOnItsEdgeCases) {
     for (std::string_view source :
          {"", "add 01, 02, 03", "dsp 1", "dsp", "set 01, Hi;", "set 01, Hi", "set 0", "///",
-          "// a // b //", "// no closer\r\nend", "inc 01dsp 01", "blend", "set 01,;;",
-          "SET 01, ;x", "lbl\r\nend", "friends and addresses", "ife 01, 02 eif",
-          "set 01, a;set 02, b", "//\r\n//"}) {
+          "// a // b //", "// no closer\r\nend", "inc 01dsp 01", "blend", "set 01,;;", "SET 01, ;x",
+          "lbl\r\nend", "friends and addresses", "ife 01, 02 eif", "set 01, a;set 02, b",
+          "//\r\n//"}) {
         expectAgreement(source);
     }
 }
@@ -68,14 +67,16 @@ TEST(Scan, AgreesWithTheTranslationOnItsEdgeCases) {
 TEST(Scan, AgreesWithTheTranslationOnRandomSources) {
     // Pieces of the language, shuffled: mnemonics, digits, separators, comment slashes, ";",
     // line ends of both kinds, and bytes the machine does not hold.
-    const std::vector<std::string> parts = {
-        "add", "SET", "set", "dsp", "lbl", "eif", "ife", "end", "mpt", "inc", "Pwr", "0", "1",
-        "42", " ", ", ", ";", "/", "//", "\r\n", "\n", "\t", "x", "\xe9", "a", "d", "e"};
+    const std::vector<std::string> parts = {"add", "SET", "set",  "dsp", "lbl", "eif",  "ife",
+                                            "end", "mpt", "inc",  "Pwr", "0",   "1",    "42",
+                                            " ",   ", ",  ";",    "/",   "//",  "\r\n", "\n",
+                                            "\t",  "x",   "\xe9", "a",   "d",   "e"};
     std::mt19937 random(20261208);
     for (int round = 0; round < 3000; ++round) {
         std::string source;
         const int length = static_cast<int>(random() % 40);
-        for (int k = 0; k < length; ++k) source += parts[random() % parts.size()];
+        for (int k = 0; k < length; ++k)
+            source += parts[random() % parts.size()];
         expectAgreement(source);
         if (HasFatalFailure()) return;
     }
