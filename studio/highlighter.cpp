@@ -49,8 +49,11 @@ void SourceHighlighter::createRules() {
     auto& mnemonic = formats_[static_cast<int>(SourceRole::Mnemonic)];
     mnemonic.setForeground(readable(QColor(0x1f, 0x4e, 0xb4)));
     mnemonic.setFontWeight(QFont::Bold);
-    formats_[static_cast<int>(SourceRole::Operand)].setForeground(readable(QColor(0xa3, 0x4a, 0x00)));
-    formats_[static_cast<int>(SourceRole::Text)].setForeground(readable(QColor(0x1a, 0x7f, 0x37)));
+    const auto format = [this](SourceRole role) -> QTextCharFormat& {
+        return formats_[static_cast<int>(role)];
+    };
+    format(SourceRole::Operand).setForeground(readable(QColor(0xa3, 0x4a, 0x00)));
+    format(SourceRole::Text).setForeground(readable(QColor(0x1a, 0x7f, 0x37)));
     auto& comment = formats_[static_cast<int>(SourceRole::Comment)];
     comment.setForeground(readable(QColor(0x6a, 0x73, 0x7d)));
     comment.setFontItalic(true);

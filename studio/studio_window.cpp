@@ -135,8 +135,8 @@ void StudioWindow::createActions() {
     newAct_ = action("new", QStringLiteral("&New"), QKeySequence::New, &StudioWindow::newFile);
     openAct_ = action("open", QStringLiteral("&Open..."), QKeySequence::Open, &StudioWindow::open);
     saveAct_ = action("save", QStringLiteral("&Save"), QKeySequence::Save, &StudioWindow::save);
-    saveAsAct_ =
-        action("saveAs", QStringLiteral("Save &As..."), QKeySequence::SaveAs, &StudioWindow::saveAs);
+    saveAsAct_ = action("saveAs", QStringLiteral("Save &As..."), QKeySequence::SaveAs,
+                        &StudioWindow::saveAs);
     exitAct_ = action("exit", QStringLiteral("E&xit"), QKeySequence::Quit, &QWidget::close);
 
     buildAct_ = action("build", QStringLiteral("&Build"), QKeySequence(Qt::CTRL | Qt::Key_B),
@@ -278,14 +278,16 @@ void StudioWindow::createDocks() {
     cells_->setSelectionBehavior(QAbstractItemView::SelectRows);
     cells_->setWordWrap(false);
     for (int i = 0; i < kCells; ++i) {
-        cells_->setItem(i, 0, new QTableWidgetItem(QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'))));
+        const QString number = QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
+        cells_->setItem(i, 0, new QTableWidgetItem(number));
         cells_->setItem(i, 1, new QTableWidgetItem);
     }
     cells_->verticalHeader()->setDefaultSectionSize(cells_->fontMetrics().height() + 4);
     cellsLayout->addWidget(nonEmptyOnly_);
     cellsLayout->addWidget(cells_);
     connect(nonEmptyOnly_, &QCheckBox::toggled, this, [this] { showCells(machine_); });
-    auto* cellsDock = dock("cellsDock", QStringLiteral("Cells"), cellsPane, Qt::RightDockWidgetArea);
+    auto* cellsDock =
+        dock("cellsDock", QStringLiteral("Cells"), cellsPane, Qt::RightDockWidgetArea);
 
     // Registers.
     auto* registersPane = new QWidget;
@@ -309,7 +311,8 @@ void StudioWindow::createDocks() {
     output_->setHeaderLabels({QStringLiteral("Step"), QStringLiteral("Shown")});
     output_->setRootIsDecorated(false);
     output_->setUniformRowHeights(true);
-    auto* outputDock = dock("outputDock", QStringLiteral("Output"), output_, Qt::BottomDockWidgetArea);
+    auto* outputDock =
+        dock("outputDock", QStringLiteral("Output"), output_, Qt::BottomDockWidgetArea);
 
     // Messages: the end of a run and the error reports; a click goes to the line.
     messages_ = new QListWidget;

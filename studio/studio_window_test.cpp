@@ -23,6 +23,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 namespace tessivor::studio {
 namespace {
@@ -291,7 +292,8 @@ TEST_F(StudioWindowTest, FilesRoundTripAndTheTitleNamesThemWithAModifiedMark) {
     action("open")->trigger();
     EXPECT_EQ(window->windowTitle(), "prog.tsasm[*] - Tessivor Studio");
     EXPECT_FALSE(window->isWindowModified());
-    EXPECT_EQ(window->editor()->toPlainText(), QString::fromUtf8("set 01, caf\u00e9;\ndsp 01\nend"));
+    EXPECT_EQ(window->editor()->toPlainText(),
+              QString::fromUtf8("set 01, caf\u00e9;\ndsp 01\nend"));
 
     window->editor()->appendPlainText("idl");
     EXPECT_TRUE(window->isWindowModified());
@@ -372,6 +374,22 @@ TEST_F(StudioWindowTest, OneStepAtATimeAndRunToCursor) {
     // The cursor's breakpoint was for that run only.
     trigger("continue");
     EXPECT_EQ(window->machine().state.line, 9);
+}
+
+TEST_F(StudioWindowTest, AnAnimationShowsEachInstructionAsItRuns) {
+    action("example_count")->trigger();
+    setSpeed(9); // the fastest animation
+    std::set<int> lines;
+    action("run")->trigger();
+    ASSERT_TRUE(waitUntil([&] {
+        lines.insert(window->editor()->executionLine());
+        return !window->busy();
+    }));
+    EXPECT_EQ(window->machine().stop, Stop::Terminated);
+    // Every line of the loop was highlighted on the way.
+    for (const int line : {9, 10, 11, 12})
+        EXPECT_TRUE(lines.count(line)) << line;
+    EXPECT_EQ(output().size(), 10);
 }
 
 } // namespace
