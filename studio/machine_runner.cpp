@@ -255,6 +255,10 @@ void MachineRunner::pause() {
         if (session_)
             session_->pause();
     }
+    {
+        // Taken so an animation that is about to wait sees the request, or is woken from it.
+        std::lock_guard lock(wakeMutex_);
+    }
     wake_.notify_all();
 }
 

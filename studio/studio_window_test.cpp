@@ -214,6 +214,7 @@ TEST_F(StudioWindowTest, ARunawayLoopIsPausedAndStoppedAtOnce) {
     EXPECT_EQ(window->machine().stop, Stop::Paused);
     EXPECT_GT(window->machine().state.steps, 1000);
     EXPECT_GT(window->machine().speed, 0.0);
+    RecordProperty("millionStepsPerSecond", std::to_string(window->machine().speed));
 
     action("continue")->trigger();
     QThread::msleep(200);
