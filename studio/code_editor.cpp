@@ -130,6 +130,7 @@ void CodeEditor::setExecutionLine(int line) {
     }
     updateSelections();
     gutter_->update();
+    emit executionLineChanged(line);
 }
 
 void CodeEditor::setMarks(std::vector<EditorMark> marks) {

@@ -54,6 +54,8 @@ public:
 
 signals:
     void breakpointsChanged();
+    /// The highlighted line of the current instruction moved (0: none).
+    void executionLineChanged(int line);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
