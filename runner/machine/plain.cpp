@@ -3,6 +3,7 @@
 #include "runner/machine/interpreters.h"
 #include "runner/machine/number.h"
 #include "runner/machine/operations.h"
+#include "runner/machine/tick.h"
 
 #include <cmath>
 #include <string>
@@ -225,9 +226,10 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
         if (!pulse || checkClock || pulseNow != seenPulse) {
             seenPulse = pulseNow;
             checkClock = false;
-            if (host.tickCount() > nexttick) {
-                nexttick = static_cast<std::int32_t>(static_cast<std::uint32_t>(host.tickCount()) +
-                                                     1000u);
+            // The first step always refreshes; the tick comparison survives the counter's wrap.
+            const std::int32_t now = host.tickCount();
+            if (steps == 0 || tickPassed(now, nexttick)) {
+                nexttick = tickAfter(now, 1000);
                 host.setCaption(speedCaption(opcount));
                 opcount = 0;
             }
