@@ -125,6 +125,19 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     Entry* const entries = kTabled ? table->entries.data() : nullptr;
     double* const jumpValues = kTabled ? table->jumpValues.data() : nullptr;
     const fast::Tail* const tails = kTabled ? table->tails.data() : nullptr;
+    if constexpr (kTabled) {
+        // The tails' cells are this run's.
+        for (fast::Tail& tail : table->tails) {
+            tail.cell = &mem[static_cast<std::size_t>(tail.incCur)];
+            tail.b = &mem[static_cast<std::size_t>(tail.opb)];
+            tail.c = &mem[static_cast<std::size_t>(tail.opc)];
+            if (tail.jump == 0) continue;
+            const Entry& jump = entries[tail.jump];
+            tail.jumpCell = &mem[static_cast<std::size_t>(tail.jumpCur)];
+            tail.jumpValue = &jumpValues[jump.aux];
+            tail.jumpNext = &jump.next;
+        }
+    }
     const std::int32_t* const eifpos = tables.eifpos.data();
     const std::int32_t* const lblpos = tables.lblpos.data();
     Failure failure = Failure::None;
@@ -275,34 +288,34 @@ op_kDecrement: {
 op_kLoopTail: {
     // The increment on its fixed cell: cur is that cell, set by the entry.
     const fast::Tail& tail = tails[e->aux];
-    Cell& cell = mem[static_cast<std::size_t>(cur)];
-    double v = 0;
-    if (const Failure f = cell.read(v); f != Failure::None) {
-        left += tail.testSteps; // the test's steps never ran
-        FAIL(f);
+    if (!tail.cell->stepWhole(tail.delta)) [[unlikely]] {
+        double v = 0;
+        if (const Failure f = tail.cell->read(v); f != Failure::None) {
+            left += tail.testSteps; // the test's steps never ran
+            FAIL(f);
+        }
+        tail.cell->step(v, tail.delta);
     }
-    cell.step(v, tail.increment ? 1.0 : -1.0);
     // The test, on fixed cells.
     cur = tail.cur;
     opb = tail.opb;
     opc = tail.opc;
-    bool holds = false;
-    if (const Failure f = test(tail.test, mem, opb, opc, holds); f != Failure::None) {
+    bool holds = false, less = false, greater = false;
+    if (tail.test != fast::kIfEqual && Cell::compareWhole(*tail.b, *tail.c, less, greater))
+        [[likely]] {
+        holds = tail.test == fast::kIfLess ? less : greater;
+    } else if (const Failure f = test(tail.test, mem, opb, opc, holds); f != Failure::None) {
         failure = f;
         pc = tail.testAt;
         end = RunEnd::Error;
         goto finish;
     }
     if (!holds) NEXT_AT(eifpos[tail.testAt] + 1);
-    if (tail.jump != 0) {
-        // The jump after it, when its cell still holds the number of its last jump.
-        Entry& jump = entries[tail.jump];
-        if (jump.steps <= left &&
-            mem[static_cast<std::size_t>(jump.cur)].holdsWhole(jumpValues[jump.aux])) {
-            left -= jump.steps;
-            cur = jump.cur;
-            NEXT_AT(jump.next);
-        }
+    // The jump after it, when its cell still holds the number of its last jump.
+    if (tail.jumpCell && tail.jumpSteps <= left && tail.jumpCell->holdsWhole(*tail.jumpValue)) {
+        left -= tail.jumpSteps;
+        cur = tail.jumpCur;
+        NEXT_AT(*tail.jumpNext);
     }
     NEXT_AT(tail.testAt + 1);
 }

@@ -86,7 +86,8 @@ bool loopTail(const Table& t, const Entry& e, Tail& tail) {
     tail.testAt = test.at;
     tail.testSteps = test.steps;
     tail.test = test.kind;
-    tail.increment = e.kind == kIncrement;
+    tail.delta = e.kind == kIncrement ? 1.0 : -1.0;
+    tail.incCur = e.cur;
     tail.cur = test.cur;
     tail.opb = test.opb;
     tail.opc = test.opc;
@@ -94,6 +95,8 @@ bool loopTail(const Table& t, const Entry& e, Tail& tail) {
     if (jump.kind == kGoto && fixedCell(jump.cur) && jump.opb == kKeep && jump.opc == kKeep &&
         jump.aux != kNoAux) {
         tail.jump = test.at + 1;
+        tail.jumpSteps = jump.steps;
+        tail.jumpCur = jump.cur;
     }
     return true;
 }

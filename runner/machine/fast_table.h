@@ -74,15 +74,27 @@ struct Entry {
     std::int32_t next = 0;
 };
 
+class Cell;
+
 /// A fused loop tail. Its entry holds the "q"/"r" part: cur is the fixed cell, steps cover the
-/// increment's and the test's entries, `at` is the increment's position.
+/// increment's and the test's entries, `at` is the increment's position. The pointers are
+/// filled by the loop that runs the table, whose cells they point into.
 struct Tail {
     std::int32_t testAt = 0;    ///< position of the test
     std::int32_t jump = 0;      ///< position of a fixed-cell "u" entry right after the test, or 0
     std::uint16_t testSteps = 0; ///< steps of the test's entry
+    std::uint16_t jumpSteps = 0; ///< steps of the "u" entry
     Kind test = kIfLess;        ///< kIfEqual, kIfGreater or kIfLess
-    bool increment = true;      ///< "q", else "r"
     std::int8_t cur = 0, opb = 0, opc = 0; ///< the registers after the test's entry: fixed
+    std::int8_t jumpCur = 0;    ///< the "u" entry's cell
+    std::int8_t incCur = 0;     ///< the cell the increment steps
+    double delta = 1;           ///< 1 for "q", -1 for "r"
+    Cell* cell = nullptr;       ///< the cell the increment steps
+    Cell* b = nullptr;          ///< the test's cells
+    Cell* c = nullptr;
+    Cell* jumpCell = nullptr;   ///< the "u" entry's cell, or null without one
+    const double* jumpValue = nullptr;  ///< the "u" entry's jump cache: value and target
+    const std::int32_t* jumpNext = nullptr;
 };
 
 struct Table {
