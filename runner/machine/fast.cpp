@@ -315,6 +315,33 @@ op_kLoopTail: {
     if (tail.jumpCell && tail.jumpSteps <= left && tail.jumpCell->holdsWhole(*tail.jumpValue)) {
         left -= tail.jumpSteps;
         cur = tail.jumpCur;
+        // A loop that is nothing but its tail goes round here, while the grant lasts and its
+        // cells hold whole numbers. The registers stay as one turn leaves them: cur the jump's
+        // cell, opb and opc the test's.
+        if (*tail.jumpNext == pc && tail.test != fast::kIfEqual) {
+            const std::int64_t turn = e->steps + tail.jumpSteps;
+            Cell& cell = *tail.cell;
+            const Cell& b = *tail.b;
+            const Cell& c = *tail.c;
+            const Cell& jumpCell = *tail.jumpCell;
+            const double jumpValue = *tail.jumpValue;
+            const bool wantLess = tail.test == fast::kIfLess;
+            while (left >= turn && Cell::bothWhole(b, c) && cell.stepWhole(tail.delta)) {
+                bool less = false, greater = false;
+                Cell::compareWhole(b, c, less, greater);
+                if (!(wantLess ? less : greater)) {
+                    left -= e->steps;
+                    cur = tail.cur;
+                    NEXT_AT(eifpos[tail.testAt] + 1);
+                }
+                if (!jumpCell.holdsWhole(jumpValue)) {
+                    left -= e->steps;
+                    cur = tail.cur;
+                    NEXT_AT(tail.testAt + 1);
+                }
+                left -= turn;
+            }
+        }
         NEXT_AT(*tail.jumpNext);
     }
     NEXT_AT(tail.testAt + 1);

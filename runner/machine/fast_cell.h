@@ -69,6 +69,9 @@ class Cell {
         return true;
     }
 
+    /// Both cells hold whole numbers.
+    static bool bothWhole(const Cell& a, const Cell& b) { return (a.state_ | b.state_) == kWhole; }
+
     /// True when both cells hold whole numbers, with `less` and `greater` set as their singles
     /// compare.
     static bool compareWhole(const Cell& a, const Cell& b, bool& less, bool& greater) {

@@ -316,6 +316,16 @@ TEST(FastLoop, LoopTailsEndWhereThePlainLoopDoes) {
         "eif\r\nset 90, 2;\r\nset 01, 0;\r\ngto 90\r\nlbl 02\r\nend\r\n",
         "set 01, 16777215;\r\nset 02, 16777218;\r\nset 90, 1;\r\nlbl 01\r\ninc 01\r\n"
         "ifl 01, 02\r\ngto 90\r\neif\r\nend\r\n",
+        // Counting down; the jump's own cell counted; a test that compares texts.
+        "set 01, 30;\r\nset 02, 0;\r\nset 90, 1;\r\nlbl 01\r\ndec 01\r\nifg 01, 02\r\n"
+        "gto 90\r\neif\r\nend\r\n",
+        "set 90, 0;\r\nset 02, 9;\r\nlbl 01\r\ninc 90\r\nifl 90, 02\r\ngto 90\r\neif\r\n"
+        "lbl 02\r\nset 03, x;\r\nlbl 03\r\nend\r\n",
+        "set 01, 0;\r\nset 02, 0;\r\nset 90, 1;\r\nlbl 01\r\ninc 01\r\nife 01, 02\r\n"
+        "gto 90\r\neif\r\nend\r\n",
+        // The count passes 1E+15, where its text stops being a plain whole number.
+        "set 01, 999999999999990;\r\nset 02, 1e16;\r\nset 90, 1;\r\nlbl 01\r\ninc 01\r\n"
+        "ifl 01, 02\r\ngto 90\r\neif\r\nend\r\n",
     };
     for (const char* source : kSources) {
         const std::string code = compiletext(source).code + "\r\n";
