@@ -96,14 +96,14 @@ class Cell {
     /// The text an arithmetic result is stored as: numberText(value).
     void storeNumber(double value) {
         // Whole numbers below 1E+15 are their own text; the common case, so it is tested here.
-        if (value > -1e15 && value < 1e15 &&
+        if (std::fabs(value) < 1e15 &&
             static_cast<double>(static_cast<std::int64_t>(value)) == value) {
             number_ = value + 0.0; // "0" for negative zero, which reads as +0
             state_ = kWhole;
             stale_ = true;
             return;
         }
-        if (fifteenDigitValue(value, number_)) {
+        if (fifteenDigitFraction(value, number_)) {
             state_ = kNumber;
             stale_ = true;
             return;

@@ -153,6 +153,11 @@ bool fifteenDigitValue(double value, double& out) {
         out = value + 0.0; // negative zero is written "0", which reads as +0
         return true;
     }
+    return fifteenDigitFraction(value, out);
+}
+
+bool fifteenDigitFraction(double value, double& out) {
+    const double a = std::fabs(value);
     if (!(a >= 1e-7 && a <= 1e21)) return false; // NaN, infinities and far magnitudes too
     // The 15 significant digits are m, a whole number in [1e14, 1e15], with a = m * 10^-j.
     // log10(2) ~ 78913 / 2^18 gives the decimal exponent of the leading digit, or one less.
