@@ -231,8 +231,9 @@ refill: {
         single = fast::singleEntry(tables, pc);
         e = &single;
     }
-    granted = left = grant - e->steps;
+    // The entry's steps come out of the new grant, as NEXT_AT takes them.
     granted = grant;
+    left = grant - e->steps;
     applyRegisters(*e, cur, opb, opc);
     DISPATCH();
 }
