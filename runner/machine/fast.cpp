@@ -20,16 +20,20 @@
 #include <new>
 
 // Direct threading where the compiler has computed goto; a switch that jumps to the same
-// labels elsewhere.
+// labels elsewhere (or with -DTESSIVOR_THREADED=0).
+#if !defined(TESSIVOR_THREADED)
 #if defined(__GNUC__) || defined(__clang__)
 #define TESSIVOR_THREADED 1
+#else
+#define TESSIVOR_THREADED 0
+#endif
+#endif
+#if TESSIVOR_THREADED
 // Labels as values and computed goto are the GNU extension this loop is built on.
 #pragma GCC diagnostic ignored "-Wpedantic"
 #if defined(__clang__)
 #pragma clang diagnostic ignored "-Wgnu-label-as-value"
 #endif
-#else
-#define TESSIVOR_THREADED 0
 #endif
 
 namespace tessivor {
@@ -559,15 +563,17 @@ op_kDisplay:
     endGrant();
     NEXT_AT(e->next);
 
-op_kInput: {
+op_kInput:
     if (!isCell(opb) || !isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
-    std::string reply = host.inputBox(mem[static_cast<std::size_t>(opb)].text());
-    endGrant();
-    seenPulse = kUnseen; // after an input box the next step reads the clock
-    if (reply.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
-    mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
+    {
+        // The reply's scope closes before the dispatch: a computed goto runs no destructor.
+        std::string reply = host.inputBox(mem[static_cast<std::size_t>(opb)].text());
+        endGrant();
+        seenPulse = kUnseen; // after an input box the next step reads the clock
+        if (reply.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
+    }
     NEXT_AT(e->next);
-}
 
 op_kEnd:
     END(RunEnd::Terminated);
