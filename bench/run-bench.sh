@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs Tessivor's benchmark programs side by side with their Lua 5.4 and Python 3 equivalents
 # and prints one table: median seconds of several runs, million steps a second, and the ratio
-# Tessivor / peer (at most 1.00: Tessivor is no slower). Then preparation, translation and
-# start-up against their targets.
+# Tessivor / peer (at most 1.00: Tessivor is no slower). Then callgrind's instructions per loop
+# turn of the same programs, which a busy machine does not change, and preparation,
+# translation and start-up against their targets.
 #
 # Usage: bench/run-bench.sh [BUILD_DIR]   (BUILD_DIR holds a Release build; default: build)
 # BENCH_RUNS=N sets the runs a measurement takes (default 5).
