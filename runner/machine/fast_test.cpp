@@ -315,7 +315,12 @@ std::string randomProgram(std::mt19937_64& rng) {
     }
     const std::size_t lines = 4 + rng() % 30;
     for (std::size_t i = 0; i < lines; ++i) {
-        switch (rng() % 5) {
+        switch (rng() % 8) {
+        case 5: // a loop tail, which the fast loop fuses, after a label it may jump back to
+            source += std::string(rng() % 2 ? "lbl\r\n" : "") + (rng() % 3 ? "inc " : "dec ") +
+                      cell() + "\r\n" + kTwo[rng() % 3] + " " + cell() + ", " + cell() +
+                      "\r\ngto " + cell();
+            break;
         case 0:
             source += std::string(kThree[rng() % 6]) + " " + cell() + ", " + cell() + ", " + cell();
             break;
