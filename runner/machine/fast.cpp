@@ -163,10 +163,8 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
 #undef TESSIVOR_FAST_LABEL
 #define DISPATCH() goto* kHandlers[e->kind]
 #else
-#define TESSIVOR_FAST_CASE(name)                                                                   \
-    case fast::name: goto op_##name;
-#define DISPATCH()                                                                                 \
-    switch (e->kind) { TESSIVOR_FAST_KINDS(TESSIVOR_FAST_CASE) }
+// One switch that every handler goes back to, as a plain loop would have it.
+#define DISPATCH() goto dispatch
 #endif
 #define NEXT_AT(position)                                                                          \
     do {                                                                                           \
@@ -198,6 +196,14 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     } while (0)
 
     NEXT_AT(1);
+
+#if !TESSIVOR_THREADED
+#define TESSIVOR_FAST_CASE(name)                                                                   \
+    case fast::name: goto op_##name;
+dispatch:
+    switch (e->kind) { TESSIVOR_FAST_KINDS(TESSIVOR_FAST_CASE) }
+#undef TESSIVOR_FAST_CASE
+#endif
 
 refill: {
     remaining -= granted - left;
@@ -585,10 +591,6 @@ op_kPassedEnd:
 #undef NEXT_AT
 #undef FAIL
 #undef END
-#if !TESSIVOR_THREADED
-#undef TESSIVOR_FAST_CASE
-#endif
-
 finish:
     if (end == RunEnd::Terminated) {
         host.messageBox("Program Terminated");
