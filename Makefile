@@ -72,8 +72,8 @@ windows: configure
 clean:
 	rm -rf $(BUILD_DIR)
 
-# Side-by-side benchmarks with Lua 5.4 and Python 3 (Lua is installed when missing), from a
-# Release build; the table goes to stdout.
+# Side-by-side benchmarks with Lua 5.4 and Python 3, and callgrind's instructions per loop turn
+# (Lua and valgrind are installed when missing), from a Release build; the tables go to stdout.
 .PHONY: bench
 bench: build
 	bench/run-bench.sh $(BUILD_DIR)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs Tessivor's benchmark programs side by side with their Lua 5.4 and Python 3 equivalents
 # and prints one table: median seconds of several runs, million steps a second, and the ratio
-# Tessivor / peer (at most 1.00: Tessivor is no slower). Then preparation, translation and
-# start-up against their targets.
+# Tessivor / peer (at most 1.00: Tessivor is no slower). Then callgrind's instructions per loop
+# turn of the same programs, which a busy machine does not change, and preparation,
+# translation and start-up against their targets.
 #
 # Usage: bench/run-bench.sh [BUILD_DIR]   (BUILD_DIR holds a Release build; default: build)
 # BENCH_RUNS=N sets the runs a measurement takes (default 5).
@@ -40,6 +41,20 @@ if [ -z "$lua" ] && command -v apt-get >/dev/null 2>&1; then
     fi
 fi
 [ -n "$lua" ] || notes+=("Lua 5.4 skipped: lua5.4 is not installed and could not be installed.")
+# Valgrind (callgrind counts the instructions of a loop turn, which a busy machine does not
+# change) comes from Debian's valgrind package when it is missing.
+valgrind=$(command -v valgrind || true)
+if [ -z "$valgrind" ] && command -v apt-get >/dev/null 2>&1; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo -n)
+    echo "run-bench: installing valgrind" >&2
+    if "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq valgrind >&2 ||
+        { "${sudo[@]}" apt-get update -qq >&2 &&
+          "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq valgrind >&2; }; then
+        valgrind=$(command -v valgrind || true)
+    fi
+fi
+[ -n "$valgrind" ] || notes+=("Instructions per turn skipped: valgrind is not installed and could not be installed.")
 python=$(command -v python3 || true)
 [ -n "$python" ] || notes+=("Python skipped: python3 is not installed.")
 
@@ -92,6 +107,43 @@ for name in count harmonic concat; do
     printf '%-10s %10s %10s %10s %7s %10s %7s\n' "$name" "$t" "$mps" "$l" "$lr" "$p" "$pr"
 done
 echo
+
+# Instructions per loop turn: the callgrind count of the whole process with the program's loop
+# bound set for 2M turns, less that for 1M turns, divided by 1M. The same for Lua when present.
+if [ -n "$valgrind" ]; then
+    instructions() { # instructions COMMAND...: the process's instruction count
+        "$valgrind" --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+            awk '/Collected :/ { print $NF }'
+    }
+    # per_turn NAME BOUND1 BOUND2: program NAME with its loop bound set to BOUND1, then BOUND2.
+    per_turn() {
+        local name=$1 b1=$2 b2=$3 big t1 t2 l1="" l2=""
+        big=$(awk '/^set 02, / { gsub(/[^0-9]/, "", $3); print $3; exit }' "$programs/$name.tsasm")
+        sed "s/^set 02, $big;/set 02, $b1;/" "$programs/$name.tsasm" >"$work/$name-1.tsasm"
+        sed "s/^set 02, $big;/set 02, $b2;/" "$programs/$name.tsasm" >"$work/$name-2.tsasm"
+        "$cli" build "$work/$name-1.tsasm" -o "$work/$name-1.tsp" >/dev/null
+        "$cli" build "$work/$name-2.tsasm" -o "$work/$name-2.tsp" >/dev/null
+        t1=$(instructions "$cli" run "$work/$name-1.tsp")
+        t2=$(instructions "$cli" run "$work/$name-2.tsp")
+        if [ -n "$lua" ]; then
+            sed "s/< $big)/< $b1)/" "$programs/$name.lua" >"$work/$name-1.lua"
+            sed "s/< $big)/< $b2)/" "$programs/$name.lua" >"$work/$name-2.lua"
+            l1=$(instructions "$lua" "$work/$name-1.lua")
+            l2=$(instructions "$lua" "$work/$name-2.lua")
+        fi
+        awk -v n="$name" -v t1="$t1" -v t2="$t2" -v l1="$l1" -v l2="$l2" 'BEGIN {
+            t = (t2 - t1) / 1e6
+            if (l1 != "") { l = (l2 - l1) / 1e6; printf "%-10s %12.1f %12.1f %7.2f\n", n, t, l, t / l }
+            else printf "%-10s %12.1f %12s %7s\n", n, t, "-", "-"
+        }'
+    }
+    echo "callgrind instructions per loop turn ((2M turns - 1M turns) / 1M; independent of load)"
+    printf '%-10s %12s %12s %7s\n' program tessivor lua ratio
+    per_turn count 1000000 2000000
+    per_turn harmonic 1000001 2000001
+    per_turn concat 1000000 2000000
+    echo
+fi
 
 # Preparation only: a code string that ends at its first position ("p"), run with the plain
 # loop, which adds nothing to the preparation pass.

@@ -74,6 +74,8 @@ class MemoryBudget {
 public:
     explicit MemoryBudget(std::size_t bytes);
     ~MemoryBudget();
+    /// An allocation was refused since the budget was armed: the run needed more than it.
+    static bool exceeded();
     MemoryBudget(const MemoryBudget&) = delete;
     MemoryBudget& operator=(const MemoryBudget&) = delete;
 };

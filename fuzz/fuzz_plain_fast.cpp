@@ -26,6 +26,9 @@ std::optional<Outcome> runOnce(const std::string& code, bool plain, bool withPul
     try {
         fuzz::MemoryBudget budget(std::size_t{256} << 20);
         RunResult r = runprogram(code, host, options);
+        // The fast loop turns a refused allocation into "Out of string space"; either way the
+        // run needed more memory than a fuzz run may take.
+        if (fuzz::MemoryBudget::exceeded()) return std::nullopt;
         return Outcome{std::move(r), std::move(host.events)};
     } catch (const std::bad_alloc&) {
         return std::nullopt; // needs more memory than a fuzz run may take

@@ -15,9 +15,13 @@ namespace {
 bool armed = false;
 std::size_t limit = 0;
 std::size_t used = 0;
+bool refused = false;
 
 void* allocate(std::size_t size) {
-    if (armed && (size > limit || used > limit - size)) return nullptr;
+    if (armed && (size > limit || used > limit - size)) {
+        refused = true;
+        return nullptr;
+    }
     void* p = std::malloc(size == 0 ? 1 : size);
     if (p && armed) used += malloc_usable_size(p);
     return p;
@@ -37,8 +41,11 @@ void release(void* p) {
 MemoryBudget::MemoryBudget(std::size_t bytes) {
     limit = bytes;
     used = 0;
+    refused = false;
     armed = true;
 }
+
+bool MemoryBudget::exceeded() { return refused; }
 
 MemoryBudget::~MemoryBudget() { armed = false; }
 

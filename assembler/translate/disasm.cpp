@@ -12,6 +12,14 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kStrayPerLine = 24;
 constexpr int kMaxLabels = 99;
 
+// The characters the shapes are built of.
+constexpr char kAddress = letterOf(kOpAddress).ch;
+constexpr char kSetB = letterOf(kOpSetB).ch;
+constexpr char kSetC = letterOf(kOpSetC).ch;
+constexpr char kClear = letterOf(kOpClear).ch;
+constexpr char kCopy = letterOf(kOpCopy).ch;
+constexpr char kAppendChar = letterOf(kOpAppendChar).ch;
+
 /// The mnemonic of `form` whose final text is `final`, or null.
 const Mnemonic *findMnemonic(Form form, std::string_view final) {
     for (const Mnemonic &m : kMnemonics)
@@ -74,29 +82,28 @@ class Lister {
     // Recognises the complete shape that starts at the current position and lists it.
     bool fullShape() {
         const std::size_t i = i_;
-        switch (code_[i]) {
-        case ' ':
-            if (at(i + 1) == 'k') return emit(2, "eif");
-            if (at(i + 1) == 'v') return label();
-            return emit(1, "idl");
-        case 'p': return emit(1, "end");
-        case 't': return emit(1, "doe");
-        case 'a': break;
-        default: return false;
+        // Markers ("eif", "lbl" with their space) before the one-character ones ("idl", "end").
+        for (const std::size_t width : {2, 1}) {
+            if (!has(width)) continue;
+            if (const Mnemonic *m = findMnemonic(Form::Marker, take(i, width))) {
+                if (m->op == kOpLabel) return label();
+                return emit(width, std::string(m->name));
+            }
         }
+        if (code_[i] != kAddress) return false;
         if (!has(4)) return false;
         const std::string_view op1 = take(i + 1, 2);
         const char after1 = code_[i + 3];
-        if (after1 == 's') return setOrClear(op1);
+        if (after1 == kClear) return setOrClear(op1);
         if (const Mnemonic *m = findMnemonic(Form::OneOperand, std::string_view(&after1, 1)))
             return emit(4, std::string(m->name) + " " + std::string(op1));
-        if (after1 != 'b' || !has(8) || code_[i + 4] != 'a') return false;
+        if (after1 != kSetB || !has(8) || code_[i + 4] != kAddress) return false;
         const std::string_view op2 = take(i + 5, 2);
         const char after2 = code_[i + 7];
         const std::string pair = std::string(op1) + ", " + std::string(op2);
         if (const Mnemonic *m = findMnemonic(Form::TwoOperand, std::string_view(&after2, 1)))
             return emit(8, std::string(m->name) + " " + pair);
-        if (after2 == 'z') {
+        if (after2 == kCopy) {
             // The copy operation has no mnemonic; no listing can give it back.
             flushStray();
             i_ += 8;
@@ -104,11 +111,11 @@ class Lister {
                  " (\"z\", which no mnemonic writes), dropped //");
             return true;
         }
-        if (after2 != 'c' || !has(9)) return false;
+        if (after2 != kSetC || !has(9)) return false;
         const char after3 = code_[i + 8];
         if (const Mnemonic *m = findMnemonic(Form::Comparison, std::string_view(&after3, 1)))
             return emit(9, std::string(m->name) + " " + pair);
-        if (after3 != 'a' || !has(12)) return false;
+        if (after3 != kAddress || !has(12)) return false;
         const char final = code_[i + 11];
         if (const Mnemonic *m = findMnemonic(Form::ThreeOperand, std::string_view(&final, 1)))
             return emit(12, std::string(m->name) + " " + pair + ", " + std::string(take(i + 9, 2)));
@@ -140,7 +147,7 @@ class Lister {
     bool setOrClear(std::string_view op1) {
         std::size_t j = i_ + 4;
         std::string literal;
-        while (j + 1 < code_.size() && code_[j] == 'A' && code_[j + 1] != ';') {
+        while (j + 1 < code_.size() && code_[j] == kAppendChar && code_[j + 1] != ';') {
             literal += code_[j + 1];
             j += 2;
         }
@@ -157,7 +164,7 @@ class Lister {
     // listing ends where the source did.
     bool cutOffTail() {
         const std::string_view tail = code_.substr(i_);
-        if (tail.size() < 2 || tail.size() > 13 || tail[0] != 'a') return false;
+        if (tail.size() < 2 || tail.size() > 13 || tail[0] != kAddress) return false;
         for (const Mnemonic &m : kMnemonics) {
             const std::size_t operands = operandCount(m.form);
             if (operands == 0) continue;

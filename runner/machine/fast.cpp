@@ -1,15 +1,40 @@
 // The fast step loop: one dispatch per table entry (a whole instruction shape where the code
 // has one), cells that keep their numbers, and the clock read only when the pulse moved.
 // Every event, message, step count and end state is the plain loop's.
+//
+// Each handler is a label, op_<kind>, and leaves in one of three ways: NEXT_AT(pc) goes on at
+// a position, FAIL(failure) ends the run with the error report at the entry's operation, and
+// END(how) ends it otherwise. The steps of an entry are taken from the grant (`left`) before
+// its handler runs; when an entry does not fit, `refill` settles the step count, the step limit
+// and the speed display, and grants the next stretch.
 
 #include "runner/machine/fast_cell.h"
 #include "runner/machine/fast_table.h"
 #include "runner/machine/interpreters.h"
-#include "runner/machine/tick.h"
 #include "runner/machine/number.h"
+#include "runner/machine/tick.h"
+#include "runner/machine/virtual_clock.h"
 
 #include <cmath>
 #include <limits>
+#include <new>
+
+// Direct threading where the compiler has computed goto; a switch that jumps to the same
+// labels elsewhere (or with -DTESSIVOR_THREADED=0).
+#if !defined(TESSIVOR_THREADED)
+#if defined(__GNUC__) || defined(__clang__)
+#define TESSIVOR_THREADED 1
+#else
+#define TESSIVOR_THREADED 0
+#endif
+#endif
+#if TESSIVOR_THREADED
+// Labels as values and computed goto are the GNU extension this loop is built on.
+#pragma GCC diagnostic ignored "-Wpedantic"
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wgnu-label-as-value"
+#endif
+#endif
 
 namespace tessivor {
 namespace {
@@ -21,22 +46,48 @@ constexpr bool isCell(std::int32_t n) {
     return static_cast<std::uint32_t>(n) < kCells;
 }
 
+using Memory = std::array<Cell, kCells>;
+
 /// Tests the cells, then reads cells opb and opc as doubles, in that order.
-inline Failure operands(std::array<Cell, kCells>& mem, std::int32_t cur, std::int32_t opb,
-                        std::int32_t opc, double& b, double& c) {
+inline Failure operands(Memory& mem, std::int32_t cur, std::int32_t opb, std::int32_t opc,
+                        double& b, double& c) {
     if (!isCell(opb) || !isCell(opc) || !isCell(cur)) return Failure::SubscriptOutOfRange;
     if (const Failure f = mem[static_cast<std::size_t>(opb)].read(b); f != Failure::None) return f;
     return mem[static_cast<std::size_t>(opc)].read(c);
 }
 
 /// Tests the cells, then reads cells opb and opc as singles, in that order.
-inline Failure singles(std::array<Cell, kCells>& mem, std::int32_t opb, std::int32_t opc, float& sb,
-                       float& sc) {
+inline Failure singles(Memory& mem, std::int32_t opb, std::int32_t opc, float& sb, float& sc) {
     if (!isCell(opb) || !isCell(opc)) return Failure::SubscriptOutOfRange;
     if (const Failure f = mem[static_cast<std::size_t>(opb)].readSingle(sb); f != Failure::None) {
         return f;
     }
     return mem[static_cast<std::size_t>(opc)].readSingle(sc);
+}
+
+/// Runs a test on cells opb and opc: holds or not, or a failure.
+inline Failure test(fast::Kind kind, Memory& mem, std::int32_t opb, std::int32_t opc,
+                    bool& holds) {
+    if (kind == fast::kIfEqual) {
+        if (!isCell(opb) || !isCell(opc)) return Failure::SubscriptOutOfRange;
+        holds = Cell::sameText(mem[static_cast<std::size_t>(opb)],
+                               mem[static_cast<std::size_t>(opc)]);
+        return Failure::None;
+    }
+    float sb = 0, sc = 0;
+    if (const Failure f = singles(mem, opb, opc, sb, sc); f != Failure::None) return f;
+    holds = kind == fast::kIfLess ? sb < sc : sb > sc;
+    return Failure::None;
+}
+
+/// Sets the registers as the entry's register steps leave them: "b" and "c" before any address
+/// take cur as it was.
+inline void applyRegisters(const Entry& e, std::int32_t& cur, std::int32_t& opb,
+                           std::int32_t& opc) {
+    const std::int32_t cur0 = cur;
+    if (e.cur != fast::kKeep) cur = e.cur;
+    if (e.opb != fast::kKeep) opb = e.opb >= 0 ? e.opb : cur0;
+    if (e.opc != fast::kKeep) opc = e.opc >= 0 ? e.opc : cur0;
 }
 
 /// Steps between two looks at the pulse: a few microseconds.
@@ -46,370 +97,501 @@ constexpr std::int64_t kPulseSteps = 4096;
 /// longer ones run a step a dispatch, decoded on the way.
 constexpr std::int32_t kMaxTableLength = 1 << 24;
 
+/// With the virtual clock: the steps done at which the display is next refreshed, after a
+/// refresh with `stepsDone` steps done set nexttick to virtualTick(stepsDone) + 1000.
+constexpr std::int64_t nextVirtualRefresh(std::int64_t stepsDone) {
+    return (stepsDone / kVirtualStepsPerMillisecond + 1001) * kVirtualStepsPerMillisecond;
+}
+
 // With `kTabled` the entries come from `table`; without, each is one step decoded at `pc`.
 template <bool kTabled>
 RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const RunOptions& options) {
-    const std::atomic<std::uint32_t>* pulse = host.tickPulse();
+    const bool virtualClock = options.virtualClock;
+    const std::atomic<std::uint32_t>* pulse = virtualClock ? nullptr : host.tickPulse();
     const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
 
-    std::array<Cell, kCells> mem;
+    Memory mem;
     std::int32_t cur = 0, opb = 0, opc = 0, pc = 1;
     const std::int64_t limit =
         options.maxSteps > 0 ? options.maxSteps : std::numeric_limits<std::int64_t>::max();
-    // The loop looks at the step limit and the pulse only when `left`, the steps it was granted
+    // The loop looks at the step limit and the clock only when `left`, the steps it was granted
     // at the last look, runs out: one test an entry. `remaining` is the steps left before the
     // limit as of that look.
     std::int64_t remaining = limit;
     std::int64_t granted = 0, left = 0;
     std::int64_t refreshedAt = 0; // steps done when the speed display was last refreshed
+    std::int64_t virtualRefreshAt = 0; // with the virtual clock: steps done at the next refresh
+    bool firstStep = true;
     std::int32_t nexttick = 0;
-    bool shown = false; // the first step always refreshes the speed display
-    // The pulse as last seen; kUnseen, which no pulse equals, has the next step read the clock.
+    // The pulse as last seen; kUnseen, which no pulse equals, has the next look read the clock.
     constexpr std::uint64_t kUnseen = ~std::uint64_t{0};
     std::uint64_t seenPulse = kUnseen;
     Entry* const entries = kTabled ? table->entries.data() : nullptr;
     double* const jumpValues = kTabled ? table->jumpValues.data() : nullptr;
+    const fast::Tail* const tails = kTabled ? table->tails.data() : nullptr;
+    if constexpr (kTabled) {
+        // The tails' cells are this run's.
+        for (fast::Tail& tail : table->tails) {
+            tail.cell = &mem[static_cast<std::size_t>(tail.incCur)];
+            tail.b = &mem[static_cast<std::size_t>(tail.opb)];
+            tail.c = &mem[static_cast<std::size_t>(tail.opc)];
+            if (tail.jump == 0) continue;
+            const Entry& jump = entries[tail.jump];
+            tail.jumpCell = &mem[static_cast<std::size_t>(tail.jumpCur)];
+            tail.jumpValue = &jumpValues[jump.aux];
+            tail.jumpNext = &jump.next;
+        }
+    }
     const std::int32_t* const eifpos = tables.eifpos.data();
     const std::int32_t* const lblpos = tables.lblpos.data();
     Failure failure = Failure::None;
     RunEnd end = RunEnd::StepLimit;
     Entry single;
+    Entry* e = nullptr;
 
-    for (;;) {
-        Entry* e = &single;
-        if constexpr (kTabled) {
-            e = &entries[pc];
-        } else {
-            single = fast::singleEntry(tables, pc);
+    // Steps done before the last step of the current entry (the one that reads the clock).
+    const auto stepsBeforeLast = [&] { return (limit - remaining) + (granted - left) - 1; };
+    // A host call may have moved the pulse: the next entry looks at it.
+    const auto endGrant = [&] {
+        remaining -= granted - left;
+        granted = left = 0;
+    };
+
+#if TESSIVOR_THREADED
+#define TESSIVOR_FAST_LABEL(name) &&op_##name,
+    static const void* const kHandlers[] = {TESSIVOR_FAST_KINDS(TESSIVOR_FAST_LABEL)};
+#undef TESSIVOR_FAST_LABEL
+#define DISPATCH() goto* kHandlers[e->kind]
+#else
+// One switch that every handler goes back to, as a plain loop would have it.
+#define DISPATCH() goto dispatch
+#endif
+#define NEXT_AT(position)                                                                          \
+    do {                                                                                           \
+        pc = (position);                                                                           \
+        if constexpr (kTabled) {                                                                   \
+            e = &entries[pc];                                                                      \
+        } else {                                                                                   \
+            single = fast::singleEntry(tables, pc);                                                \
+            e = &single;                                                                           \
+        }                                                                                          \
+        if (e->steps > left) [[unlikely]]                                                          \
+            goto refill;                                                                           \
+        left -= e->steps;                                                                          \
+        applyRegisters(*e, cur, opb, opc);                                                         \
+        DISPATCH();                                                                                \
+    } while (0)
+#define FAIL(why)                                                                                  \
+    do {                                                                                           \
+        failure = (why);                                                                           \
+        pc = e->at;                                                                                \
+        end = RunEnd::Error;                                                                       \
+        goto finish;                                                                               \
+    } while (0)
+#define END(how)                                                                                   \
+    do {                                                                                           \
+        pc = e->at;                                                                                \
+        end = (how);                                                                               \
+        goto finish;                                                                               \
+    } while (0)
+
+    NEXT_AT(1);
+
+#if !TESSIVOR_THREADED
+#define TESSIVOR_FAST_CASE(name)                                                                   \
+    case fast::name: goto op_##name;
+dispatch:
+    switch (e->kind) { TESSIVOR_FAST_KINDS(TESSIVOR_FAST_CASE) }
+#undef TESSIVOR_FAST_CASE
+#endif
+
+refill: {
+    remaining -= granted - left;
+    granted = left = 0;
+    if (remaining == 0) goto finish; // the step limit
+    const std::int64_t done = limit - remaining;
+    std::int64_t grant = 1;
+    if (virtualClock) {
+        // The display is refreshed at a step count: entries never run across it.
+        if (firstStep || done >= virtualRefreshAt) {
+            nexttick = tickAfter(virtualTick(done), 1000);
+            virtualRefreshAt = nextVirtualRefresh(done);
+            host.setCaption(speedCaption(done - refreshedAt));
+            refreshedAt = done;
         }
-        if (e->steps > left) [[unlikely]] {
-            remaining -= granted - left;
-            granted = left = 0;
-            if (e->steps > remaining) {
-                if (remaining == 0) break; // the step limit
-                single = fast::singleEntry(tables, pc);
-                e = &single;
+        grant = std::min(remaining, virtualRefreshAt - done);
+    } else {
+        // Without a pulse the clock is read at every step: one step a grant. With one, the
+        // display is refreshed at most kPulseSteps steps after the pulse moved; host calls end
+        // the grant, so the step after one always looks.
+        if (pulse) grant = std::min(remaining, std::max<std::int64_t>(kPulseSteps, e->steps));
+        const std::uint64_t pulseNow = pulse ? pulse->load(std::memory_order_relaxed) : kUnseen;
+        if (!pulse || pulseNow != seenPulse) {
+            seenPulse = pulseNow;
+            const std::int32_t now = host.tickCount();
+            if (firstStep || tickPassed(now, nexttick)) {
+                nexttick = tickAfter(now, 1000);
+                host.setCaption(speedCaption(done - refreshedAt));
+                refreshedAt = done;
             }
-            // Without a pulse the clock is read at every step: one step a grant. With one, the
-            // display is refreshed at most kPulseSteps steps after the pulse moved; host calls
-            // end an entry and end the grant, so the step after one always looks.
-            granted = left =
-                pulse ? std::min(remaining, std::max<std::int64_t>(kPulseSteps, e->steps)) : 1;
-            const std::uint64_t pulseNow =
-                pulse ? pulse->load(std::memory_order_relaxed) : kUnseen - 1;
-            if (pulseNow != seenPulse) {
-                seenPulse = pulse ? pulseNow : kUnseen;
-                const std::int32_t now = host.tickCount();
-                if (!shown || tickPassed(now, nexttick)) {
-                    shown = true;
-                    nexttick = tickAfter(now, 1000);
-                    const std::int64_t done = limit - remaining;
-                    host.setCaption(speedCaption(done - refreshedAt));
-                    refreshedAt = done;
+        }
+    }
+    firstStep = false;
+    if (e->steps > grant) {
+        single = fast::singleEntry(tables, pc);
+        e = &single;
+    }
+    // The entry's steps come out of the new grant, as NEXT_AT takes them.
+    granted = grant;
+    left = grant - e->steps;
+    applyRegisters(*e, cur, opb, opc);
+    DISPATCH();
+}
+
+op_kNone:
+    NEXT_AT(e->next);
+
+// The arithmetic: tests the three cells, reads opb and opc, stores the result in cell cur.
+#define ARITHMETIC(result)                                                                         \
+    do {                                                                                           \
+        double b = 0, c = 0;                                                                       \
+        if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);    \
+        mem[static_cast<std::size_t>(cur)].storeNumber(result);                                    \
+        NEXT_AT(e->next);                                                                          \
+    } while (0)
+op_kAdd:
+    ARITHMETIC(std::floor(b) + std::floor(c));
+op_kSub:
+    ARITHMETIC(b - c);
+op_kMul:
+    ARITHMETIC(b * c);
+op_kDiv:
+    ARITHMETIC(b / c);
+op_kPower:
+    ARITHMETIC(std::pow(b, c));
+#undef ARITHMETIC
+
+// A test that holds goes on in line; a failed one after the next end-if marker, or at 1
+// without one.
+op_kIfEqual:
+    if (!isCell(opb) || !isCell(opc)) FAIL(Failure::SubscriptOutOfRange);
+    NEXT_AT(Cell::sameText(mem[static_cast<std::size_t>(opb)], mem[static_cast<std::size_t>(opc)])
+                ? e->at + 1
+                : eifpos[e->at] + 1);
+op_kIfGreater:
+op_kIfLess: {
+    float sb = 0, sc = 0;
+    if (const Failure f = singles(mem, opb, opc, sb, sc); f != Failure::None) FAIL(f);
+    const bool holds = e->kind == fast::kIfLess ? sb < sc : sb > sc;
+    NEXT_AT(holds ? e->at + 1 : eifpos[e->at] + 1);
+}
+
+op_kIncrement:
+op_kDecrement: {
+    if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    Cell& cell = mem[static_cast<std::size_t>(cur)];
+    double v = 0;
+    if (const Failure f = cell.read(v); f != Failure::None) FAIL(f);
+    cell.step(v, e->kind == fast::kIncrement ? 1.0 : -1.0);
+    NEXT_AT(e->next);
+}
+
+op_kLoopTail: {
+    // The increment on its fixed cell: cur is that cell, set by the entry.
+    const fast::Tail& tail = tails[e->aux];
+    if (!tail.cell->stepWhole(tail.delta)) [[unlikely]] {
+        double v = 0;
+        if (const Failure f = tail.cell->read(v); f != Failure::None) {
+            left += tail.testSteps; // the test's steps never ran
+            FAIL(f);
+        }
+        tail.cell->step(v, tail.delta);
+    }
+    // The test, on fixed cells.
+    cur = tail.cur;
+    opb = tail.opb;
+    opc = tail.opc;
+    bool holds = false, less = false, greater = false;
+    if (tail.test != fast::kIfEqual && Cell::compareWhole(*tail.b, *tail.c, less, greater))
+        [[likely]] {
+        holds = tail.test == fast::kIfLess ? less : greater;
+    } else if (const Failure f = test(tail.test, mem, opb, opc, holds); f != Failure::None) {
+        failure = f;
+        pc = tail.testAt;
+        end = RunEnd::Error;
+        goto finish;
+    }
+    if (!holds) NEXT_AT(eifpos[tail.testAt] + 1);
+    // The jump after it, when its cell still holds the number of its last jump.
+    if (tail.jumpCell && tail.jumpSteps <= left && tail.jumpCell->holdsWhole(*tail.jumpValue)) {
+        left -= tail.jumpSteps;
+        cur = tail.jumpCur;
+        // A loop that is nothing but its tail goes round here, while the grant lasts and its
+        // cells hold whole numbers. The registers stay as one turn leaves them: cur the jump's
+        // cell, opb and opc the test's.
+        if (*tail.jumpNext == pc && tail.test != fast::kIfEqual) {
+            const std::int64_t turn = e->steps + tail.jumpSteps;
+            Cell& cell = *tail.cell;
+            const Cell& b = *tail.b;
+            const Cell& c = *tail.c;
+            const Cell& jumpCell = *tail.jumpCell;
+            const double jumpValue = *tail.jumpValue;
+            const bool wantLess = tail.test == fast::kIfLess;
+            while (left >= turn && Cell::bothWhole(b, c) && cell.stepWhole(tail.delta)) {
+                bool less = false, greater = false;
+                Cell::compareWhole(b, c, less, greater);
+                if (!(wantLess ? less : greater)) {
+                    left -= e->steps;
+                    cur = tail.cur;
+                    NEXT_AT(eifpos[tail.testAt] + 1);
+                }
+                if (!jumpCell.holdsWhole(jumpValue)) {
+                    left -= e->steps;
+                    cur = tail.cur;
+                    NEXT_AT(tail.testAt + 1);
+                }
+                left -= turn;
+            }
+        }
+        NEXT_AT(*tail.jumpNext);
+    }
+    NEXT_AT(tail.testAt + 1);
+}
+
+op_kGoto: {
+    if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    Cell& cell = mem[static_cast<std::size_t>(cur)];
+    const bool cached = kTabled && e->aux != fast::kNoAux;
+    // The cell still holds the number of this entry's last jump: the same target, without the
+    // chain of loads from the cell to the label's position.
+    if (cached && cell.holdsWhole(jumpValues[e->aux])) NEXT_AT(e->next);
+    std::int32_t label = 0;
+    const bool whole = cell.wholeInt32(label);
+    if (!whole) {
+        double b = 0;
+        if (const Failure f = cell.read(b); f != Failure::None) FAIL(f);
+        if (const Failure f = roundToInt32(b, label); f != Failure::None) FAIL(f);
+    }
+    if (label < 0 || label >= kLabels) FAIL(Failure::SubscriptOutOfRange);
+    const std::int32_t target = lblpos[label] + 1;
+    if (cached && whole) {
+        jumpValues[e->aux] = cell.whole();
+        e->next = target;
+    }
+    NEXT_AT(target);
+}
+
+op_kEvents:
+    host.processEvents();
+    // After "t" and an input box the next step reads the clock, as in the plain loop.
+    endGrant();
+    seenPulse = kUnseen;
+    NEXT_AT(e->next);
+
+op_kTick: {
+    if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    const std::int32_t now =
+        virtualClock ? virtualTick(stepsBeforeLast()) : host.tickCount();
+    mem[static_cast<std::size_t>(cur)].storeNumber(now);
+    // The next step looks at the pulse, which may have moved in the host.
+    if (!virtualClock) endGrant();
+    NEXT_AT(e->next);
+}
+
+op_kPointer: {
+    if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    Cell& cell = mem[static_cast<std::size_t>(cur)];
+    std::int32_t target = 0;
+    if (cell.wholeInt32(target) && target != std::numeric_limits<std::int32_t>::min()) {
+        target = target < 0 ? -target : target;
+    } else {
+        double b = 0;
+        if (const Failure f = cell.read(b); f != Failure::None) FAIL(f);
+        if (const Failure f = roundToInt32(std::fabs(b), target); f != Failure::None) FAIL(f);
+    }
+    cur = target; // tested only when an operation uses it
+    NEXT_AT(e->next);
+}
+
+op_kAppend: {
+    if (!isCell(cur) || !isCell(opb)) FAIL(Failure::SubscriptOutOfRange);
+    Cell& cell = mem[static_cast<std::size_t>(cur)];
+    try {
+        const std::string& tail = mem[static_cast<std::size_t>(opb)].text();
+        if (cell.text().size() + tail.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        // Appending a cell to itself: std::string::append copes with its own text, and leaves
+        // the text as it was when it cannot grow.
+        cell.editText([&](std::string& s) { s.append(tail); });
+    } catch (const std::bad_alloc&) {
+        FAIL(Failure::OutOfStringSpace);
+    }
+    NEXT_AT(e->next);
+}
+
+op_kRandom: {
+    const double r = host.randomSingle(); // drawn before the cells are tested
+    double b = 0, c = 0;
+    if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);
+    mem[static_cast<std::size_t>(cur)].storeNumber(b + std::floor((c - b + 1) * r));
+    // The next step looks at the pulse, which may have moved in the host.
+    endGrant();
+    NEXT_AT(e->next);
+}
+
+op_kCopy:
+    if (!isCell(cur) || !isCell(opb)) FAIL(Failure::SubscriptOutOfRange);
+    if (cur != opb) {
+        try {
+            Cell copy = mem[static_cast<std::size_t>(opb)];
+            mem[static_cast<std::size_t>(cur)] = std::move(copy);
+        } catch (const std::bad_alloc&) {
+            FAIL(Failure::OutOfStringSpace);
+        }
+    }
+    NEXT_AT(e->next);
+
+op_kAppendRun: {
+    const std::int32_t count = (e->next - e->at) / 2;
+    // Only the table makes runs of more than one "A"; decoded one step at a time, an "A" is one.
+    if (!kTabled && count != 1) fast::invariantBroken("an append run without the table");
+    // The "A" at the last position has no character to append.
+    if (!isCell(cur) || e->at + 1 > n) {
+        left += count - 1; // the "A" steps after the failing one never ran
+        FAIL(Failure::SubscriptOutOfRange);
+    }
+    Cell& cell = mem[static_cast<std::size_t>(cur)];
+    char one = 0;
+    std::string_view text(&one, 1);
+    if (count == 1) {
+        // The code, not the character: a digit and an unrecognised character (code 0) both
+        // append a digit.
+        const std::int32_t k = tables.codes[static_cast<std::size_t>(e->at) + 1];
+        one = static_cast<char>(k <= 9 ? '0' + k : k);
+    } else if constexpr (kTabled) {
+        text = fast::appendedText(*table, e->at, count);
+    }
+    // The first "A" that would pass the limit, or that finds no memory to grow the text into,
+    // fails; those before it append.
+    std::size_t fit = text.size();
+    Failure f = Failure::None;
+    try {
+        const std::size_t length = cell.text().size();
+        if (length + text.size() > kMaxCellLength) {
+            fit = kMaxCellLength - std::min(length, kMaxCellLength);
+            f = Failure::OutOfStringSpace;
+        }
+        cell.editText([&](std::string& s) {
+            try {
+                s.append(text.substr(0, fit));
+            } catch (const std::bad_alloc&) {
+                // One "A" at a time, as the steps would grow it, up to the one that cannot.
+                for (std::size_t i = 0; i < fit; ++i) {
+                    try {
+                        s.push_back(text[i]);
+                    } catch (const std::bad_alloc&) {
+                        fit = i;
+                        f = Failure::OutOfStringSpace;
+                        break;
+                    }
                 }
             }
-        }
-        // The register steps: "b" and "c" before any address take cur as it was.
-        const std::int32_t cur0 = cur;
-        if (e->cur != fast::kKeep) cur = e->cur;
-        if (e->opb != fast::kKeep) opb = e->opb >= 0 ? e->opb : cur0;
-        if (e->opc != fast::kKeep) opc = e->opc >= 0 ? e->opc : cur0;
-
-        // A test that holds goes on in line; a failed one after the next end-if marker, or at 1
-        // without one.
-        const auto branch = [&](bool holds) {
-            left -= e->steps;
-            pc = holds ? e->at + 1 : eifpos[e->at] + 1;
-        };
-        double b = 0, c = 0;
-        Failure f = Failure::None;
-        switch (e->kind) {
-        case fast::kNone: break;
-        case fast::kAdd:
-            if ((f = operands(mem, cur, opb, opc, b, c)) == Failure::None)
-                mem[cur].storeNumber(std::floor(b) + std::floor(c));
-            break;
-        case fast::kSub:
-            if ((f = operands(mem, cur, opb, opc, b, c)) == Failure::None)
-                mem[cur].storeNumber(b - c);
-            break;
-        case fast::kMul:
-            if ((f = operands(mem, cur, opb, opc, b, c)) == Failure::None)
-                mem[cur].storeNumber(b * c);
-            break;
-        case fast::kDiv:
-            if ((f = operands(mem, cur, opb, opc, b, c)) == Failure::None)
-                mem[cur].storeNumber(b / c);
-            break;
-        case fast::kPower:
-            if ((f = operands(mem, cur, opb, opc, b, c)) == Failure::None)
-                mem[cur].storeNumber(std::pow(b, c));
-            break;
-        case fast::kIfEqual:
-            if (!isCell(opb) || !isCell(opc)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            branch(Cell::sameText(mem[opb], mem[opc]));
-            continue;
-        case fast::kIfGreater: {
-            float sb = 0, sc = 0;
-            if ((f = singles(mem, opb, opc, sb, sc)) != Failure::None) break;
-            branch(sb > sc);
-            continue;
-        }
-        case fast::kIfLess: {
-            float sb = 0, sc = 0;
-            if ((f = singles(mem, opb, opc, sb, sc)) != Failure::None) break;
-            branch(sb < sc);
-            continue;
-        }
-        case fast::kIncrement:
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            if ((f = mem[cur].read(b)) != Failure::None) break;
-            mem[cur].step(b, 1.0);
-            break;
-        case fast::kDecrement:
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            if ((f = mem[cur].read(b)) != Failure::None) break;
-            mem[cur].step(b, -1.0);
-            break;
-        case fast::kGoto: {
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            const bool cached = kTabled && e->jumpCache != fast::kNoJumpCache;
-            if (cached && mem[cur].holdsWhole(jumpValues[e->jumpCache])) {
-                // The cell still holds the number of this entry's last jump: the same target,
-                // without the chain of loads from the cell to the label's position.
-                left -= e->steps;
-                pc = e->next;
-                continue;
-            }
-            std::int32_t label = 0;
-            const bool whole = mem[cur].wholeInt32(label);
-            if (!whole) {
-                if ((f = mem[cur].read(b)) != Failure::None) break;
-                if ((f = roundToInt32(b, label)) != Failure::None) break;
-            }
-            if (label < 0 || label >= kLabels) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            left -= e->steps;
-            pc = lblpos[label] + 1;
-            if (cached && whole) {
-                jumpValues[e->jumpCache] = mem[cur].whole();
-                e->next = pc;
-            }
-            continue;
-        }
-        case fast::kEvents:
-            host.processEvents();
-            left -= e->steps;
-            pc = e->next;
-            // After "t" and an input box the next step reads the clock, as in the plain loop.
-            remaining -= granted - left;
-            granted = left = 0;
-            seenPulse = kUnseen;
-            continue;
-        case fast::kTick:
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            mem[cur].storeNumber(host.tickCount());
-            left -= e->steps;
-            pc = e->next;
-            // The next step looks at the pulse, which may have moved in the host.
-            remaining -= granted - left;
-            granted = left = 0;
-            continue;
-        case fast::kPointer: {
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            std::int32_t cell = 0;
-            if (mem[cur].wholeInt32(cell) && cell != std::numeric_limits<std::int32_t>::min()) {
-                cell = cell < 0 ? -cell : cell;
-            } else {
-                if ((f = mem[cur].read(b)) != Failure::None) break;
-                if ((f = roundToInt32(std::fabs(b), cell)) != Failure::None) break;
-            }
-            cur = cell; // tested only when an operation uses it
-            break;
-        }
-        case fast::kAppend: {
-            if (!isCell(cur) || !isCell(opb)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            const std::string& tail = mem[opb].text();
-            if (mem[cur].text().size() + tail.size() > kMaxCellLength) {
-                f = Failure::OutOfStringSpace;
-                break;
-            }
-            // Appending a cell to itself: std::string::append copes with its own text.
-            mem[cur].editText([&](std::string& s) { s.append(tail); });
-            break;
-        }
-        case fast::kRandom: {
-            const double r = host.randomSingle(); // drawn before the cells are tested
-            if ((f = operands(mem, cur, opb, opc, b, c)) != Failure::None) break;
-            mem[cur].storeNumber(b + std::floor((c - b + 1) * r));
-            left -= e->steps;
-            pc = e->next;
-            // The next step looks at the pulse, which may have moved in the host.
-            remaining -= granted - left;
-            granted = left = 0;
-            continue;
-        }
-        case fast::kCopy:
-            if (!isCell(cur) || !isCell(opb)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            if (cur != opb) mem[cur] = mem[opb];
-            break;
-        case fast::kAppendRun: {
-            const std::int32_t count = (e->next - e->at) / 2;
-            const std::int32_t before = e->steps - count; // register steps ahead of the run
-            // The "A" at the last position has no character to append.
-            if (!isCell(cur) || e->at + 1 > n) {
-                left -= before + 1;
-                pc = e->at;
-                failure = Failure::SubscriptOutOfRange;
-                end = RunEnd::Error;
-                break;
-            }
-            const std::size_t length = mem[cur].text().size();
-            char one = 0;
-            std::string_view text(&one, 1);
-            if (count == 1) {
-                // The code, not the character: a digit and an unrecognised character (code 0)
-                // both append a digit.
-                const std::int32_t k = tables.codes[static_cast<std::size_t>(e->at) + 1];
-                one = static_cast<char>(k <= 9 ? '0' + k : k);
-            } else if constexpr (kTabled) {
-                text = fast::appendedText(*table, e->at, count);
-            }
-            if (length + static_cast<std::size_t>(count) > kMaxCellLength) {
-                // The first "A" that would pass the limit fails; those before it append.
-                const auto fit =
-                    static_cast<std::int32_t>(kMaxCellLength - std::min(length, kMaxCellLength));
-                mem[cur].editText([&](std::string& s) {
-                    s.append(text.substr(0, static_cast<std::size_t>(fit)));
-                });
-                left -= before + fit + 1;
-                pc = e->at + 2 * fit;
-                failure = Failure::OutOfStringSpace;
-                end = RunEnd::Error;
-                break;
-            }
-            mem[cur].editText([&](std::string& s) { s.append(text); });
-            left -= e->steps;
-            pc = e->next;
-            continue;
-        }
-        case fast::kSetText: {
-            const std::int32_t count = (e->next - e->at - 1) / 2;
-            if (!isCell(cur)) {
-                // The "s" fails; the "A" steps after it never run.
-                left -= e->steps - count;
-                pc = e->at;
-                failure = Failure::SubscriptOutOfRange;
-                end = RunEnd::Error;
-                break;
-            }
-            // Within kMaxEntrySteps characters: never beyond a cell's limit.
-            if constexpr (kTabled) {
-                mem[cur].editText([&](std::string& s) {
-                    s.assign(fast::appendedText(*table, e->at + 1, count));
-                });
-            }
-            left -= e->steps;
-            pc = e->next;
-            continue;
-        }
-        case fast::kSqrt:
-            if (!isCell(opb) || !isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            if ((f = mem[opb].read(b)) == Failure::None) mem[cur].storeNumber(std::sqrt(b));
-            break;
-        case fast::kClear:
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            mem[cur].clear();
-            break;
-        case fast::kDisplay:
-            if (!isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            host.setDisplay(mem[cur].text());
-            left -= e->steps;
-            pc = e->next;
-            // The next step looks at the pulse, which may have moved in the host.
-            remaining -= granted - left;
-            granted = left = 0;
-            continue;
-        case fast::kInput: {
-            if (!isCell(opb) || !isCell(cur)) {
-                f = Failure::SubscriptOutOfRange;
-                break;
-            }
-            std::string reply = host.inputBox(mem[opb].text());
-            if (reply.size() > kMaxCellLength) {
-                f = Failure::OutOfStringSpace;
-                break;
-            }
-            mem[cur].editText([&](std::string& s) { s = std::move(reply); });
-            left -= e->steps;
-            pc = e->next;
-            // After "t" and an input box the next step reads the clock, as in the plain loop.
-            remaining -= granted - left;
-            granted = left = 0;
-            seenPulse = kUnseen;
-            continue;
-        }
-        case fast::kEnd:
-            left -= e->steps;
-            pc = e->at;
-            end = RunEnd::Terminated;
-            break;
-        case fast::kPassedEnd:
-            left -= e->steps;
-            pc = e->at;
-            end = RunEnd::PassedEnd;
-            break;
-#if defined(__GNUC__)
-        default: __builtin_unreachable(); // every Kind has its case; spares the range test
-#endif
-        }
-        if (end != RunEnd::StepLimit) break; // "p", past the end, or a failed "A" run
-        if (f != Failure::None) [[unlikely]] {
-            left -= e->steps;
-            pc = e->at;
-            failure = f;
-            end = RunEnd::Error;
-            break;
-        }
-        left -= e->steps;
-        pc = e->next;
+        });
+    } catch (const std::bad_alloc&) {
+        fit = 0; // the cell's number could not even be written as text
+        f = Failure::OutOfStringSpace;
     }
+    if (f != Failure::None) {
+        left += count - static_cast<std::int32_t>(fit) - 1;
+        failure = f;
+        pc = e->at + 2 * static_cast<std::int32_t>(fit);
+        end = RunEnd::Error;
+        goto finish;
+    }
+    NEXT_AT(e->next);
+}
 
+op_kSetText: {
+    const std::int32_t count = (e->next - e->at - 1) / 2;
+    if (!kTabled) fast::invariantBroken("a set text without the table");
+    if (!isCell(cur)) {
+        // The "s" fails; the "A" steps after it never run.
+        left += count;
+        FAIL(Failure::SubscriptOutOfRange);
+    }
+    // Within kMaxEntrySteps characters: never beyond a cell's limit.
+    if constexpr (kTabled) {
+        Cell& cell = mem[static_cast<std::size_t>(cur)];
+        const std::string_view text = fast::appendedText(*table, e->at + 1, count);
+        std::int32_t fit = count;
+        cell.clear();
+        cell.editText([&](std::string& s) {
+            try {
+                s.assign(text);
+            } catch (const std::bad_alloc&) {
+                // One "A" at a time, as the steps would grow it, up to the one that cannot.
+                for (fit = 0; fit < count; ++fit) {
+                    try {
+                        s.push_back(text[static_cast<std::size_t>(fit)]);
+                    } catch (const std::bad_alloc&) {
+                        break;
+                    }
+                }
+            }
+        });
+        if (fit < count) {
+            left += count - fit - 1;
+            failure = Failure::OutOfStringSpace;
+            pc = e->at + 1 + 2 * fit;
+            end = RunEnd::Error;
+            goto finish;
+        }
+    }
+    NEXT_AT(e->next);
+}
+
+op_kSqrt: {
+    if (!isCell(opb) || !isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    double b = 0;
+    if (const Failure f = mem[static_cast<std::size_t>(opb)].read(b); f != Failure::None) FAIL(f);
+    mem[static_cast<std::size_t>(cur)].storeNumber(std::sqrt(b));
+    NEXT_AT(e->next);
+}
+
+op_kClear:
+    if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    mem[static_cast<std::size_t>(cur)].clear();
+    NEXT_AT(e->next);
+
+op_kDisplay:
+    if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    host.setDisplay(mem[static_cast<std::size_t>(cur)].text());
+    // The next step looks at the pulse, which may have moved in the host.
+    endGrant();
+    NEXT_AT(e->next);
+
+op_kInput:
+    if (!isCell(opb) || !isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    {
+        // The reply's scope closes before the dispatch: a computed goto runs no destructor.
+        std::string reply = host.inputBox(mem[static_cast<std::size_t>(opb)].text());
+        endGrant();
+        seenPulse = kUnseen; // after an input box the next step reads the clock
+        if (reply.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
+    }
+    NEXT_AT(e->next);
+
+op_kEnd:
+    END(RunEnd::Terminated);
+
+op_kPassedEnd:
+    END(RunEnd::PassedEnd);
+
+#undef DISPATCH
+#undef NEXT_AT
+#undef FAIL
+#undef END
+finish:
     if (end == RunEnd::Terminated) {
         host.messageBox("Program Terminated");
         host.setLarpEnabled();
@@ -435,8 +617,10 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
 } // namespace
 
 RunResult runFast(const Prepared& tables, Host& host, const RunOptions& options) {
-    // Without a pulse the clock is read at every step, so every entry must be one step.
-    if (host.tickPulse() == nullptr || tables.codes.size() - 1 > kMaxTableLength) {
+    // Without a pulse the real clock is read at every step, so every entry must be one step;
+    // the virtual clock is read at step counts the loop knows in advance.
+    const bool stepwise = host.tickPulse() == nullptr && !options.virtualClock;
+    if (stepwise || tables.codes.size() - 1 > kMaxTableLength) {
         return loop<false>(tables, nullptr, host, options);
     }
     fast::Table table = fast::buildTable(tables);

@@ -60,6 +60,29 @@ class Cell {
         storeNumber(value + delta);
     }
 
+    /// Adds `delta` (1 or -1) when the cell holds a whole number that stays whole; else false
+    /// and nothing changed.
+    bool stepWhole(double delta) {
+        if (state_ != kWhole || !(std::fabs(number_) < 999999999999999.0)) return false;
+        number_ += delta; // never -0: x + 1 and x - 1 are +0 when they are 0
+        stale_ = true;
+        return true;
+    }
+
+    /// Both cells hold whole numbers.
+    static bool bothWhole(const Cell& a, const Cell& b) { return (a.state_ | b.state_) == kWhole; }
+
+    /// True when both cells hold whole numbers, with `less` and `greater` set as their singles
+    /// compare.
+    static bool compareWhole(const Cell& a, const Cell& b, bool& less, bool& greater) {
+        if ((a.state_ | b.state_) != kWhole) return false;
+        // Below 1E+15: never beyond the single range.
+        const float x = static_cast<float>(a.number_), y = static_cast<float>(b.number_);
+        less = x < y;
+        greater = x > y;
+        return true;
+    }
+
     /// The cell's text.
     const std::string& text() {
         if (stale_) {
@@ -73,14 +96,14 @@ class Cell {
     /// The text an arithmetic result is stored as: numberText(value).
     void storeNumber(double value) {
         // Whole numbers below 1E+15 are their own text; the common case, so it is tested here.
-        if (value > -1e15 && value < 1e15 &&
+        if (std::fabs(value) < 1e15 &&
             static_cast<double>(static_cast<std::int64_t>(value)) == value) {
             number_ = value + 0.0; // "0" for negative zero, which reads as +0
             state_ = kWhole;
             stale_ = true;
             return;
         }
-        if (fifteenDigitValue(value, number_)) {
+        if (fifteenDigitFraction(value, number_)) {
             state_ = kNumber;
             stale_ = true;
             return;
@@ -125,6 +148,7 @@ class Cell {
         kText,   ///< not yet read as a number
         kBad,    ///< the text reads as `bad_`
     };
+    static_assert(kWhole == 0, "compareWhole tests two states with one or");
 
     // Out of line, and with no pointer to the caller's variables, which then stay in registers.
     [[gnu::noinline]] Failure parseText() {

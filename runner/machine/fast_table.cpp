@@ -1,14 +1,22 @@
 #include "runner/machine/fast_table.h"
 
-#include "runner/machine/operations.h"
+#include "runner/machine/alphabet.h"
+#include "runner/machine/run.h"
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace tessivor::fast {
 namespace {
 
-Kind kindOf(std::int32_t code) {
-    switch (code) {
+// A cell number or an address fits the entry's 8-bit registers.
+static_assert(kCells - 1 <= std::numeric_limits<std::int8_t>::max());
+
+/// The kind of an operation; every Op has its case (a new one without a case does not compile).
+constexpr Kind kindOfOp(Op op) {
+    switch (op) {
     case kOpAdd: return kAdd;
     case kOpSub: return kSub;
     case kOpMul: return kMul;
@@ -32,8 +40,30 @@ Kind kindOf(std::int32_t code) {
     case kOpAppendChar: return kAppendRun;
     case kOpPower: return kPower;
     case kOpSqrt: return kSqrt;
-    default: return kNone;
+    // Register steps and markers: the entry builder folds them into the registers.
+    case kOpAddress:
+    case kOpSetB:
+    case kOpSetC:
+    case kOpSpace:
+    case kOpEndIf:
+    case kOpLabel: return kNone;
     }
+    return kNone;
+}
+
+// The kind of every code 0..127, from the alphabet: codes without a row do nothing.
+constexpr auto kKindOfCode = [] {
+    std::array<Kind, 128> kinds{};
+    kinds.fill(kNone);
+    for (const Letter& l : kAlphabet)
+        kinds[static_cast<std::size_t>(l.op)] = kindOfOp(letterOf(l.op).op);
+    return kinds;
+}();
+static_assert(kKindOfCode['q'] == kIncrement && kKindOfCode['A'] == kAppendRun);
+static_assert(kKindOfCode['m'] == kNone && kKindOfCode[0] == kNone);
+
+Kind kindOf(std::int32_t code) {
+    return code >= 0 && code < 128 ? kKindOfCode[static_cast<std::size_t>(code)] : kNone;
 }
 
 // An "A" run entry with no register steps before it.
@@ -41,7 +71,42 @@ bool isBareRun(const Entry& e, std::int32_t at) {
     return e.kind == kAppendRun && e.at == at && e.steps == (e.next - e.at) / 2;
 }
 
+bool fixedCell(std::int8_t r) { return r >= 0; }
+
+// The loop tail that starts with the increment entry `e`, when it has one.
+bool loopTail(const Table& t, const Entry& e, Tail& tail) {
+    if ((e.kind != kIncrement && e.kind != kDecrement) || !fixedCell(e.cur) || e.opb != kKeep ||
+        e.opc != kKeep || e.next != e.at + 1) {
+        return false;
+    }
+    const Entry& test = t.entries[static_cast<std::size_t>(e.next)];
+    if (test.kind != kIfEqual && test.kind != kIfGreater && test.kind != kIfLess) return false;
+    if (!fixedCell(test.cur) || !fixedCell(test.opb) || !fixedCell(test.opc)) return false;
+    if (e.steps + test.steps > kMaxEntrySteps) return false;
+    tail.testAt = test.at;
+    tail.testSteps = test.steps;
+    tail.test = test.kind;
+    tail.delta = e.kind == kIncrement ? 1.0 : -1.0;
+    tail.incCur = e.cur;
+    tail.cur = test.cur;
+    tail.opb = test.opb;
+    tail.opc = test.opc;
+    const Entry& jump = t.entries[static_cast<std::size_t>(test.at) + 1];
+    if (jump.kind == kGoto && fixedCell(jump.cur) && jump.opb == kKeep && jump.opc == kKeep &&
+        jump.aux != kNoAux) {
+        tail.jump = test.at + 1;
+        tail.jumpSteps = jump.steps;
+        tail.jumpCur = jump.cur;
+    }
+    return true;
+}
+
 } // namespace
+
+void invariantBroken(const char* what) {
+    std::fprintf(stderr, "tessivor: internal error in the fast loop: %s\n", what);
+    std::abort();
+}
 
 Entry singleEntry(const Prepared& tables, std::int32_t pc) {
     const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
@@ -53,10 +118,13 @@ Entry singleEntry(const Prepared& tables, std::int32_t pc) {
         return e;
     }
     switch (const std::int32_t code = tables.codes[static_cast<std::size_t>(pc)]) {
-    case kOpAddress:
-        e.cur = static_cast<std::int8_t>(tables.addrs[static_cast<std::size_t>(pc)]);
+    case kOpAddress: {
+        const std::int32_t cell = tables.addrs[static_cast<std::size_t>(pc)];
+        if (cell < 0 || cell >= kCells) invariantBroken("an address outside 00..99");
+        e.cur = static_cast<std::int8_t>(cell);
         e.next = pc + 3;
         break;
+    }
     case kOpSetB: e.opb = kFromCur; break;
     case kOpSetC: e.opc = kFromCur; break;
     case kOpAppendChar:
@@ -129,9 +197,18 @@ Table buildTable(const Prepared& tables) {
     }
     // Every "u" entry, with its register steps or without, caches its own last jump.
     for (Entry& e : t.entries) {
-        if (e.kind != kGoto || t.jumpValues.size() >= kNoJumpCache) continue;
-        e.jumpCache = static_cast<std::uint16_t>(t.jumpValues.size());
+        if (e.kind != kGoto || t.jumpValues.size() >= kNoAux) continue;
+        e.aux = static_cast<std::uint16_t>(t.jumpValues.size());
         t.jumpValues.push_back(std::numeric_limits<double>::quiet_NaN());
+    }
+    // Loop tails, once the tests and jumps they fuse are final.
+    for (Entry& e : t.entries) {
+        Tail tail;
+        if (t.tails.size() >= kNoAux || !loopTail(t, e, tail)) continue;
+        e.kind = kLoopTail;
+        e.aux = static_cast<std::uint16_t>(t.tails.size());
+        e.steps = static_cast<std::uint16_t>(e.steps + tail.testSteps);
+        t.tails.push_back(tail);
     }
     return t;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The fast loop's table: for every position, the longest run of steps that can go as one
 // dispatch. The assembler's shapes ("aXX b aYY c aZZ op", "aXX op", "aXX s A..") become one
-// entry each; a jump that lands inside a shape finds the entry of the rest of it there.
+// entry each; a jump that lands inside a shape finds the entry of the rest of it there. The
+// common loop tail ("aXX q", then a test, then "aYY u") is fused into one entry.
 
 #include "runner/machine/prepare.h"
 
@@ -12,36 +13,40 @@
 
 namespace tessivor::fast {
 
-/// What an entry does after setting the registers: one operation, or nothing.
-enum Kind : std::uint8_t {
-    kNone,      ///< only the register steps (a chain cut at kMaxEntrySteps)
-    kPassedEnd, ///< `at` lies past the last position: the run ends silently
-    kAdd,       ///< "d"
-    kSub,       ///< "e"
-    kMul,       ///< "f"
-    kDiv,       ///< "g"
-    kIfEqual,   ///< "h"
-    kIfGreater, ///< "i"
-    kIfLess,    ///< "j"
-    kTick,      ///< "l"
-    kPointer,   ///< "n"
-    kInput,     ///< "o"
-    kEnd,       ///< "p"
-    kIncrement, ///< "q"
-    kDecrement, ///< "r"
-    kClear,     ///< "s"
-    kEvents,    ///< "t"
-    kGoto,      ///< "u"
-    kDisplay,   ///< "w"
-    kAppend,    ///< "x"
-    kRandom,    ///< "y"
-    kCopy,      ///< "z"
-    kAppendRun, ///< "A ch A ch ...": (next - at) / 2 characters, one step each
-    kPower,     ///< "B"
-    kSqrt,      ///< "C"
-    kSetText,   ///< "s A ch A ch ...": the cell becomes the characters; 1 + (next - at - 1) / 2
-                ///< steps
-};
+// What an entry does after setting the registers: one operation, or nothing. Every kind here
+// needs a handler labelled op_<kind> in the fast loop, or the loop does not compile.
+#define TESSIVOR_FAST_KINDS(X)                                                                     \
+    X(kNone)      /* only the register steps (a chain cut at kMaxEntrySteps) */                    \
+    X(kPassedEnd) /* `at` lies past the last position: the run ends silently */                    \
+    X(kAdd)       /* "d" */                                                                        \
+    X(kSub)       /* "e" */                                                                        \
+    X(kMul)       /* "f" */                                                                        \
+    X(kDiv)       /* "g" */                                                                        \
+    X(kIfEqual)   /* "h" */                                                                        \
+    X(kIfGreater) /* "i" */                                                                        \
+    X(kIfLess)    /* "j" */                                                                        \
+    X(kTick)      /* "l" */                                                                        \
+    X(kPointer)   /* "n" */                                                                        \
+    X(kInput)     /* "o" */                                                                        \
+    X(kEnd)       /* "p" */                                                                        \
+    X(kIncrement) /* "q" */                                                                        \
+    X(kDecrement) /* "r" */                                                                        \
+    X(kClear)     /* "s" */                                                                        \
+    X(kEvents)    /* "t" */                                                                        \
+    X(kGoto)      /* "u" */                                                                        \
+    X(kDisplay)   /* "w" */                                                                        \
+    X(kAppend)    /* "x" */                                                                        \
+    X(kRandom)    /* "y" */                                                                        \
+    X(kCopy)      /* "z" */                                                                        \
+    X(kAppendRun) /* "A ch A ch ...": (next - at) / 2 characters, one step each */                 \
+    X(kPower)     /* "B" */                                                                        \
+    X(kSqrt)      /* "C" */                                                                        \
+    X(kSetText)   /* "s A ch A ch ...": the cell becomes the characters; 1 + (next-at-1)/2 steps */ \
+    X(kLoopTail)  /* "q" or "r" on a fixed cell, a test on fixed cells, maybe "aXX u": Tail */
+
+#define TESSIVOR_FAST_KIND_ENUMERATOR(name) name,
+enum Kind : std::uint8_t { TESSIVOR_FAST_KINDS(TESSIVOR_FAST_KIND_ENUMERATOR) };
+#undef TESSIVOR_FAST_KIND_ENUMERATOR
 
 /// Register sources besides a fixed cell number 0..99.
 inline constexpr std::int8_t kKeep = -1;    ///< the register keeps its value
@@ -50,8 +55,8 @@ inline constexpr std::int8_t kFromCur = -2; ///< takes `cur` as it was when the 
 /// The most steps one entry covers.
 inline constexpr int kMaxEntrySteps = 60000;
 
-/// An Entry::jumpCache for none.
-inline constexpr std::uint16_t kNoJumpCache = 0xFFFF;
+/// An Entry::aux for none.
+inline constexpr std::uint16_t kNoAux = 0xFFFF;
 
 /// Steps from `pc` to `next`: first the address, "b", "c" and no-op steps, whose combined effect
 /// on the registers is cur/opb/opc, then the operation `kind` at position `at`. Every step but
@@ -60,12 +65,36 @@ struct Entry {
     Kind kind = kNone;
     std::int8_t cur = kKeep, opb = kKeep, opc = kKeep; ///< kKeep, kFromCur (not cur) or 0..99
     std::uint16_t steps = 1;
-    /// For kGoto: the entry's own slot in Table::jumpValues, or kNoJumpCache.
-    std::uint16_t jumpCache = kNoJumpCache;
+    /// kGoto: the entry's own slot in Table::jumpValues; kLoopTail: its Table::tails index;
+    /// else kNoAux.
+    std::uint16_t aux = kNoAux;
     std::int32_t at = 0;
     /// Where execution goes on after an operation that continues in line; for kGoto with a
     /// jump cache, the target of the last jump (see Table::jumpValues).
     std::int32_t next = 0;
+};
+
+class Cell;
+
+/// A fused loop tail. Its entry holds the "q"/"r" part: cur is the fixed cell, steps cover the
+/// increment's and the test's entries, `at` is the increment's position. The pointers are
+/// filled by the loop that runs the table, whose cells they point into.
+struct Tail {
+    std::int32_t testAt = 0;    ///< position of the test
+    std::int32_t jump = 0;      ///< position of a fixed-cell "u" entry right after the test, or 0
+    std::uint16_t testSteps = 0; ///< steps of the test's entry
+    std::uint16_t jumpSteps = 0; ///< steps of the "u" entry
+    Kind test = kIfLess;        ///< kIfEqual, kIfGreater or kIfLess
+    std::int8_t cur = 0, opb = 0, opc = 0; ///< the registers after the test's entry: fixed
+    std::int8_t jumpCur = 0;    ///< the "u" entry's cell
+    std::int8_t incCur = 0;     ///< the cell the increment steps
+    double delta = 1;           ///< 1 for "q", -1 for "r"
+    Cell* cell = nullptr;       ///< the cell the increment steps
+    Cell* b = nullptr;          ///< the test's cells
+    Cell* c = nullptr;
+    Cell* jumpCell = nullptr;   ///< the "u" entry's cell, or null without one
+    const double* jumpValue = nullptr;  ///< the "u" entry's jump cache: value and target
+    const std::int32_t* jumpNext = nullptr;
 };
 
 struct Table {
@@ -78,9 +107,11 @@ struct Table {
     /// entry's `next`; NaN before the first. Label positions are fixed for a run, so the pair
     /// stays true.
     std::vector<double> jumpValues;
+    std::vector<Tail> tails;
 };
 
-/// The one step at `pc` as an entry (1 <= pc <= n + 3), without a jump cache.
+/// The one step at `pc` as an entry (1 <= pc <= n + 3), without a jump cache. Always one step:
+/// an "A" alone, never a run.
 Entry singleEntry(const Prepared& tables, std::int32_t pc);
 
 /// Builds the table: at each position the longest entry that starts there.
@@ -91,5 +122,8 @@ inline std::string_view appendedText(const Table& table, std::int32_t at, std::i
     return std::string_view(table.literals[at & 1])
         .substr(static_cast<std::size_t>(at >> 1), static_cast<std::size_t>(count));
 }
+
+/// Ends the process with a message: an invariant the fast loop relies on does not hold.
+[[noreturn]] void invariantBroken(const char* what);
 
 } // namespace tessivor::fast

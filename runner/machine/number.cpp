@@ -132,27 +132,32 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// a * 10^j as hi + lo, nearly exact; |j| <= 22, where 10^|j| is exact in a double.
-void scaleByPowerOfTen(double a, int j, double& hi, double& lo) {
-    if (j >= 0) {
-        const double p = kPowersOfTen[j];
-        hi = a * p;
-        lo = std::fma(a, p, -hi); // the product's rounding error, exactly
-    } else {
-        const double p = kPowersOfTen[-j];
-        hi = a / p;
-        lo = std::fma(-hi, p, a) / p; // the division's remainder is exact; lo is within 1 ulp
-    }
+// a * 10^j, rounded; |j| <= 22, where 10^|j| is exact in a double.
+double scaleByPowerOfTen(double a, int j) {
+    return j >= 0 ? a * kPowersOfTen[j] : a / kPowersOfTen[-j];
+}
+
+// The rounding error of hi = scaleByPowerOfTen(a, j), nearly exact.
+double scaleError(double a, int j, double hi) {
+    if (j >= 0) return std::fma(a, kPowersOfTen[j], -hi); // the product's error, exactly
+    const double p = kPowersOfTen[-j];
+    return std::fma(-hi, p, a) / p; // the division's remainder is exact; within 1 ulp
 }
 
 } // namespace
 
 bool fifteenDigitValue(double value, double& out) {
     const double a = std::fabs(value);
-    if (a < 1e15 && a == std::trunc(a)) {
+    // Whole below 1E+15: the conversion to a 64-bit integer is exact and cheaper than trunc.
+    if (a < 1e15 && static_cast<double>(static_cast<std::int64_t>(a)) == a) {
         out = value + 0.0; // negative zero is written "0", which reads as +0
         return true;
     }
+    return fifteenDigitFraction(value, out);
+}
+
+bool fifteenDigitFraction(double value, double& out) {
+    const double a = std::fabs(value);
     if (!(a >= 1e-7 && a <= 1e21)) return false; // NaN, infinities and far magnitudes too
     // The 15 significant digits are m, a whole number in [1e14, 1e15], with a = m * 10^-j.
     // log10(2) ~ 78913 / 2^18 gives the decimal exponent of the leading digit, or one less.
@@ -160,22 +165,29 @@ bool fifteenDigitValue(double value, double& out) {
     std::memcpy(&bits, &a, sizeof bits);
     const int binaryExponent = static_cast<int>(bits >> 52) - 1023;
     int j = 14 - ((binaryExponent * 78913) >> 18);
-    double hi = 0, lo = 0;
-    scaleByPowerOfTen(a, j, hi, lo);
+    double hi = scaleByPowerOfTen(a, j);
     while (hi >= 1e15) {
         if (--j < -22) return false;
-        scaleByPowerOfTen(a, j, hi, lo);
+        hi = scaleByPowerOfTen(a, j);
     }
     while (hi < 1e14) {
         if (++j > 22) return false;
-        scaleByPowerOfTen(a, j, hi, lo);
+        hi = scaleByPowerOfTen(a, j);
     }
-    double m = std::nearbyint(hi);
-    const double fraction = (hi - m) + lo; // hi - m is exact
-    // Near a tie the last digit depends on bits hi + lo cannot resolve: leave it to the text.
-    if (std::fabs(std::fabs(fraction) - 0.5) < 1e-6) return false;
-    if (fraction > 0.5) m += 1;
-    else if (fraction < -0.5) m -= 1;
+    // hi < 2^52: adding and taking away 2^52 rounds it to a whole number, ties to even, in the
+    // default rounding mode, as nearbyint would without its call.
+    constexpr double kRound = 0x1p52;
+    double m = (hi + kRound) - kRound;
+    const double below = hi - m; // exact
+    // hi < 2^50, so its rounding error lo is at most 1/16: when hi lies within 0.3 of m, m is the
+    // rounded value whatever lo is, and lo is not worked out.
+    if (std::fabs(below) >= 0.3) {
+        const double fraction = below + scaleError(a, j, hi);
+        // Near a tie the last digit depends on bits hi + lo cannot resolve: leave it to the text.
+        if (std::fabs(std::fabs(fraction) - 0.5) < 1e-6) return false;
+        if (fraction > 0.5) m += 1;
+        else if (fraction < -0.5) m -= 1;
+    }
     // m < 2^53 and 10^|j| are exact, so one operation gives the correctly rounded value, as
     // reading the text would.
     const double rounded = j >= 0 ? m / kPowersOfTen[j] : m * kPowersOfTen[-j];

@@ -36,4 +36,7 @@ void appendNumberText(std::string& out, double value);
 /// elsewhere and within a hair of a 15-digit tie: the caller writes the text and reads it.
 bool fifteenDigitValue(double value, double& out);
 
+/// fifteenDigitValue for a value that is not a whole number below 1E+15 in size.
+bool fifteenDigitFraction(double value, double& out);
+
 } // namespace tessivor

@@ -55,7 +55,7 @@ RunResult runprogram(const std::string& incode, Host& host, const RunOptions& op
     }
     host.setCaption(kCaption);
     // The virtual clock is read by the plain loop.
-    if (options.plain || options.trace || options.virtualClock) return runPlain(tables, host, options);
+    if (options.plain || options.trace) return runPlain(tables, host, options);
     return runFast(tables, host, options);
 }
 
