@@ -92,6 +92,7 @@ public:
     void processEvents() override {}
     std::int32_t tickCount() override { return platform::tickCount(); }
     float randomSingle() override { return random_.next(); }
+    const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
 
 private:
     platform::SingleRandom random_;
