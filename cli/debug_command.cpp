@@ -132,9 +132,9 @@ std::string commandName(const std::string& given) {
         {"b", "break"}, {"c", "continue"}, {"s", "step"}, {"si", "stepi"}, {"p", "print"},
         {"q", "quit"},  {"d", "delete"},   {"l", "list"}, {"r", "run"},    {"h", "help"},
         {"n", "step"},  {"next", "step"}}; // no calls to step over: next is step
-    static const char* const kNames[] = {"break",  "watch", "delete",   "continue", "step",
-                                         "stepi",  "back",  "backstep", "print",    "cells",
-                                         "list",   "run",   "restart",  "quit",     "help"};
+    static const char* const kNames[] = {"break", "watch", "delete",   "continue", "step",
+                                         "stepi", "back",  "backstep", "print",    "cells",
+                                         "list",  "run",   "restart",  "quit",     "help"};
     for (const auto& [alias, name] : kAliases)
         if (given == alias) return name;
     std::string found;
@@ -362,8 +362,9 @@ private:
             }
             o += ", \"steps\": " + std::to_string(st.steps) + ", \"pc\": " + std::to_string(st.pc) +
                  ", \"cur\": " + std::to_string(st.cur) + ", \"opb\": " + std::to_string(st.opb) +
-                 ", \"opc\": " + std::to_string(st.opc) + ", \"line\": " +
-                 (st.line > 0 ? std::to_string(st.line) : "null") + ", \"instruction\": ";
+                 ", \"opc\": " + std::to_string(st.opc) +
+                 ", \"line\": " + (st.line > 0 ? std::to_string(st.line) : "null") +
+                 ", \"instruction\": ";
             appendJsonString(o, st.instruction);
             o += ", \"display\": ";
             appendJsonString(o, st.display);
@@ -414,10 +415,13 @@ private:
         case Stop::Terminated: return;
         case Stop::PastEnd: std::puts("The program ran past its last position."); return;
         case Stop::StepLimit:
-            std::printf("Stopped at the step limit, %lld steps.\n", static_cast<long long>(st.steps));
+            std::printf("Stopped at the step limit, %lld steps.\n",
+                        static_cast<long long>(st.steps));
             return;
         case Stop::HistoryEnd: std::puts("The history reaches no further back."); break;
-        case Stop::PrepareFailed: std::puts("The program cannot be prepared: more than 99 labels."); return;
+        case Stop::PrepareFailed:
+            std::puts("The program cannot be prepared: more than 99 labels.");
+            return;
         case Stop::Breakpoint: std::fputs("Breakpoint, ", stdout); break;
         case Stop::Watch: std::fputs("Watch, ", stdout); break;
         case Stop::Paused: std::fputs("Paused, ", stdout); break;
@@ -477,15 +481,20 @@ int debugCommand(std::span<const std::string_view> args) {
     std::optional<std::uint64_t> seed;
     std::int64_t maxSteps = 0;
     app.add_option("FILE", file, "the program: FILE.tsasm or FILE.tsp")->required();
-    app.add_option("-x", script, "run the commands in SCRIPT, one a line, then quit");
+    app.add_option("-x", script, "run the commands in SCRIPT, one a line, then quit")
+        ->option_text("SCRIPT");
     app.add_flag("--json", json, "answer each command with one JSON object a line");
-    app.add_option("--input", inputFile, "answer input boxes with the lines of FILE (end: Cancel)");
-    app.add_option("--seed", seed, "seed the random generator");
-    app.add_option("--clock", clock, "\"tic\" reads the real clock or a virtual one (1 ms per 1000 steps)")
-        ->check(CLI::IsMember({"real", "virtual"}));
+    app.add_option("--input", inputFile, "answer input boxes with the lines of FILE (end: Cancel)")
+        ->option_text("FILE");
+    app.add_option("--seed", seed, "seed the random generator")->option_text("N");
+    app.add_option("--clock", clock,
+                   "\"tic\" reads the real clock or a virtual one (1 ms per 1000 steps)")
+        ->check(CLI::IsMember({"real", "virtual"}))
+        ->option_text("real|virtual");
     app.add_option("--max-steps", maxSteps, "end the run after N steps")
-        ->check(CLI::PositiveNumber);
-    app.add_option("--source", source, "the source FILE.tsp was built from");
+        ->check(CLI::PositiveNumber)
+        ->option_text("N");
+    app.add_option("--source", source, "the source FILE.tsp was built from")->option_text("SRC");
     app.footer(std::string(kDebugHelp) +
                "\nExit status: 0 done, 1 the build failed, 64 bad usage, 65 the source does not "
                "build to FILE, 66 a file unreadable.");

@@ -40,16 +40,15 @@ bool isSourceFile(std::string_view name) {
     if (name.size() < kExtension.size()) return false;
     const std::string_view tail = name.substr(name.size() - kExtension.size());
     for (std::size_t i = 0; i < tail.size(); ++i) {
-        const char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a')
-                                                        : tail[i];
+        const char c =
+            tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
         if (c != kExtension[i]) return false;
     }
     return true;
 }
 
 int loadProgram(std::string_view command, const std::string& file, std::string fileText,
-                const std::optional<std::string>& sourceFile, ProgramSource& out,
-                bool listing) {
+                const std::optional<std::string>& sourceFile, ProgramSource& out, bool listing) {
     if (isSourceFile(file) && !sourceFile) {
         MappedTranslation built;
         if (!build(command, file, fileText, built)) return 1;

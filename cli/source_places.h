@@ -16,11 +16,11 @@ namespace tessivor::cli {
 
 /// A program to run and where its positions come from.
 struct ProgramSource {
-    std::string code;       ///< what runs: the program file's text, or a build's code + CR LF
-    std::string name;       ///< the file named in places: the source, or the program file
-    bool known = false;     ///< a source was given or built (otherwise the listing stands in)
-    std::string text;       ///< the source's text, or the listing
-    SourceMap map;          ///< per position of `code`
+    std::string code;   ///< what runs: the program file's text, or a build's code + CR LF
+    std::string name;   ///< the file named in places: the source, or the program file
+    bool known = false; ///< a source was given or built (otherwise the listing stands in)
+    std::string text;   ///< the source's text, or the listing
+    SourceMap map;      ///< per position of `code`
     std::vector<SourceInstruction> instructions; ///< of `text`, numbered as map.instruction
 };
 

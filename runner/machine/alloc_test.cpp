@@ -21,8 +21,12 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace tessivor {
 namespace {
@@ -56,7 +60,8 @@ TEST(OutOfMemory, ACopyThatCannotBeMadeEndsTheRunToo) {
     // needs 1 MiB and more.
     testing::RecordingHost host;
     std::string code = "a01sAa";
-    for (int k = 0; k < 19; ++k) code += "a01ba01x";
+    for (int k = 0; k < 19; ++k)
+        code += "a01ba01x";
     code += "a01ba02za02ba02xp";
     const RunResult r = runLimited(code, true, host);
     EXPECT_EQ(r.failure, Failure::OutOfStringSpace);

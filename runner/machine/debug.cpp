@@ -203,7 +203,8 @@ struct DebugSession::Impl {
 
     /// What the step an entry undoes writes.
     Writes writesAt(std::int32_t pc) const {
-        return pc >= 1 && pc <= m.n ? writes(tables.codes[static_cast<std::size_t>(pc)]) : Writes::kNothing;
+        return pc >= 1 && pc <= m.n ? writes(tables.codes[static_cast<std::size_t>(pc)])
+                                    : Writes::kNothing;
     }
     bool keepsText(const Undo& u) const {
         const Writes w = writesAt(u.pc);
@@ -249,7 +250,8 @@ struct DebugSession::Impl {
                     head = 0;
                 }
                 // Grows by halves, so a short session keeps a short ring.
-                ringSize = std::min(options.historySteps, std::max<std::size_t>(1024, ringSize * 3 / 2));
+                ringSize =
+                    std::min(options.historySteps, std::max<std::size_t>(1024, ringSize * 3 / 2));
                 ring.resize(ringSize);
             } else {
                 dropOldest(); // full: the oldest slot is taken over
@@ -335,9 +337,8 @@ struct DebugSession::Impl {
             }
         }
 
-        speed.beforeStep(host, [&] {
-            return options.virtualClock ? virtualTick(steps) : host.tickCount();
-        });
+        speed.beforeStep(
+            host, [&] { return options.virtualClock ? virtualTick(steps) : host.tickCount(); });
         ++steps;
         Stop result = Stop::None;
         if (m.pc > m.n) {
@@ -365,7 +366,8 @@ struct DebugSession::Impl {
                 result = Stop::Terminated;
                 break;
             case Outcome::Failed:
-                host.messageBox(errorReport(m.failure, m.pc, tables.codes[static_cast<std::size_t>(m.pc)]));
+                host.messageBox(
+                    errorReport(m.failure, m.pc, tables.codes[static_cast<std::size_t>(m.pc)]));
                 host.messageBox("Program Ended");
                 host.setLarpEnabled();
                 ended = true;
@@ -393,7 +395,8 @@ struct DebugSession::Impl {
         const Undo& u = newest();
         m.pc = u.pc;
         m.failure = Failure::None;
-        const std::int32_t code = u.pc >= 1 && u.pc <= m.n ? tables.codes[static_cast<std::size_t>(u.pc)] : 0;
+        const std::int32_t code =
+            u.pc >= 1 && u.pc <= m.n ? tables.codes[static_cast<std::size_t>(u.pc)] : 0;
         if (code == kOpAddress || code == kOpPointer) m.cur = u.old;
         if (code == kOpSetB) m.opb = u.old;
         if (code == kOpSetC) m.opc = u.old;
@@ -488,9 +491,13 @@ DebugSession::DebugSession(std::string code, Host& host, SourceMap map, DebugOpt
 
 DebugSession::~DebugSession() = default;
 
-Stop DebugSession::stepi(std::int64_t n) { return impl_->move(Impl::Mode::Stepi, n); }
+Stop DebugSession::stepi(std::int64_t n) {
+    return impl_->move(Impl::Mode::Stepi, n);
+}
 
-Stop DebugSession::step(std::int64_t n) { return impl_->move(Impl::Mode::Step, n); }
+Stop DebugSession::step(std::int64_t n) {
+    return impl_->move(Impl::Mode::Step, n);
+}
 
 Stop DebugSession::cont(std::int64_t budget) {
     return impl_->move(Impl::Mode::Continue, budget < 0 ? 0 : budget);
@@ -512,11 +519,17 @@ Stop DebugSession::backInstruction() {
     return Stop::Back;
 }
 
-void DebugSession::restart() { impl_->restart(); }
+void DebugSession::restart() {
+    impl_->restart();
+}
 
-void DebugSession::pause() { impl_->pauseAsked.store(true); }
+void DebugSession::pause() {
+    impl_->pauseAsked.store(true);
+}
 
-void DebugSession::provideInput(std::string reply) { impl_->reply = std::move(reply); }
+void DebugSession::provideInput(std::string reply) {
+    impl_->reply = std::move(reply);
+}
 
 int DebugSession::breakAtLine(std::int32_t line) {
     impl_->breakpoints.push_back({impl_->nextNumber, true, line});
@@ -533,13 +546,15 @@ int DebugSession::breakAtPosition(std::int32_t pc) {
 bool DebugSession::deleteBreakpoint(int number) {
     auto& bs = impl_->breakpoints;
     auto& ws = impl_->watches;
-    const auto b = std::find_if(bs.begin(), bs.end(), [&](const auto& x) { return x.number == number; });
+    const auto b =
+        std::find_if(bs.begin(), bs.end(), [&](const auto& x) { return x.number == number; });
     if (b != bs.end()) {
         bs.erase(b);
         impl_->rebuildBreakpoints();
         return true;
     }
-    const auto w = std::find_if(ws.begin(), ws.end(), [&](const auto& x) { return x.number == number; });
+    const auto w =
+        std::find_if(ws.begin(), ws.end(), [&](const auto& x) { return x.number == number; });
     if (w != ws.end()) {
         ws.erase(w);
         impl_->rebuildWatches();
@@ -583,11 +598,17 @@ DebugState DebugSession::state() const {
     return st;
 }
 
-const std::array<std::string, kCells>& DebugSession::cells() const { return impl_->mem; }
+const std::array<std::string, kCells>& DebugSession::cells() const {
+    return impl_->mem;
+}
 
-const SourceMap& DebugSession::sourceMap() const { return impl_->map; }
+const SourceMap& DebugSession::sourceMap() const {
+    return impl_->map;
+}
 
-std::size_t DebugSession::codeLength() const { return impl_->code.size(); }
+std::size_t DebugSession::codeLength() const {
+    return impl_->code.size();
+}
 
 std::int64_t DebugSession::historyDepth() const {
     return static_cast<std::int64_t>(impl_->count);

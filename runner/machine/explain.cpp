@@ -123,9 +123,9 @@ std::string quotedCell(std::string_view text) {
 std::string failureReason(std::string_view code, std::int32_t pc, std::int32_t cur,
                           std::int32_t opb, std::int32_t opc,
                           const std::array<std::string, kCells>& mem, Failure failure) {
-    if (failure == Failure::None || pc < 1 || static_cast<std::size_t>(pc) > code.size())
-        return {};
-    const std::int32_t op = classify(static_cast<unsigned char>(code[static_cast<std::size_t>(pc - 1)]));
+    if (failure == Failure::None || pc < 1 || static_cast<std::size_t>(pc) > code.size()) return {};
+    const std::int32_t op =
+        classify(static_cast<unsigned char>(code[static_cast<std::size_t>(pc - 1)]));
     const auto cellText = [&](std::int32_t cell) -> const std::string& {
         return mem[static_cast<std::size_t>(cell)];
     };
@@ -141,7 +141,8 @@ std::string failureReason(std::string_view code, std::int32_t pc, std::int32_t c
             return "cell " + cellName(cur) + " holds " + quotedCell(cellText(cur)) +
                    ", not a label number (0 to 99)";
         }
-        if (op == kOpAppendChar) return "the character to append would lie past the end of the code";
+        if (op == kOpAppendChar)
+            return "the character to append would lie past the end of the code";
         return {};
     }
     case Failure::TypeMismatch:

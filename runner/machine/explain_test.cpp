@@ -25,9 +25,12 @@ TEST(FailureReason, NamesTheCellAndWhatItHolds) {
     EXPECT_EQ(reason("a07q"), "cell 07 holds \"\" (empty), not a number");
     EXPECT_EQ(reason("a01sA1AeA4A0a02sA1a01ba02cj"),
               "cell 01 holds \"1e40\", too large for a single-precision number");
-    EXPECT_EQ(reason("a01sA3AeA9a01u"), "cell 01 holds \"3e9\", too large for a 32-bit whole number");
+    EXPECT_EQ(reason("a01sA3AeA9a01u"),
+              "cell 01 holds \"3e9\", too large for a 32-bit whole number");
     EXPECT_EQ(reason("a01sA3AeA9a01n"), "cell 01 holds \"3e9\", too large for a cell number");
-    EXPECT_EQ(reason("a01sA\x01" "AxAya01q"), "cell 01 holds \"0xy\", not a number");
+    EXPECT_EQ(reason("a01sA\x01"
+                     "AxAya01q"),
+              "cell 01 holds \"0xy\", not a number");
 }
 
 TEST(FailureReason, NamesTheRegisterOutOfRange) {
