@@ -51,6 +51,67 @@ std::size_t heapBytes(const std::string& text) {
     return text.capacity() > sizeof(std::string) ? text.capacity() : 0;
 }
 
+/// The texts steps replaced, oldest first, in slots that keep their memory for the next text,
+/// so that a step of a long session seldom allocates. `bytes` counts every slot.
+class TextRing {
+public:
+    std::size_t bytes = 0;
+
+    /// A slot for the newest text, holding a copy of `text`.
+    std::string& push(const std::string& text) {
+        if (count_ == slots_.size()) grow();
+        std::string& slot = slots_[index(count_)];
+        ++count_;
+        bytes -= heapBytes(slot);
+        slot.assign(text);
+        bytes += heapBytes(slot);
+        return slot;
+    }
+    /// Drops the oldest text; `release` frees its slot's memory.
+    void popOldest(bool release) {
+        if (release) free(slots_[head_]);
+        head_ = index(1);
+        --count_;
+    }
+    /// Swaps the newest text into `target` and drops it.
+    void popNewestInto(std::string& target) {
+        std::string& slot = slots_[index(count_ - 1)];
+        bytes -= heapBytes(slot);
+        target.swap(slot);
+        bytes += heapBytes(slot);
+        if (slot.capacity() > kKeptCapacity) free(slot);
+        --count_;
+    }
+    void clear() {
+        slots_.clear();
+        slots_.shrink_to_fit();
+        head_ = count_ = bytes = 0;
+    }
+
+private:
+    static constexpr std::size_t kKeptCapacity = 64; // a number's text fits
+
+    void free(std::string& slot) {
+        bytes -= heapBytes(slot);
+        std::string().swap(slot);
+    }
+    std::size_t index(std::size_t k) const {
+        const std::size_t i = head_ + k;
+        return i >= slots_.size() ? i - slots_.size() : i;
+    }
+    void grow() {
+        std::rotate(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(head_),
+                    slots_.end());
+        head_ = 0;
+        const std::size_t n = std::max<std::size_t>(64, slots_.size() * 3 / 2);
+        bytes += (n - slots_.size()) * sizeof(std::string);
+        slots_.resize(n);
+    }
+
+    std::vector<std::string> slots_;
+    std::size_t head_ = 0, count_ = 0;
+};
+
 /// What a code writes: the cell cur (its whole text, or by appending), the display, or nothing.
 enum class Writes : std::uint8_t { kNothing, kText, kLength, kDisplay };
 
@@ -194,7 +255,7 @@ struct DebugSession::Impl {
     std::vector<Undo> ring;
     std::size_t ringSize = 0; // ring.size(), kept apart: sizeof(Undo) is no power of two
     std::size_t head = 0, count = 0, bytes = 0;
-    std::deque<std::string> texts;
+    TextRing texts;
     std::deque<Recorded> recorded;
     std::vector<Recorded> redo;
     Undo scratch;
@@ -209,9 +270,6 @@ struct DebugSession::Impl {
     bool keepsText(const Undo& u) const {
         const Writes w = writesAt(u.pc);
         return (w == Writes::kText || w == Writes::kDisplay) && u.aux != 0;
-    }
-    static std::size_t textBytes(const std::string& text) {
-        return sizeof(std::string) + heapBytes(text);
     }
 
     bool atInstructionStart(std::int32_t p) const {
@@ -254,7 +312,7 @@ struct DebugSession::Impl {
                     std::min(options.historySteps, std::max<std::size_t>(1024, ringSize * 3 / 2));
                 ring.resize(ringSize);
             } else {
-                dropOldest(); // full: the oldest slot is taken over
+                dropOldest(false); // full: the oldest slot is taken over
             }
         }
         ++count;
@@ -268,13 +326,11 @@ struct DebugSession::Impl {
     }
     Undo& newest() { return ring[slot(count - 1)]; }
 
-    void dropOldest() {
+    /// Drops the oldest step of the history; `release` frees the memory its text held.
+    void dropOldest(bool release) {
         const Undo& u = ring[head];
         bytes -= sizeof(Undo);
-        if (keepsText(u)) {
-            bytes -= textBytes(texts.front());
-            texts.pop_front();
-        }
+        if (keepsText(u)) texts.popOldest(release);
         const std::int64_t oldestStep = steps - static_cast<std::int64_t>(count) + 1;
         while (!recorded.empty() && recorded.front().step <= oldestStep) {
             bytes -= heapBytes(recorded.front().reply);
@@ -286,8 +342,8 @@ struct DebugSession::Impl {
 
     /// Keeps the history within its bound in memory once a step has run.
     void trimHistory() {
-        while (count > 0 && bytes > options.historyBytes)
-            dropOldest();
+        while (count > 0 && bytes + texts.bytes > options.historyBytes)
+            dropOldest(true);
     }
 
     void clearHistory() {
@@ -330,8 +386,7 @@ struct DebugSession::Impl {
                         kept = &scratchText;
                         scratchText.assign(before);
                     } else {
-                        texts.push_back(before);
-                        kept = &texts.back();
+                        kept = &texts.push(before);
                     }
                 }
             }
@@ -377,7 +432,7 @@ struct DebugSession::Impl {
             }
         }
         if (options.historySteps != 0) {
-            bytes += sizeof(Undo) + (kept ? textBytes(*kept) : 0);
+            bytes += sizeof(Undo);
             trimHistory();
         }
         // The step that uses the last allowed one ends the run, as a run ends there.
@@ -408,10 +463,9 @@ struct DebugSession::Impl {
         case Writes::kText:
         case Writes::kDisplay:
             if (u.aux == 0) break;
-            bytes -= textBytes(texts.back());
-            (writesAt(u.pc) == Writes::kDisplay ? display : mem[static_cast<std::size_t>(m.cur)])
-                .swap(texts.back());
-            texts.pop_back();
+            texts.popNewestInto(writesAt(u.pc) == Writes::kDisplay
+                                    ? display
+                                    : mem[static_cast<std::size_t>(m.cur)]);
             break;
         case Writes::kNothing: break;
         }
