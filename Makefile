@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/hello.tsp
 
-.PHONY: all deps configure build run test package clean sanitize fuzz
+.PHONY: all deps configure build run test package clean sanitize fuzz windows
 
 all: build
 
@@ -53,6 +53,21 @@ fuzz:
 		-DTESSIVOR_FUZZ=ON -DTESSIVOR_TESTS=OFF -DTESSIVOR_WINDOWS=OFF -DTESSIVOR_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The machine, the assembler and tessivor-cli cross-built for 64-bit Windows with MinGW-w64, and
+# their tests run under Wine; the programs are linked statically, so
+# $(WINDOWS_DIR)/cli/tessivor-cli.exe runs on Windows as it is. The Qt windows are not built.
+# The host's tessivor-cli (from $(BUILD_DIR)) is built too: a test compares the events of every
+# example on both.
+WINDOWS_DIR ?= build-windows
+windows: configure
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tessivor-cli
+	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DTESSIVOR_WINDOWS=OFF -DTESSIVOR_BENCH=OFF \
+		-DTESSIVOR_HOST_CLI=$(CURDIR)/$(BUILD_DIR)/cli/tessivor-cli $(CMAKE_FLAGS)
+	cmake --build $(WINDOWS_DIR) -j $(JOBS)
+	scripts/wine-ctest.sh $(WINDOWS_DIR) -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -107,6 +107,22 @@ void compiletextSource(benchmark::State& state) {
 }
 BENCHMARK(compiletextSource)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
 
+// Ten megabytes, three of them a run of "/" that opens and closes a comment every three
+// characters: the scan must stay linear (well under a second).
+void compiletextCommentRuns(benchmark::State& state) {
+    std::string source(3'000'000, '/');
+    for (int k = 0; k < 3'000'000 / 24; ++k)
+        source += "set 04, some text here;\n";
+    for (int k = 0; k < 5'000'000 / 16; ++k)
+        source += "add 01, 02, 03\r\n";
+    for (auto _ : state) {
+        Translation t = compiletext(source);
+        benchmark::DoNotOptimize(t.code.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
+}
+BENCHMARK(compiletextCommentRuns)->Unit(benchmark::kMillisecond);
+
 } // namespace
 } // namespace tessivor
 

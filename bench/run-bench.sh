@@ -138,6 +138,7 @@ printf '%-36s %10s %10s   %s\n' "translate 10 MB (tessivor-cli build)" "$tr" "$t
     ">= 100 MB/s: $(awk -v t="$tr" 'BEGIN { printf "%.0f", 10 / t }') MB/s"
 printf '%-36s %10s %10s   %s\n' "start and run a three-step program" "$(awk -v m="$start" 'BEGIN { printf "%.4f", m / 1000 }')" "" \
     "< 5 ms: $start ms ($how)"
+BENCH_RUNS=$runs "$root/bench/grading-bench.sh" "$cli"
 echo
 echo "load after: $(uptime | sed 's/.*load average/load average/')"
 for note in "${notes[@]}"; do echo "note: $note"; done

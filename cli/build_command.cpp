@@ -2,7 +2,10 @@
 
 #include "assembler/translate/compiletext.h"
 #include "cli/commands.h"
+#include "cli/diagnostics_output.h"
+#include "cli/options.h"
 #include "cli/stream_io.h"
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 #include <cstdio>
@@ -11,19 +14,26 @@
 #include <string>
 #include <system_error>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace tessivor::cli {
 namespace {
 
 constexpr const char *kBuildUsage =
-    "usage: tessivor-cli build [-o OUT] FILE.tsasm\n"
+    "usage: tessivor-cli build [-o OUT] [--quiet] FILE.tsasm\n"
     "\n"
     "Translates assembly source into a program file: the code string, then CR LF.\n"
     "FILE may be - for stdin. OUT defaults to FILE with the extension .tsp (stdout when FILE\n"
     "is -); -o - writes to stdout. On a failed translation nothing is written, stderr gets\n"
-    "\"Error Compiling.\" and FILE:LINE:COL naming the place and the reason.\n"
+    "\"Error Compiling.\" and FILE:LINE:COL naming the place and the reason. What `check`\n"
+    "finds goes to stderr as well.\n"
     "\n"
     "Options:\n"
     "  -o OUT    write the program file to OUT\n"
+    "  --quiet   do not print the checker's warnings\n"
     "  --help    show this text\n"
     "\n"
     "Exit status: 0 built, 1 translation failed, 64 bad usage, 66 FILE unreadable,\n"
@@ -39,36 +49,33 @@ bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+/// True when stdin is the existing file `path`, so writing it would destroy the source read.
+bool isStandardInput(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    (void)path;
+    return false;
+#else
+    struct stat in {}, target {};
+    return ::fstat(STDIN_FILENO, &in) == 0 && ::stat(path.c_str(), &target) == 0 &&
+           in.st_dev == target.st_dev && in.st_ino == target.st_ino;
+#endif
+}
+
 } // namespace
 
 int buildCommand(std::span<const std::string_view> args) {
-    std::optional<std::string_view> file;
-    std::optional<std::string_view> out;
-    bool optionsDone = false;
-    for (std::size_t k = 0; k < args.size(); ++k) {
-        const std::string_view arg = args[k];
-        if (!optionsDone && (arg == "--help" || arg == "-h")) {
-            std::fputs(kBuildUsage, stdout);
-            return 0;
-        }
-        if (!optionsDone && arg == "-o") {
-            if (++k == args.size()) return usageError("build", "-o needs a file name");
-            if (out) return usageError("build", "-o given twice");
-            out = args[k];
-        } else if (!optionsDone && arg == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-            return usageError("build", "unknown option '" + std::string(arg) + "'");
-        } else if (file) {
-            return usageError("build", "one source file at a time");
-        } else {
-            file = arg;
-        }
-    }
-    if (!file) return usageError("build", "no source file given");
+    std::string fileName;
+    std::optional<std::string> out;
+    Options options("build", kBuildUsage);
+    bool quiet = false;
+    options.text("-o", out, "a file name");
+    options.flag("--quiet", quiet);
+    options.file(fileName, "source file");
+    if (const auto status = options.parse(args)) return *status;
+    const std::optional<std::string_view> file = fileName;
 
     const bool fromStdin = *file == "-";
-    const std::string name = fromStdin ? "<stdin>" : std::string(*file);
+    const std::string name(*file);
     std::string source;
     std::string reason;
     if (!readInput(*file, source, reason)) {
@@ -83,14 +90,25 @@ int buildCommand(std::span<const std::string_view> args) {
         std::fprintf(stderr, "%s:%s: the text of the \"set\" at %s has no closing \";\"\n",
                      name.c_str(), placeText(sourcePlace(source, t.position)).c_str(),
                      placeText(sourcePlace(source, t.setAt)).c_str());
+        if (!quiet) printBuildWarnings(name, source);
+        return 1;
+    }
+    if (!quiet) printBuildWarnings(name, source);
+
+    // run and disasm read at most kMaxFileSize bytes: a longer program could never be used.
+    if (t.code.size() + 2 > platform::kMaxFileSize) {
+        std::fprintf(stderr,
+                     "tessivor-cli build: %s: the program would take %zu bytes, more than the %zu "
+                     "a program file may have; nothing written\n",
+                     name.c_str(), t.code.size() + 2, platform::kMaxFileSize);
         return 1;
     }
 
     std::filesystem::path target;
     if (out) {
-        target = std::filesystem::path(*out);
+        target = platform::pathFromArgument(*out);
     } else if (!fromStdin) {
-        target = std::filesystem::path(*file).replace_extension(".tsp");
+        target = platform::pathFromArgument(*file).replace_extension(".tsp");
     }
     if (target.empty() || target == "-") {
         if (!writeStandardOutput(t.code + "\r\n", reason)) {
@@ -99,7 +117,7 @@ int buildCommand(std::span<const std::string_view> args) {
         }
         return 0;
     }
-    if (!fromStdin && sameFile(target, std::filesystem::path(*file))) {
+    if (fromStdin ? isStandardInput(target) : sameFile(target, platform::pathFromArgument(*file))) {
         return usageError("build", "the program file " + target.string() +
                           " would overwrite its own source; name another with -o");
     }

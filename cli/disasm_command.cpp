@@ -2,6 +2,7 @@
 
 #include "assembler/translate/disasm.h"
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "cli/stream_io.h"
 #include "platform/files.h"
 
@@ -28,36 +29,29 @@ constexpr const char *kDisasmUsage =
 } // namespace
 
 int disasmCommand(std::span<const std::string_view> args) {
-    std::optional<std::string_view> file;
-    bool optionsDone = false;
-    for (const std::string_view arg : args) {
-        if (!optionsDone && (arg == "--help" || arg == "-h")) {
-            std::fputs(kDisasmUsage, stdout);
-            return 0;
-        }
-        if (!optionsDone && arg == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && arg.size() > 1 && arg[0] == '-') {
-            return usageError("disasm", "unknown option '" + std::string(arg) + "'");
-        } else if (file) {
-            return usageError("disasm", "one program file at a time");
-        } else {
-            file = arg;
-        }
-    }
-    if (!file) return usageError("disasm", "no program file given");
+    std::string fileName;
+    Options options("disasm", kDisasmUsage);
+    options.file(fileName, "program file");
+    if (const auto status = options.parse(args)) return *status;
+    const std::optional<std::string_view> file = fileName;
 
-    const bool fromStdin = *file == "-";
     std::string text;
     std::string reason;
     if (!readInput(*file, text, reason)) {
         std::fprintf(stderr, "tessivor-cli disasm: cannot read %s: %s\n",
-                     fromStdin ? "<stdin>" : std::string(*file).c_str(), reason.c_str());
+                     std::string(*file).c_str(), reason.c_str());
         return kExitNoInput;
     }
-    if (!writeStandardOutput(disasmProgramFile(text), reason)) {
+    const std::string listing = disasmProgramFile(text);
+    if (!writeStandardOutput(listing, reason)) {
         std::fprintf(stderr, "tessivor-cli disasm: cannot write <stdout>: %s\n", reason.c_str());
         return kExitCantCreate;
+    }
+    if (listing.size() > platform::kMaxFileSize) {
+        std::fprintf(stderr,
+                     "tessivor-cli disasm: note: the listing takes %zu bytes, more than the %zu "
+                     "build reads\n",
+                     listing.size(), platform::kMaxFileSize);
     }
     return 0;
 }

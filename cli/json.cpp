@@ -2,9 +2,8 @@
 
 namespace tessivor::cli {
 
-void appendJsonString(std::string& out, std::string_view bytes) {
+void appendJsonChars(std::string& out, std::string_view bytes) {
     static constexpr char kHex[] = "0123456789abcdef";
-    out += '"';
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
         switch (b) {
@@ -26,6 +25,11 @@ void appendJsonString(std::string& out, std::string_view bytes) {
             }
         }
     }
+}
+
+void appendJsonString(std::string& out, std::string_view bytes) {
+    out += '"';
+    appendJsonChars(out, bytes);
     out += '"';
 }
 

@@ -6,6 +6,9 @@
 
 namespace tessivor::cli {
 
+/// Appends `bytes` as the inside of a JSON string, without the quotes.
+void appendJsonChars(std::string& out, std::string_view bytes);
+
 /// Appends `bytes` as a quoted JSON string.
 void appendJsonString(std::string& out, std::string_view bytes);
 

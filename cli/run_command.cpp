@@ -2,56 +2,63 @@
 
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "cli/options.h"
 #include "cli/source_places.h"
+#include "cli/output.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "runner/machine/run.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace tessivor::cli {
 namespace {
 
 constexpr const char* kRunUsage =
-    "usage: tessivor-cli run [OPTIONS] FILE.tsp|FILE.tsasm\n"
+    "usage: tessivor-cli run [OPTIONS] FILE.tsp\n"
     "\n"
     "Runs a program file as the runner window would, in the terminal: \"dsp\" writes to\n"
     "stdout, message boxes go to stderr, input boxes prompt on stderr and read a line of stdin\n"
-    "(end of input counts as Cancel). FILE may be - for stdin. A source file (.tsasm) is\n"
-    "built in memory first. When the source is known, a failed run also names its place:\n"
-    "  guess.tsasm:14:1: ifl 08, 03: Type mismatch: cell 08 holds \"\" (empty), not a number\n"
+    "(end of input counts as Cancel). FILE may be - for stdin.\n"
     "\n"
     "Options:\n"
     "  --events        write every event as one JSON object a line on stdout\n"
     "  --max-steps N   stop once N steps have run\n"
     "  --seed N        seed the random generator (default: the clock)\n"
+    "  --clock real|virtual\n"
+    "                  what \"tic\" and the speed display read: the computer's clock\n"
+    "                  (default), or a clock that advances 1 ms every 1000 steps from 1000\n"
+    "                  (with --seed, every run is then the same)\n"
     "  --source SRC    the source FILE.tsp was built from, for places in messages\n"
     "  --trace         write one line a step to stderr, with the instruction and its place\n"
     "  --stats         write steps, seconds and million steps a second to stderr\n"
     "  --plain         use the straightforward interpreter\n"
     "  --help          show this text\n"
     "\n"
+    "A source file (.tsasm) is built in memory first. When the source is known, a failed run\n"
+    "also names its place: guess.tsasm:22:1: ifl 08, 03: Type mismatch: cell 08 holds \"\"\n"
+    "(empty), not a number.\n"
+    "\n"
     "Exit status: 0 terminated, 1 error report or failed build, 2 ran past the end,\n"
     "3 preparation failed, 65 SRC does not build to FILE,\n"
-    "4 step limit, 64 bad usage, 66 file unreadable.\n";
-
-void writeOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-void writeErr(std::string_view text) {
-    std::fflush(stdout); // keep stdout and stderr in order on a terminal
-    std::fwrite(text.data(), 1, text.size(), stderr);
-}
+    "4 step limit, 64 bad usage, 66 file unreadable, 73 stdout unwritable, 130 and 143\n"
+    "stopped by Ctrl-C (SIGINT) and SIGTERM.\n";
 
 /// Reads one line of stdin without its "\n" (and a "\r" before it); nullopt at end of input.
 /// Stops two bytes past the longest text a cell holds (room for a "\r" before the "\n"); the run
 /// refuses a longer reply with "Out of string space", and a line without end (stdin from
 /// /dev/zero) must not fill the memory first.
-std::optional<std::string> readLine() {
+std::optional<std::string> readLine(const RunOutput& output) {
     std::string line;
     int c = 0;
     bool any = false;
@@ -60,16 +67,25 @@ std::optional<std::string> readLine() {
         if (c == '\n') break;
         line += static_cast<char>(c);
     }
+    output.checkSignal(); // Ctrl-C while waiting for a reply ends the run, not just the reply
     if (!any) return std::nullopt;
     if (c == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }
 
+bool stdinIsTerminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stdin));
+#else
+    return isatty(STDIN_FILENO);
+#endif
+}
+
 /// The terminal as a host: plain text, or one JSON object a line with --events.
 class TerminalHost : public Host {
 public:
-    TerminalHost(bool events, platform::SingleRandom random)
-        : events_(events), random_(std::move(random)) {}
+    TerminalHost(RunOutput& output, bool events, platform::SingleRandom random)
+        : output_(output), events_(events), random_(std::move(random)) {}
 
     void setCaption(std::string_view caption) override {
         if (events_) emit("caption", caption);
@@ -78,30 +94,39 @@ public:
         if (events_) return emit("display", text);
         std::string line(text);
         line += '\n';
-        writeOut(line);
+        output_.out(line);
     }
     void setLarpEnabled() override {}
     void messageBox(std::string_view text) override {
         if (events_) return emit("message", text);
         std::string line(text);
         line += '\n';
-        writeErr(line);
+        output_.err(line);
     }
     std::string inputBox(std::string_view prompt) override {
-        if (!events_) writeErr(prompt);
-        std::string reply = readLine().value_or(std::string());
+        // On a terminal the reply ends the prompt's line; otherwise the prompt ends it itself,
+        // so that what comes next does not run on after it.
+        if (!events_) {
+            output_.err(std::string(prompt) + (stdinIsTerminal() || prompt.empty() ? "" : "\n"));
+        }
+        std::string reply = readLine(output_).value_or(std::string());
         if (events_) {
             std::string line = "{\"input\": ";
             appendJsonString(line, prompt);
             line += ", \"reply\": ";
             appendJsonString(line, reply);
             line += "}\n";
-            writeOut(line);
+            output_.out(line);
         }
         return reply;
     }
-    void processEvents() override {}
-    std::int32_t tickCount() override { return platform::tickCount(); }
+    void processEvents() override { output_.checkSignal(); }
+    // The step loop reads the clock every few milliseconds, also in a program that shows
+    // nothing: the moment to notice Ctrl-C.
+    std::int32_t tickCount() override {
+        output_.checkSignal();
+        return platform::tickCount();
+    }
     float randomSingle() override { return random_.next(); }
     const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
 
@@ -112,9 +137,10 @@ private:
         line += "\": ";
         appendJsonString(line, text);
         line += "}\n";
-        writeOut(line);
+        output_.out(line);
     }
 
+    RunOutput& output_;
     bool events_;
     platform::SingleRandom random_;
 };
@@ -152,7 +178,9 @@ int exitStatus(RunEnd end) {
     return 1;
 }
 
-std::string endObject(const RunResult& r, const std::string& place) {
+/// Writes the end object of the events stream, one cell at a time: ten full cells of control
+/// characters take some 4 GB as JSON.
+void writeEndObject(const RunResult& r, RunOutput& output, const std::string& place) {
     std::string line = "{\"end\": \"";
     line += endName(r.end);
     line += "\", \"steps\": " + std::to_string(r.steps);
@@ -170,73 +198,51 @@ std::string endObject(const RunResult& r, const std::string& place) {
                 ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
                 ", \"cells\": [";
         for (int i = 0; i < kCells; ++i) {
-            if (i) line += ", ";
-            appendJsonString(line, r.mem[static_cast<std::size_t>(i)]);
+            line += i ? ", \"" : "\"";
+            output.out(line);
+            line.clear();
+            output.outJsonText(r.mem[static_cast<std::size_t>(i)]);
+            line += '"';
         }
         line += ']';
     }
     line += "}\n";
-    return line;
-}
-
-template <typename T> bool parseNumber(std::string_view text, T& out) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
+    output.out(line);
 }
 
 } // namespace
 
 int runCommand(std::span<const std::string_view> args) {
-    bool events = false, trace = false, stats = false;
-    RunOptions options;
+    bool events = false, trace = false, stats = false, plain = false;
+    std::optional<std::int64_t> maxSteps;
     std::optional<std::uint64_t> seed;
-    std::optional<std::string> file, source;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        const auto value = [&]() -> std::optional<std::string_view> {
-            if (i + 1 >= args.size()) return std::nullopt;
-            return args[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kRunUsage, stdout);
-            return 0;
-        } else if (arg == "--events") {
-            events = true;
-        } else if (arg == "--trace") {
-            trace = true;
-        } else if (arg == "--stats") {
-            stats = true;
-        } else if (arg == "--plain") {
-            options.plain = true;
-        } else if (arg == "--max-steps") {
-            const auto v = value();
-            std::int64_t n = 0;
-            if (!v || !parseNumber(*v, n) || n <= 0) {
-                return usageError("run", "--max-steps needs a whole number above 0");
-            }
-            options.maxSteps = n;
-        } else if (arg == "--source") {
-            const auto v = value();
-            if (!v || v->empty()) return usageError("run", "--source needs a source file");
-            source = std::string(*v);
-        } else if (arg == "--seed") {
-            const auto v = value();
-            std::uint64_t n = 0;
-            if (!v || !parseNumber(*v, n)) return usageError("run", "--seed needs a whole number");
-            seed = n;
-        } else if (arg.size() > 1 && arg.front() == '-') {
-            return usageError("run", "unknown option '" + std::string(arg) + "'");
-        } else if (file) {
-            return usageError("run", "one program file at a time");
-        } else {
-            file = std::string(arg);
-        }
+    std::string fileName;
+    Options commandLine("run", kRunUsage);
+    commandLine.flag("--events", events);
+    commandLine.number("--max-steps", maxSteps, 1, "a whole number above 0");
+    commandLine.number("--seed", seed, "a whole number");
+    commandLine.flag("--trace", trace);
+    commandLine.flag("--stats", stats);
+    commandLine.flag("--plain", plain);
+    std::optional<std::string> clock;
+    commandLine.text("--clock", clock, "real or virtual");
+    std::optional<std::string> source;
+    commandLine.text("--source", source, "source file");
+    commandLine.file(fileName, "program file");
+    if (const auto status = commandLine.parse(args)) return *status;
+    if (clock && *clock != "real" && *clock != "virtual") {
+        return usageError("run", "--clock needs real or virtual");
     }
-    if (!file) return usageError("run", "no program file given");
+    RunOptions options;
+    options.plain = plain;
+    options.maxSteps = maxSteps.value_or(0);
+    options.virtualClock = clock == "virtual";
+    const std::optional<std::string> file = fileName;
 
     std::string incode, reason;
     if (!readInput(*file, incode, reason)) {
-        writeErr("tessivor-cli run: " + *file + ": " + reason + "\n");
+        std::fflush(stdout);
+        std::fprintf(stderr, "tessivor-cli run: %s: %s\n", file->c_str(), reason.c_str());
         return kExitNoInput;
     }
     ProgramSource program;
@@ -245,38 +251,51 @@ int runCommand(std::span<const std::string_view> args) {
     }
     if (trace) options.trace = placedTrace(program);
 
-    TerminalHost host(events, seed ? platform::SingleRandom(*seed) : platform::SingleRandom());
-    const auto start = std::chrono::steady_clock::now();
-    const RunResult result = runprogram(program.code, host, options);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    RunOutput output;
+    try {
+        TerminalHost host(output, events,
+                          seed ? platform::SingleRandom(*seed) : platform::SingleRandom());
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult result = runprogram(program.code, host, options);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    // With a known source a failure also names its place and its reason.
-    const bool placed = result.end == RunEnd::Error && program.known;
-    const std::string place = placed ? failureLine(program, result) : "";
-    if (events) {
-        writeOut(endObject(result, place));
-    } else if (placed) {
-        writeErr(place + "\n");
-    } else if (result.end == RunEnd::PrepareFailed) {
-        writeErr("tessivor-cli run: " + *file +
-                 (result.failure == Failure::SubscriptOutOfRange
-                      ? ": more than 99 labels; nothing ran\n"
-                      : ": the program is too long to run; nothing ran\n"));
-    } else if (result.end == RunEnd::PassedEnd) {
-        writeErr("tessivor-cli run: the program ran past its last position without \"end\"\n");
-    } else if (result.end == RunEnd::StepLimit) {
-        writeErr("tessivor-cli run: stopped after " + std::to_string(result.steps) + " steps\n");
+        // With a known source a failure also names its place and its reason.
+        const bool placed = result.end == RunEnd::Error && program.known;
+        const std::string place = placed ? failureLine(program, result) : "";
+        if (events) {
+            writeEndObject(result, output, place);
+        } else if (placed) {
+            output.err(place + "\n");
+        } else if (result.end == RunEnd::PrepareFailed) {
+            output.err("tessivor-cli run: " + *file +
+                       (result.prepareFailure == PrepareFailure::TooManyLabels
+                            ? ": more than 99 labels; nothing ran\n"
+                            : ": the program is too long to run; nothing ran\n"));
+        } else if (result.end == RunEnd::PassedEnd) {
+            output.err(
+                "tessivor-cli run: the program ran past its last position without \"end\"\n");
+        } else if (result.end == RunEnd::StepLimit) {
+            output.err("tessivor-cli run: stopped after " + std::to_string(result.steps) +
+                       " steps\n");
+        }
+        if (stats) {
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "steps: %lld\nseconds: %.6f\nmillion steps a second: %.2f\n",
+                          static_cast<long long>(result.steps), seconds,
+                          seconds > 0 ? static_cast<double>(result.steps) / seconds / 1e6 : 0.0);
+            output.err(line);
+        }
+        output.flush();
+        return exitStatus(result.end);
+    } catch (const RunStopped& stop) {
+        return output.finish(stop, [&] {
+            if (!events) return;
+            output.out(std::string("{\"end\": \"interrupted\", \"signal\": \"") +
+                       signalName(stop.code) + "\"}\n");
+        });
     }
-    if (stats) {
-        char line[160];
-        std::snprintf(line, sizeof line, "steps: %lld\nseconds: %.6f\nmillion steps a second: %.2f\n",
-                      static_cast<long long>(result.steps), seconds,
-                      seconds > 0 ? static_cast<double>(result.steps) / seconds / 1e6 : 0.0);
-        writeErr(line);
-    }
-    std::fflush(stdout);
-    return exitStatus(result.end);
 }
 
 } // namespace tessivor::cli

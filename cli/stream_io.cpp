@@ -1,6 +1,7 @@
 #include "cli/stream_io.h"
 
 #include "cli/commands.h"
+#include "platform/cmdline.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +24,7 @@ std::string systemReason(int error) {
 
 bool readInput(std::string_view file, std::string &out, std::string &reason) {
     if (file == "-") return readStandardInput(out, reason);
-    return platform::readWholeFile(std::filesystem::path(file), out, reason);
+    return platform::readWholeFile(platform::pathFromArgument(file), out, reason);
 }
 
 int usageError(std::string_view command, std::string_view message) {

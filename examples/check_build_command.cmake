@@ -1,5 +1,6 @@
 # Checks the command line of `tessivor-cli build`: what it writes, reports and exits with.
-# Called as: cmake -DCLI=... -DWORK_DIR=... -P check_build_command.cmake
+# Called as: cmake -DCLI=... [-DEMULATOR=...] -DWORK_DIR=... -P check_build_command.cmake
+# (EMULATOR runs CLI when it is a cross build)
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -9,7 +10,7 @@ endfunction()
 
 # build(STATUS STDERR_REGEX args...): runs build and checks its exit status and stderr.
 function(build want_status want_err)
-    execute_process(COMMAND "${CLI}" build ${ARGN} WORKING_DIRECTORY "${WORK_DIR}"
+    execute_process(COMMAND ${EMULATOR} "${CLI}" build ${ARGN} WORKING_DIRECTORY "${WORK_DIR}"
         RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT rc EQUAL want_status)
         fail("build ${ARGN}: exit status ${rc}, expected ${want_status}\n${err}")
@@ -51,15 +52,15 @@ endif()
 
 # Standard input and output.
 # (Through a file: CMake drops the CR of a CR LF in captured output.)
-execute_process(COMMAND "${CLI}" build - INPUT_FILE "${WORK_DIR}/ok.tsasm"
+execute_process(COMMAND ${EMULATOR} "${CLI}" build - INPUT_FILE "${WORK_DIR}/ok.tsasm"
     RESULT_VARIABLE rc OUTPUT_FILE "${WORK_DIR}/stdout.tsp")
 file(READ "${WORK_DIR}/stdout.tsp" hex HEX)
 if(NOT rc EQUAL 0 OR NOT hex STREQUAL want)
     fail("build - wrote ${hex} with exit status ${rc}")
 endif()
-execute_process(COMMAND "${CLI}" build - INPUT_FILE "${WORK_DIR}/bad.tsasm"
+execute_process(COMMAND ${EMULATOR} "${CLI}" build - INPUT_FILE "${WORK_DIR}/bad.tsasm"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(NOT rc EQUAL 1 OR NOT out STREQUAL "" OR NOT err MATCHES "<stdin>:2:9: ")
+if(NOT rc EQUAL 1 OR NOT out STREQUAL "" OR NOT err MATCHES "^Error Compiling.\n-:2:9: ")
     fail("build - of a bad text: status ${rc}, stdout '${out}', stderr '${err}'")
 endif()
 

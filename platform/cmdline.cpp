@@ -1,5 +1,9 @@
 #include "platform/cmdline.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace tessivor::platform {
 
 std::string argumentText(int argc, const char* const* argv) {
@@ -27,5 +31,42 @@ std::string argumentTextOfCommandLine(std::string_view commandLine) {
         ++i;
     return std::string(commandLine.substr(i));
 }
+
+#if defined(_WIN32)
+
+std::string processArgumentText(int, const char* const*) {
+    const wchar_t* line = GetCommandLineW();
+    const int length = static_cast<int>(wcslen(line));
+    if (length == 0)
+        return {};
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, line, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, line, length, text.data(), bytes, nullptr, nullptr);
+    // The quotes and blanks that end the program's name are the same bytes in every ANSI code
+    // page (a second byte of a double-byte character is never below 0x40).
+    return argumentTextOfCommandLine(text);
+}
+
+std::filesystem::path pathFromArgument(std::string_view name) {
+    if (name.empty())
+        return {};
+    const int length = static_cast<int>(name.size());
+    const int chars = MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(chars), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide.data(), chars);
+    return std::filesystem::path(std::move(wide));
+}
+
+#else
+
+std::string processArgumentText(int argc, const char* const* argv) {
+    return argumentText(argc, argv);
+}
+
+std::filesystem::path pathFromArgument(std::string_view name) {
+    return std::filesystem::path(name);
+}
+
+#endif
 
 } // namespace tessivor::platform

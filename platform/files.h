@@ -9,8 +9,9 @@
 namespace tessivor::platform {
 
 /// The longest file readWholeFile reads by default: 256 MiB. A longer file, or one without end
-/// such as /dev/zero, is refused rather than read until memory runs out. A run takes about 30
-/// bytes a position for its tables, so the longest program file needs some 8 GB.
+/// such as /dev/zero, is refused rather than read until memory runs out. A run's tables take 12
+/// bytes a position (the fast loop's own table is left out past 16M positions), so the longest
+/// program file needs about 3.5 GB to run.
 inline constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
 
 /// Reads the whole file into `out`. On failure returns false, leaves `out` unchanged and puts
@@ -19,8 +20,11 @@ inline constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
 bool readWholeFile(const std::filesystem::path& path, std::string& out, std::string& reason,
                    std::size_t maxBytes = kMaxFileSize);
 
-/// Creates or empties the file and writes `text` followed by a carriage return and a line feed.
-/// On failure returns false with the system's reason in `reason`.
+/// Writes `text` followed by a carriage return and a line feed as the whole file, all or nothing:
+/// into a new file beside it, flushed to the disk, then renamed over the old one (which keeps
+/// its permission bits; a symbolic link is followed). On failure (a full disk, a file size
+/// limit) returns false with the system's reason in `reason`, the old file untouched and the
+/// temporary one removed. A target that is no regular file (/dev/stdout) is written in place.
 bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason);
 
 } // namespace tessivor::platform

@@ -8,8 +8,3 @@ tessivor_add_test(platform_qt_test
     SOURCES qt_dialogs_test.cpp qt_text_test.cpp qt_events_test.cpp
     LIBS tessivor_platform_qt
     ENV "QT_QPA_PLATFORM=offscreen")
-
-# The command-line text has no Qt, but only the windows use it.
-tessivor_add_test(platform_cmdline_test
-    SOURCES cmdline_test.cpp
-    LIBS tessivor_platform)

@@ -7,8 +7,11 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
+
+#include <climits>
 
 namespace tessivor::platform {
 
@@ -84,6 +87,9 @@ std::string QtBoxes::inputBox(std::string_view title, std::string_view prompt) {
     dialog.setWindowTitle(toQString(title));
     dialog.setLabelText(toQString(prompt));
     dialog.setTextValue(QString());
+    // A reply may fill a cell; Qt's line edit would cut it at 32,767 characters.
+    for (QLineEdit* edit : dialog.findChildren<QLineEdit*>())
+        edit->setMaxLength(INT_MAX);
     for (QLabel* label : dialog.findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
     if (dialog.exec() != QDialog::Accepted)

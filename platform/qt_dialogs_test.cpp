@@ -86,6 +86,18 @@ TEST(QtBoxes, InputBoxGivesTheReplyAsLatin1AndCancelGivesEmpty) {
     EXPECT_EQ(QtBoxes(&parent).inputBox("Tessivor", "?"), "");
 }
 
+TEST(QtBoxes, InputBoxTakesRepliesLongerThanQtsDefaultLimit) {
+    application();
+    QWidget parent;
+    whenModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->setTextValue(QString(40'000, QLatin1Char('x')));
+        dialog->accept();
+    });
+    EXPECT_EQ(QtBoxes(&parent).inputBox("Tessivor", "?"), std::string(40'000, 'x'));
+}
+
 /// Chooses `path` in an open file dialog as a user typing its name would. The dialog may
 /// still be reading a folder in the background, with a row of its list selected, and a selected
 /// row wins over a typed name; so the selection is cleared and this tries until it closes.

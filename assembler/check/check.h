@@ -23,6 +23,16 @@ struct Diagnostic {
     std::optional<std::string> suggestion;
 };
 
+/// One kind of finding, as the checker reports it.
+struct DiagnosticKind {
+    std::string_view code;
+    Severity severity;
+    std::string_view summary; ///< a few words, for lists and tooltips
+};
+
+/// Every kind of finding the checker reports, in the order the manual lists them.
+const std::vector<DiagnosticKind>& diagnosticKinds();
+
 /// "error", "warning" or "note".
 const char* severityName(Severity severity);
 

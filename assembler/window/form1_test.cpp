@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -90,23 +89,6 @@ protected:
     Form1 form{dialog, boxes};
     QPlainTextEdit* t1 = form.findChild<QPlainTextEdit*>("t1");
 };
-
-TEST_F(EditorWindowTest, WindowAsDesigned) {
-    EXPECT_EQ(form.windowTitle(), "Tessivor ASM");
-    ASSERT_EQ(form.menuBar()->actions().size(), 1);
-    EXPECT_EQ(form.menuBar()->actions()[0]->text(), "File");
-    QStringList captions;
-    for (QAction* item : form.menuBar()->actions()[0]->menu()->actions()) {
-        EXPECT_TRUE(item->isEnabled());
-        captions << item->text();
-    }
-    EXPECT_EQ(captions, QStringList({"New", "Save", "Load", "Compile", "Exit"}));
-    EXPECT_EQ(t1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(t1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    const QFontMetrics metrics(t1->font());
-    EXPECT_EQ(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W')); // fixed pitch
-    EXPECT_EQ(t1->toPlainText(), "");
-}
 
 TEST_F(EditorWindowTest, NewEmptiesTheEditorAndTouchesNoDialog) {
     t1->setPlainText("dsp 01\nend");

@@ -34,9 +34,6 @@ const char* stopName(Stop stop) {
 
 namespace {
 
-/// Longest code string a session accepts, as for a run.
-constexpr std::size_t kMaxCodeLength = std::size_t{1} << 30;
-
 /// An answer from outside the machine ("l", "y", "o"), kept so that going forward again over
 /// the step that asked replays it instead of asking again.
 struct Recorded {
@@ -545,13 +542,9 @@ DebugSession::DebugSession(std::string code, Host& host, SourceMap map, DebugOpt
 
 DebugSession::~DebugSession() = default;
 
-Stop DebugSession::stepi(std::int64_t n) {
-    return impl_->move(Impl::Mode::Stepi, n);
-}
+Stop DebugSession::stepi(std::int64_t n) { return impl_->move(Impl::Mode::Stepi, n); }
 
-Stop DebugSession::step(std::int64_t n) {
-    return impl_->move(Impl::Mode::Step, n);
-}
+Stop DebugSession::step(std::int64_t n) { return impl_->move(Impl::Mode::Step, n); }
 
 Stop DebugSession::cont(std::int64_t budget) {
     return impl_->move(Impl::Mode::Continue, budget < 0 ? 0 : budget);
@@ -573,17 +566,11 @@ Stop DebugSession::backInstruction() {
     return Stop::Back;
 }
 
-void DebugSession::restart() {
-    impl_->restart();
-}
+void DebugSession::restart() { impl_->restart(); }
 
-void DebugSession::pause() {
-    impl_->pauseAsked.store(true);
-}
+void DebugSession::pause() { impl_->pauseAsked.store(true); }
 
-void DebugSession::provideInput(std::string reply) {
-    impl_->reply = std::move(reply);
-}
+void DebugSession::provideInput(std::string reply) { impl_->reply = std::move(reply); }
 
 int DebugSession::breakAtLine(std::int32_t line) {
     impl_->breakpoints.push_back({impl_->nextNumber, true, line});
@@ -652,20 +639,12 @@ DebugState DebugSession::state() const {
     return st;
 }
 
-const std::array<std::string, kCells>& DebugSession::cells() const {
-    return impl_->mem;
-}
+const std::array<std::string, kCells>& DebugSession::cells() const { return impl_->mem; }
 
-const SourceMap& DebugSession::sourceMap() const {
-    return impl_->map;
-}
+const SourceMap& DebugSession::sourceMap() const { return impl_->map; }
 
-std::size_t DebugSession::codeLength() const {
-    return impl_->code.size();
-}
+std::size_t DebugSession::codeLength() const { return impl_->code.size(); }
 
-std::int64_t DebugSession::historyDepth() const {
-    return static_cast<std::int64_t>(impl_->count);
-}
+std::int64_t DebugSession::historyDepth() const { return static_cast<std::int64_t>(impl_->count); }
 
 } // namespace tessivor

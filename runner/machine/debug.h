@@ -56,14 +56,14 @@ struct DebugOptions {
 struct DebugState {
     std::int64_t steps = 0; ///< steps run so far
     std::int32_t pc = 1, cur = 0, opb = 0, opc = 0;
-    bool ended = false;                ///< the run has ended; only back() and restart() move
-    RunEnd end = RunEnd::Terminated;   ///< how it ended, when ended
-    Failure failure = Failure::None;   ///< when end is Error
-    std::string reason; ///< when end is Error, why: `cell 08 holds "" (empty), not a number`
-    std::string display;               ///< the last "w" text ("" before any)
-    std::int32_t line = 0;             ///< source line of the instruction at pc; 0 unknown
-    std::string instruction;           ///< the instruction at pc as source text ("ifl 08, 03")
-    std::string inputPrompt;           ///< the prompt, while stopped with Stop::Input
+    bool ended = false;              ///< the run has ended; only back() and restart() move
+    RunEnd end = RunEnd::Terminated; ///< how it ended, when ended
+    Failure failure = Failure::None; ///< when end is Error
+    std::string reason;      ///< when end is Error, why: `cell 08 holds "" (empty), not a number`
+    std::string display;     ///< the last "w" text ("" before any)
+    std::int32_t line = 0;   ///< source line of the instruction at pc; 0 unknown
+    std::string instruction; ///< the instruction at pc as source text ("ifl 08, 03")
+    std::string inputPrompt; ///< the prompt, while stopped with Stop::Input
 };
 
 /// One debug session over one code string. Not thread-safe, except pause().

@@ -9,6 +9,8 @@
 namespace tessivor {
 
 /// The window-side services a running program uses. Texts are bytes, one byte a character.
+/// A host may end a run early by throwing from any of its calls (a grader's time limit): the
+/// run's state is released and the exception reaches the caller of runprogram.
 class Host {
 public:
     virtual ~Host() = default;

@@ -7,10 +7,6 @@
 
 namespace tessivor {
 
-/// Longest code string a run accepts: positions are signed 32-bit, and the tables take twelve
-/// bytes a position.
-inline constexpr std::size_t kMaxCodeLength = std::size_t{1} << 30;
-
 const char* failureDescription(Failure failure) {
     switch (failure) {
     case Failure::None: return "";
@@ -24,7 +20,8 @@ const char* failureDescription(Failure failure) {
 
 std::string speedCaption(std::int64_t steps) {
     const std::int64_t hundredths = (steps + 5000) / 10000; // millions, rounded to two places
-    std::string caption = "Tessivor 0.1 - ";
+    std::string caption = kCaption;
+    caption += " - ";
     caption += std::to_string(hundredths / 100);
     caption += '.';
     caption += static_cast<char>('0' + hundredths % 100 / 10);
@@ -48,12 +45,12 @@ RunResult runprogram(const std::string& incode, Host& host, const RunOptions& op
     host.setCaption(kCaptionOptimizing);
     RunResult result;
     if (incode.size() > kMaxCodeLength) {
-        result.failure = Failure::OutOfStringSpace;
+        result.prepareFailure = PrepareFailure::TooLong;
         return result;
     }
     const Prepared tables = prepare(incode);
     if (tables.failedAt != 0) {
-        result.failure = Failure::SubscriptOutOfRange;
+        result.prepareFailure = PrepareFailure::TooManyLabels;
         return result;
     }
     host.setCaption(kCaption);

@@ -1,6 +1,7 @@
 #pragma once
 // `runprogram`: prepares a code string and runs it against a host until it ends.
 
+#include "runner/machine/failure.h"
 #include "runner/machine/host.h"
 
 #include <array>
@@ -14,23 +15,30 @@ inline constexpr int kCells = 100;
 /// The longest text a cell may hold; a longer result fails with "Out of string space".
 inline constexpr std::size_t kMaxCellLength = 67'108'864;
 
-inline constexpr const char* kCaption = "Tessivor 0.1";
-inline constexpr const char* kCaptionOptimizing = "Tessivor 0.1 - Optimizing...";
+/// The caption between runs: "Tessivor 0.1", the version set by the project in CMake.
+inline constexpr const char* kCaption = "Tessivor " TESSIVOR_CAPTION_VERSION;
+inline constexpr const char* kCaptionOptimizing =
+    "Tessivor " TESSIVOR_CAPTION_VERSION " - Optimizing...";
 
 /// How a run ended.
 enum class RunEnd {
     Terminated,    ///< "p": "Program Terminated" was shown
     Error,         ///< a failed operation: the error report and "Program Ended" were shown
     PassedEnd,     ///< execution passed the last position; nothing was shown
-    PrepareFailed, ///< the preparation pass failed (a 100th label); nothing ran
+    PrepareFailed, ///< the preparation pass failed (RunResult::prepareFailure says why)
     StepLimit,     ///< RunOptions::maxSteps steps have run
 };
 
-/// Why an operation failed.
-enum class Failure { None, SubscriptOutOfRange, TypeMismatch, Overflow, OutOfStringSpace };
+/// Why the preparation pass refused a code string.
+enum class PrepareFailure {
+    None,
+    TooManyLabels, ///< a 100th label marker
+    TooLong,       ///< longer than a run takes (kMaxCodeLength)
+};
 
-/// The description an error report starts with ("Type mismatch").
-const char* failureDescription(Failure failure);
+/// The longest code string a run accepts: positions are signed 32-bit, and the tables take
+/// twelve bytes a position.
+inline constexpr std::size_t kMaxCodeLength = std::size_t{1} << 30;
 
 /// One step as the trace sees it, before the step runs.
 struct TraceStep {
@@ -52,10 +60,12 @@ struct RunOptions {
     bool virtualClock = false;
 };
 
-/// The state a run ended in. With PrepareFailed only `end` and `steps` (0) mean anything.
+/// The state a run ended in. With PrepareFailed only `end`, `prepareFailure` and `steps` (0)
+/// mean anything.
 struct RunResult {
     RunEnd end = RunEnd::PrepareFailed;
-    Failure failure = Failure::None; ///< set when end is Error
+    Failure failure = Failure::None;                      ///< set when end is Error
+    PrepareFailure prepareFailure = PrepareFailure::None; ///< set when end is PrepareFailed
     std::int64_t steps = 0;          ///< every step begun, the failing or passing one included
     std::int32_t pc = 1;             ///< position of the failing step, or of the next one
     std::int32_t cur = 0, opb = 0, opc = 0;

@@ -224,6 +224,8 @@ TEST(Run, HundredthLabelFailsThePreparation) {
     RecordingHost host;
     const RunResult r = run(code + "p", host);
     EXPECT_EQ(r.end, RunEnd::PrepareFailed);
+    EXPECT_EQ(r.prepareFailure, PrepareFailure::TooManyLabels);
+    EXPECT_EQ(r.failure, Failure::None); // no operation failed
     EXPECT_EQ(r.steps, 0);
     EXPECT_EQ(host.events, Events{"caption:Tessivor 0.1 - Optimizing..."});
 }
@@ -262,6 +264,35 @@ TEST(Run, WithAPulseTheClockIsReadOnlyWhenItMovedOrTheHostRan) {
     host.clock = 5000;
     run("t t p", host);
     EXPECT_EQ(host.reads, 1 + 1 + 1);
+}
+
+TEST(Run, VirtualClockAdvancesWithTheStepsAndNeverReadsTheHost) {
+    PulseHost host;
+    RunOptions options;
+    options.virtualClock = true;
+    // "l" at step 2 has one step done; the second "l" runs at step 1001, with 1000 done.
+    RunResult r = runprogram("a01l" + std::string(997, ' ') + "a02lp", host, options);
+    EXPECT_EQ(r.mem[1], "1000");
+    EXPECT_EQ(r.mem[2], "1001");
+    EXPECT_EQ(host.reads, 0);
+
+    // The caption: at the first step, then once a virtual second (a million steps).
+    host.events.clear();
+    runprogram(std::string(2'500'000, ' ') + "p", host, options);
+    Events captions;
+    for (const auto& e : host.events) {
+        if (e.rfind("caption:", 0) == 0) captions.push_back(e);
+    }
+    EXPECT_EQ(captions, (Events{"caption:Tessivor 0.1 - Optimizing...", "caption:Tessivor 0.1",
+                                "caption:Tessivor 0.1 - 0.00mhz", "caption:Tessivor 0.1 - 1.00mhz",
+                                "caption:Tessivor 0.1 - 1.00mhz"}));
+    EXPECT_EQ(host.reads, 0);
+
+    // The same program on another machine, or later, gives the same texts.
+    PulseHost later;
+    later.clock = -123456;
+    options.plain = true;
+    EXPECT_EQ(runprogram("a01l" + std::string(997, ' ') + "a02lp", later, options).mem[2], "1001");
 }
 
 /// How many times the speed display refreshes in `steps` blank steps, the clock starting at

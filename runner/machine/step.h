@@ -15,9 +15,7 @@
 
 namespace tessivor {
 
-constexpr bool isCell(std::int32_t n) {
-    return n >= 0 && n < kCells;
-}
+constexpr bool isCell(std::int32_t n) { return n >= 0 && n < kCells; }
 
 enum class Outcome { Next, Terminated, Failed };
 

@@ -116,7 +116,11 @@ std::string Form1::inputBox(std::string_view prompt) { return boxes_->inputBox(k
 
 void Form1::processEvents() { platform::processPendingEvents(); }
 
-std::int32_t Form1::tickCount() { return platform::tickCount(); }
+std::int32_t Form1::tickCount() { return tickCount_(); }
+
+void Form1::setTickCount(std::function<std::int32_t()> tickCount) {
+    tickCount_ = std::move(tickCount);
+}
 
 float Form1::randomSingle() { return random_.next(); }
 

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,9 @@ public:
 
     /// Prepares `incode` and runs it with this window as its host, until the run ends.
     RunResult runprogram(const std::string& incode);
+
+    /// Replaces the tick counter the runs read (tests start it near the counter's wrap).
+    void setTickCount(std::function<std::int32_t()> tickCount);
 
     // Host: what a running program does to the window.
     void setCaption(std::string_view caption) override;
@@ -56,6 +60,7 @@ private:
     std::unique_ptr<platform::FileDialog> ComDLG;
     std::unique_ptr<platform::Boxes> boxes_;
     platform::SingleRandom random_; // seeded from the clock as the window is created
+    std::function<std::int32_t()> tickCount_ = platform::tickCount;
 
     QLineEdit* t1 = nullptr;
     QMenu* app = nullptr;

@@ -1,5 +1,6 @@
 #include "runner/window/module1.h"
 
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 #include <iostream>
@@ -20,7 +21,7 @@ bool loadFromArgument(std::string_view argumentText, std::string& fileName, std:
     }
     fileName = std::string(argumentText.substr(1, argumentText.size() - 2));
     std::string reason;
-    if (!platform::readWholeFile(fileName, loadedcode, reason)) {
+    if (!platform::readWholeFile(platform::pathFromArgument(fileName), loadedcode, reason)) {
         errors << "tessivor: " << fileName << ": " << reason << '\n';
         return false;
     }
@@ -41,8 +42,10 @@ std::unique_ptr<Form1> startUp(std::string_view argumentText, const CreateForm1&
     // A run that passed its end is an ordinary end for a program without "end"; only a program
     // that never started is worth a word.
     if (result.end == RunEnd::PrepareFailed) {
-        errors << "tessivor: " << fileName << ": the program could not be prepared ("
-               << failureDescription(result.failure) << ")\n";
+        errors << "tessivor: " << fileName << ": "
+               << (result.prepareFailure == PrepareFailure::TooManyLabels
+                       ? "more than 99 labels; nothing ran\n"
+                       : "the program is too long to run; nothing ran\n");
     }
     return form;
 }

@@ -109,7 +109,7 @@ TEST_F(StartUpTest, AProgramThatCannotBePreparedIsReportedOnStderr) {
     StartUp s("\"labels.tsp\"");
     EXPECT_FALSE(s.ran());
     EXPECT_EQ(s.errors.str(),
-              "tessivor: labels.tsp: the program could not be prepared (Subscript out of range)\n");
+              "tessivor: labels.tsp: more than 99 labels; nothing ran\n");
 }
 
 TEST_F(StartUpTest, ProgramsWithoutEndAndEmptyFilesEndSilently) {

@@ -1,0 +1,94 @@
+// tessivor-cli check: reports every slip in assembly sources, the way compilers do.
+
+#include "assembler/check/check.h"
+#include "cli/commands.h"
+#include "cli/diagnostics_output.h"
+#include "cli/stream_io.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace tessivor::cli {
+namespace {
+
+constexpr const char* kCheckDescription =
+    "Reports everything in assembly sources that the assembler skips, misreads or rejects,\n"
+    "with the line and column, what the machine will make of it and, where one is clear, the\n"
+    "line as it should be written. FILE may be - for stdin.";
+
+constexpr const char* kCheckFooter =
+    "Exit status: 0 no error, 1 an error (or a warning with --werror), 64 bad usage,\n"
+    "66 a FILE unreadable, 70 out of memory.";
+
+} // namespace
+
+int checkCommand(std::span<const std::string_view> args) {
+    CLI::App app(kCheckDescription, "tessivor-cli check");
+    app.footer(kCheckFooter);
+    std::vector<std::string> files;
+    std::string format = "text";
+    bool werror = false;
+    app.add_option("--format", format, "text (the default) or json: one object a line")
+        ->check(CLI::IsMember({"text", "json"}));
+    app.add_flag("--werror", werror, "count warnings as errors for the exit status");
+    app.add_option("FILE", files, "the .tsasm sources to check")->required();
+    // CLI11 takes the arguments in reverse order.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        return usageError("check", e.what());
+    }
+
+    const bool json = format == "json";
+    FindingCounts counts;
+    std::size_t checked = 0;
+    bool unreadable = false;
+    bool outOfMemory = false;
+    std::string out;
+    for (const std::string& file : files) {
+        const std::string name = file == "-" ? "<stdin>" : file;
+        std::string source;
+        std::string reason;
+        if (!readInput(file, source, reason)) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "tessivor-cli check: %s: %s\n", name.c_str(), reason.c_str());
+            unreadable = true;
+            continue;
+        }
+        try {
+            const std::vector<Diagnostic> found = checkSource(source);
+            counts.add(found);
+            if (json) {
+                appendDiagnosticsJson(out, name, found);
+            } else {
+                appendDiagnosticsText(out, name, source, found);
+            }
+        } catch (const std::bad_alloc&) {
+            out.clear();
+            std::fflush(stdout);
+            std::fprintf(stderr, "tessivor-cli check: %s: out of memory\n", name.c_str());
+            outOfMemory = true;
+            continue;
+        }
+        ++checked;
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+    }
+    if (!json && checked > 0) out += summaryLine(counts, checked);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+    if (outOfMemory) return kExitSoftware;
+    if (unreadable) return kExitNoInput;
+    if (counts.errors > 0 || (werror && counts.warnings > 0)) return kExitFailed;
+    return 0;
+}
+
+} // namespace tessivor::cli

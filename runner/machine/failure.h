@@ -1,0 +1,12 @@
+#pragma once
+// Why an operation of a running program failed, and the words its error report starts with.
+
+namespace tessivor {
+
+/// Why an operation failed.
+enum class Failure { None, SubscriptOutOfRange, TypeMismatch, Overflow, OutOfStringSpace };
+
+/// The description an error report starts with ("Type mismatch").
+const char* failureDescription(Failure failure);
+
+} // namespace tessivor
