@@ -22,5 +22,6 @@ int buildCommand(std::span<const std::string_view> args);
 int disasmCommand(std::span<const std::string_view> args);
 int checkCommand(std::span<const std::string_view> args);
 int testCommand(std::span<const std::string_view> args);
+int debugCommand(std::span<const std::string_view> args);
 
 } // namespace tessivor::cli

@@ -15,12 +15,13 @@ constexpr const char* kUsage =
     "usage: tessivor-cli COMMAND [OPTIONS] FILE\n"
     "\n"
     "Commands:\n"
-    "  run FILE.tsp        run a program in the terminal\n"
+    "  run FILE            run a program (.tsp, or .tsasm built in memory) in the terminal\n"
     "  build FILE.tsasm    translate assembly source into a program file\n"
     "  disasm FILE.tsp     list a program file as assembly source\n"
     "  check FILE.tsasm... report slips in assembly sources, with fixes\n"
     "  test SPEC.toml FILE...\n"
     "                      grade submissions against a test file of cases\n"
+    "  debug FILE          step through a program, forward and back\n"
     "\n"
     "  tessivor-cli COMMAND --help   shows the options of one command\n"
     "  tessivor-cli --version        shows the version\n";
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
         if (command == "disasm") return tessivor::cli::disasmCommand(rest);
         if (command == "check") return tessivor::cli::checkCommand(rest);
         if (command == "test") return tessivor::cli::testCommand(rest);
+        if (command == "debug") return tessivor::cli::debugCommand(rest);
     } catch (const std::bad_alloc&) {
         // A program that fills its cells, or a large file's tables, can exceed the memory.
         std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/options.h"
+#include "cli/source_places.h"
 #include "cli/output.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
@@ -38,12 +39,18 @@ constexpr const char* kRunUsage =
     "                  what \"tic\" and the speed display read: the computer's clock\n"
     "                  (default), or a clock that advances 1 ms every 1000 steps from 1000\n"
     "                  (with --seed, every run is then the same)\n"
-    "  --trace         write one line a step to stderr\n"
+    "  --source SRC    the source FILE.tsp was built from, for places in messages\n"
+    "  --trace         write one line a step to stderr, with the instruction and its place\n"
     "  --stats         write steps, seconds and million steps a second to stderr\n"
     "  --plain         use the straightforward interpreter\n"
     "  --help          show this text\n"
     "\n"
-    "Exit status: 0 terminated, 1 error report, 2 ran past the end, 3 preparation failed,\n"
+    "A source file (.tsasm) is built in memory first. When the source is known, a failed run\n"
+    "also names its place: guess.tsasm:22:1: ifl 08, 03: Type mismatch: cell 08 holds \"\"\n"
+    "(empty), not a number.\n"
+    "\n"
+    "Exit status: 0 terminated, 1 error report or failed build, 2 ran past the end,\n"
+    "3 preparation failed, 65 SRC does not build to FILE,\n"
     "4 step limit, 64 bad usage, 66 file unreadable, 73 stdout unwritable, 130 and 143\n"
     "stopped by Ctrl-C (SIGINT) and SIGTERM.\n";
 
@@ -173,7 +180,7 @@ int exitStatus(RunEnd end) {
 
 /// Writes the end object of the events stream, one cell at a time: ten full cells of control
 /// characters take some 4 GB as JSON.
-void writeEndObject(const RunResult& r, RunOutput& output) {
+void writeEndObject(const RunResult& r, RunOutput& output, const std::string& place) {
     std::string line = "{\"end\": \"";
     line += endName(r.end);
     line += "\", \"steps\": " + std::to_string(r.steps);
@@ -182,6 +189,10 @@ void writeEndObject(const RunResult& r, RunOutput& output) {
             line += ", \"failure\": \"";
             line += failureName(r.failure);
             line += '"';
+            if (!place.empty()) {
+                line += ", \"place\": ";
+                appendJsonString(line, place);
+            }
         }
         line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
                 ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
@@ -197,19 +208,6 @@ void writeEndObject(const RunResult& r, RunOutput& output) {
     }
     line += "}\n";
     output.out(line);
-}
-
-void traceStep(const TraceStep& s) {
-    char line[160];
-    if (s.code < 0) {
-        std::snprintf(line, sizeof line, "%lld pc=%d past the end\n", static_cast<long long>(s.step),
-                      s.pc);
-    } else {
-        const char shown = s.code >= 32 && s.code < 127 ? static_cast<char>(s.code) : '?';
-        std::snprintf(line, sizeof line, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d\n",
-                      static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
-    }
-    std::fputs(line, stderr);
 }
 
 } // namespace
@@ -228,6 +226,8 @@ int runCommand(std::span<const std::string_view> args) {
     commandLine.flag("--plain", plain);
     std::optional<std::string> clock;
     commandLine.text("--clock", clock, "real or virtual");
+    std::optional<std::string> source;
+    commandLine.text("--source", source, "source file");
     commandLine.file(fileName, "program file");
     if (const auto status = commandLine.parse(args)) return *status;
     if (clock && *clock != "real" && *clock != "virtual") {
@@ -245,19 +245,28 @@ int runCommand(std::span<const std::string_view> args) {
         std::fprintf(stderr, "tessivor-cli run: %s: %s\n", file->c_str(), reason.c_str());
         return kExitNoInput;
     }
-    if (trace) options.trace = traceStep;
+    ProgramSource program;
+    if (const int status = loadProgram("run", *file, std::move(incode), source, program, trace)) {
+        return status;
+    }
+    if (trace) options.trace = placedTrace(program);
 
     RunOutput output;
     try {
         TerminalHost host(output, events,
                           seed ? platform::SingleRandom(*seed) : platform::SingleRandom());
         const auto start = std::chrono::steady_clock::now();
-        const RunResult result = runprogram(incode, host, options);
+        const RunResult result = runprogram(program.code, host, options);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+        // With a known source a failure also names its place and its reason.
+        const bool placed = result.end == RunEnd::Error && program.known;
+        const std::string place = placed ? failureLine(program, result) : "";
         if (events) {
-            writeEndObject(result, output);
+            writeEndObject(result, output, place);
+        } else if (placed) {
+            output.err(place + "\n");
         } else if (result.end == RunEnd::PrepareFailed) {
             output.err("tessivor-cli run: " + *file +
                        (result.prepareFailure == PrepareFailure::TooManyLabels

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core
-    libtomlplusplus-dev libcli11-dev python3)
+    libtomlplusplus-dev libcli11-dev python3
+    libedit-dev)
 packages+=("$@")
 
 missing=()

@@ -178,8 +178,9 @@ ListedProgram listProgram(std::string_view fileText) {
     for (std::size_t k = 0; k < out.mapped.instructions.size(); ++k) {
         const SourceInstruction& ins = out.mapped.instructions[k];
         if (ins.last < ins.first) continue;
-        const std::string_view piece = std::string_view(rebuilt).substr(
-            static_cast<std::size_t>(ins.first - 1), static_cast<std::size_t>(ins.last - ins.first + 1));
+        const std::string_view piece =
+            std::string_view(rebuilt).substr(static_cast<std::size_t>(ins.first - 1),
+                                             static_cast<std::size_t>(ins.last - ins.first + 1));
         const std::size_t found = fileText.substr(0, codeEnd).find(piece, at);
         if (found == std::string_view::npos) return out; // cannot happen for a listing
         const auto line = static_cast<std::int32_t>(ins.line);
@@ -188,7 +189,8 @@ ListedProgram listProgram(std::string_view fileText) {
         at = found + piece.size();
         lastLine = line;
     }
-    mapRange(out.map, at + 1, codeEnd - at, lastLine + (out.mapped.instructions.empty() ? 0 : 1), 0);
+    mapRange(out.map, at + 1, codeEnd - at, lastLine + (out.mapped.instructions.empty() ? 0 : 1),
+             0);
     return out;
 }
 
@@ -199,7 +201,8 @@ std::string instructionText(std::string_view code, std::int32_t pc, const Source
     if (!map.empty()) {
         if (start >= map.instruction.size() || map.instruction[start] == 0) return {};
         const std::int32_t number = map.instruction[start];
-        while (start > 1 && map.instructionStart[start] == 0 && map.instruction[start - 1] == number)
+        while (start > 1 && map.instructionStart[start] == 0 &&
+               map.instruction[start - 1] == number)
             --start;
         stop = start;
         while (stop + 1 < map.instruction.size() && stop + 1 <= code.size() &&
@@ -207,7 +210,8 @@ std::string instructionText(std::string_view code, std::int32_t pc, const Source
             ++stop;
     }
     const bool cut = stop - start + 1 > kLongestShown;
-    const std::string_view slice = code.substr(start - 1, std::min(stop - start + 1, kLongestShown));
+    const std::string_view slice =
+        code.substr(start - 1, std::min(stop - start + 1, kLongestShown));
     if (slice == " v") {
         // Labels are numbered by the order of their markers in the whole code string.
         int number = 0;

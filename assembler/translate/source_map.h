@@ -14,13 +14,13 @@ namespace tessivor {
 
 /// One instruction the translation wrote.
 struct SourceInstruction {
-    std::size_t line = 1;    ///< 1-based line of the mnemonic's first letter
-    std::size_t column = 1;  ///< 1-based column of it (a tab counts as one column)
-    std::size_t begin = 0;   ///< 0-based offset of the mnemonic in the source
-    std::size_t end = 0;     ///< 0-based offset just past the last source character it read
-    std::int32_t first = 0;  ///< 1-based first code position it wrote
-    std::int32_t last = 0;   ///< 1-based last code position it wrote (last < first: none)
-    std::string_view name;   ///< the mnemonic, lower case ("add")
+    std::size_t line = 1;   ///< 1-based line of the mnemonic's first letter
+    std::size_t column = 1; ///< 1-based column of it (a tab counts as one column)
+    std::size_t begin = 0;  ///< 0-based offset of the mnemonic in the source
+    std::size_t end = 0;    ///< 0-based offset just past the last source character it read
+    std::int32_t first = 0; ///< 1-based first code position it wrote
+    std::int32_t last = 0;  ///< 1-based last code position it wrote (last < first: none)
+    std::string_view name;  ///< the mnemonic, lower case ("add")
 };
 
 /// `compiletext`'s result (byte for byte the same) and the instructions in code order.

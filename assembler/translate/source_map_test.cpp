@@ -25,15 +25,16 @@ namespace {
     std::int32_t next = 1;
     for (const SourceInstruction& ins : mapped.instructions) {
         if (ins.first != next || ins.last < ins.first)
-            return ::testing::AssertionFailure() << "instruction at " << ins.begin << " writes "
-                                                 << ins.first << ".." << ins.last;
+            return ::testing::AssertionFailure()
+                   << "instruction at " << ins.begin << " writes " << ins.first << ".." << ins.last;
         const std::string_view span = source.substr(ins.begin, ins.end - ins.begin);
         const Translation own = compiletext(span);
-        const std::string written = plain.code.substr(static_cast<std::size_t>(ins.first - 1),
-                                                      static_cast<std::size_t>(ins.last - ins.first + 1));
+        const std::string written =
+            plain.code.substr(static_cast<std::size_t>(ins.first - 1),
+                              static_cast<std::size_t>(ins.last - ins.first + 1));
         if (!own.ok || own.code != written)
-            return ::testing::AssertionFailure() << "span \"" << span << "\" does not give \""
-                                                 << written << '"';
+            return ::testing::AssertionFailure()
+                   << "span \"" << span << "\" does not give \"" << written << '"';
         const SourcePlace place = sourcePlace(source, ins.begin + 1);
         if (place.line != ins.line || place.column != ins.column)
             return ::testing::AssertionFailure() << "place of \"" << span << '"';
@@ -45,12 +46,61 @@ namespace {
 }
 
 std::string randomSource(std::mt19937& rng) {
-    static const char* const kPieces[] = {
-        "add", "sub", "mul", "div", "ife", "ifg", "ifl", "eif",  "tic", "mpt", "inp", "end", "inc",
-        "dec", "clr", "doe", "gto", "dsp", "apd", "rnd", "set",  "pwr", "sqr", "lbl", "idl", "ADD",
-        "Set", " ",   "  ",  ", ",  "01",  "99",  "7",   "\r\n", "\n",  "\r",  "//",  "/",   ";",
-        "x",   "z",   "A",   "a",   "k",   "v",   "\t",  "\x80", "s",   "b",   "c",   "sET 05, ",
-        "add 01, 02, 03\r\n", "ifl 08, 03\r\n", "dsp 01\r\n", "lbl 02\r\n"};
+    static const char* const kPieces[] = {"add",
+                                          "sub",
+                                          "mul",
+                                          "div",
+                                          "ife",
+                                          "ifg",
+                                          "ifl",
+                                          "eif",
+                                          "tic",
+                                          "mpt",
+                                          "inp",
+                                          "end",
+                                          "inc",
+                                          "dec",
+                                          "clr",
+                                          "doe",
+                                          "gto",
+                                          "dsp",
+                                          "apd",
+                                          "rnd",
+                                          "set",
+                                          "pwr",
+                                          "sqr",
+                                          "lbl",
+                                          "idl",
+                                          "ADD",
+                                          "Set",
+                                          " ",
+                                          "  ",
+                                          ", ",
+                                          "01",
+                                          "99",
+                                          "7",
+                                          "\r\n",
+                                          "\n",
+                                          "\r",
+                                          "//",
+                                          "/",
+                                          ";",
+                                          "x",
+                                          "z",
+                                          "A",
+                                          "a",
+                                          "k",
+                                          "v",
+                                          "\t",
+                                          "\x80",
+                                          "s",
+                                          "b",
+                                          "c",
+                                          "sET 05, ",
+                                          "add 01, 02, 03\r\n",
+                                          "ifl 08, 03\r\n",
+                                          "dsp 01\r\n",
+                                          "lbl 02\r\n"};
     std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
     std::uniform_int_distribution<int> length(0, 40);
     std::string source;
@@ -106,7 +156,7 @@ TEST(SourceMap, TheInstructionsSpanTheirWholeLine) {
     EXPECT_EQ(m.instructions[0].column, 3u);
     EXPECT_EQ(m.instructions[0].end - m.instructions[0].begin, 14u);
     EXPECT_EQ(m.instructions[1].line, 2u);
-    EXPECT_EQ(m.instructions[1].end - m.instructions[1].begin, 6u); // "lbl 07"
+    EXPECT_EQ(m.instructions[1].end - m.instructions[1].begin, 6u);  // "lbl 07"
     EXPECT_EQ(m.instructions[2].end - m.instructions[2].begin, 11u); // through the ";"
     EXPECT_EQ(m.instructions[3].name, "end");
     EXPECT_EQ(m.instructions[3].line, 4u);

@@ -56,7 +56,8 @@ TEST(OutOfMemory, ACopyThatCannotBeMadeEndsTheRunToo) {
     // needs 1 MiB and more.
     testing::RecordingHost host;
     std::string code = "a01sAa";
-    for (int k = 0; k < 19; ++k) code += "a01ba01x";
+    for (int k = 0; k < 19; ++k)
+        code += "a01ba01x";
     code += "a01ba02za02ba02xp";
     const RunResult r = runLimited(code, true, host);
     EXPECT_EQ(r.failure, Failure::OutOfStringSpace);

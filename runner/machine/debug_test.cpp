@@ -54,13 +54,39 @@ Program fromSource(std::string_view source) {
 /// code strings with the listing as their source.
 Program randomProgram(std::mt19937_64& rng) {
     if (rng() % 2) {
-        static const char* const kLines[] = {
-            "set 01, 1;", "set 02, 5;", "set 03, abc;", "set 04, 2.5;", "inc 01", "dec 02",
-            "add 01, 02, 05", "sub 02, 01, 06", "mul 01, 04, 07", "div 01, 02, 08",
-            "ife 01, 02", "ifg 01, 02", "ifl 01, 02", "eif", "lbl 01", "lbl 02", "gto 09",
-            "set 09, 1;", "set 09, 2;", "dsp 01", "apd 03, 01", "rnd 01, 02, 10", "tic 11",
-            "inp 03, 12", "mpt 04", "sqr 02, 13", "pwr 04, 02, 14", "clr 05", "doe", "idl",
-            "end", "inc 12", "ifl 11, 02"};
+        static const char* const kLines[] = {"set 01, 1;",
+                                             "set 02, 5;",
+                                             "set 03, abc;",
+                                             "set 04, 2.5;",
+                                             "inc 01",
+                                             "dec 02",
+                                             "add 01, 02, 05",
+                                             "sub 02, 01, 06",
+                                             "mul 01, 04, 07",
+                                             "div 01, 02, 08",
+                                             "ife 01, 02",
+                                             "ifg 01, 02",
+                                             "ifl 01, 02",
+                                             "eif",
+                                             "lbl 01",
+                                             "lbl 02",
+                                             "gto 09",
+                                             "set 09, 1;",
+                                             "set 09, 2;",
+                                             "dsp 01",
+                                             "apd 03, 01",
+                                             "rnd 01, 02, 10",
+                                             "tic 11",
+                                             "inp 03, 12",
+                                             "mpt 04",
+                                             "sqr 02, 13",
+                                             "pwr 04, 02, 14",
+                                             "clr 05",
+                                             "doe",
+                                             "idl",
+                                             "end",
+                                             "inc 12",
+                                             "ifl 11, 02"};
         std::string source;
         for (int k = static_cast<int>(rng() % 40); k > 0; --k) {
             source += kLines[rng() % std::size(kLines)];
@@ -68,10 +94,10 @@ Program randomProgram(std::mt19937_64& rng) {
         }
         return fromSource(source);
     }
-    static const std::string kPieces[] = {"a01", "a02", "a0", "a99", "b", "c", "d", "e", "f",
-                                          "g",   "h",   "i",  "j",   "l", "n", "o", "q", "r",
-                                          "s",   "t",   "u",  "w",   "x", "y", "z", "B", "C",
-                                          " k",  " v",  "A1", "A.", "p", "7", "\r\n", "\x80"};
+    static const std::string kPieces[] = {"a01", "a02", "a0", "a99", "b", "c", "d",    "e",   "f",
+                                          "g",   "h",   "i",  "j",   "l", "n", "o",    "q",   "r",
+                                          "s",   "t",   "u",  "w",   "x", "y", "z",    "B",   "C",
+                                          " k",  " v",  "A1", "A.",  "p", "7", "\r\n", "\x80"};
     std::string code;
     for (int k = static_cast<int>(rng() % 50); k > 0; --k)
         code += kPieces[rng() % std::size(kPieces)];
@@ -276,6 +302,7 @@ TEST(DebugSession, AFailedRunNamesItsInstruction) {
     EXPECT_EQ(st.end, RunEnd::Error);
     EXPECT_EQ(st.line, 3);
     EXPECT_EQ(st.instruction, "ifl 08, 03");
+    EXPECT_EQ(st.reason, "cell 08 holds \"\" (empty), not a number");
     EXPECT_EQ(host.shown(), (std::vector<std::string>{"message:Type mismatch byte 19 op 106 j",
                                                       "message:Program Ended", "larp"}));
     // Going back from the end and on again fails in the same way.
@@ -307,8 +334,8 @@ TEST(DebugSession, InputStopsTheSessionWhenAskedAndIsReplayedGoingForwardAgain) 
 }
 
 TEST(DebugSession, RandomTicksAndRepliesAreReplayedNotAskedAgain) {
-    const Program p =
-        fromSource("set 01, 1;\r\nset 02, 100;\r\nrnd 01, 02, 03\r\ntic 04\r\ninp 01, 05\r\nend\r\n");
+    const Program p = fromSource(
+        "set 01, 1;\r\nset 02, 100;\r\nrnd 01, 02, 03\r\ntic 04\r\ninp 01, 05\r\nend\r\n");
     RecordingHost host;
     host.random = 0.5f;
     host.clock = 100;
