@@ -93,8 +93,6 @@ int buildCommand(std::span<const std::string_view> args) {
         if (!quiet) printBuildWarnings(name, source);
         return 1;
     }
-    if (!quiet) printBuildWarnings(name, source);
-
     // run and disasm read at most kMaxFileSize bytes: a longer program could never be used.
     if (t.code.size() + 2 > platform::kMaxFileSize) {
         std::fprintf(stderr,
@@ -103,6 +101,7 @@ int buildCommand(std::span<const std::string_view> args) {
                      name.c_str(), t.code.size() + 2, platform::kMaxFileSize);
         return 1;
     }
+    if (!quiet) printBuildWarnings(name, source);
 
     std::filesystem::path target;
     if (out) {

@@ -2,12 +2,13 @@
 # Installs a build into a scratch prefix and checks what a user relies on there: the programs
 # the desktop entries start, the file types they claim, the icon they show, the examples and the
 # links of the installed guide.
-# usage: check_install.sh BUILD_DIR SCRATCH_DIR DESKTOP_INTEGRATION(ON|OFF)
+# usage: check_install.sh BUILD_DIR SCRATCH_DIR DESKTOP_INTEGRATION(ON|OFF) [STUDIO(ON|OFF)]
 set -euo pipefail
 
 build=$1
 scratch=$2
 desktop=$3
+studio=${4:-OFF}
 
 rm -rf "$scratch"
 mkdir -p "$scratch"
@@ -27,7 +28,9 @@ fail() {
 cli=$prefix/bin/tessivor-cli
 [ -x "$cli" ] || { echo "FAIL: $cli not installed" >&2; exit 1; }
 if [ "$desktop" = ON ]; then
-    for program in tessivor tessivor-asm; do
+    programs=(tessivor tessivor-asm)
+    [ "$studio" != ON ] || programs+=(tessivor-studio)
+    for program in "${programs[@]}"; do
         [ -x "$prefix/bin/$program" ] || fail "$program not installed in bin/"
     done
 fi
@@ -91,7 +94,9 @@ value() {
         group == "[Desktop Entry]" && $1 == key { sub(/^[^=]*=/, ""); print; exit }' "$2"
 }
 
-for entry in tessivor.desktop tessivor-asm.desktop; do
+entries=(tessivor.desktop tessivor-asm.desktop)
+[ "$studio" != ON ] || entries+=(tessivor-studio.desktop)
+for entry in "${entries[@]}"; do
     file=$apps/$entry
     if [ ! -f "$file" ]; then
         fail "$entry not installed"
@@ -131,6 +136,12 @@ done
     fail "the editor claims file types, but it ignores its command line"
 [ "$(value Exec "$apps/tessivor.desktop" 2>/dev/null)" = "tessivor %f" ] ||
     fail "the runner must get the one file as its argument"
+if [ "$studio" = ON ]; then
+    [ "$(value MimeType "$apps/tessivor-studio.desktop" 2>/dev/null)" = "text/x-tessivor-asm;" ] ||
+        fail "the Studio is not registered for source files"
+    [ "$(value Exec "$apps/tessivor-studio.desktop" 2>/dev/null)" = "tessivor-studio %f" ] ||
+        fail "the Studio must get the one file as its argument"
+fi
 
 if command -v xmllint >/dev/null; then
     for icon in "$icons"/*.svg; do

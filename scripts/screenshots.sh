@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Remakes the README's pictures of the two windows on a virtual X display:
+# Remakes the README's pictures of the windows on a virtual X display:
 #   docs/screenshots/runner.png   Tessivor in the middle of a counting program, its speed shown
 #   docs/screenshots/editor.png   Tessivor ASM holding examples/count.tsasm, opened with File/Load
+#   docs/screenshots/studio.png   Tessivor Studio paused at a breakpoint in examples/count.tsasm,
+#                                 its cells, registers and output in view
 # usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]
 #        (defaults: build and docs/screenshots; run `make` first)
 # Installs what it needs when missing: xvfb, openbox (the window frames), xdotool, x11-utils,
@@ -13,8 +15,9 @@ build=${1:-build}
 out=${2:-docs/screenshots}
 runner=$build/runner/window/tessivor
 editor=$build/assembler/window/tessivor-asm
+studio=$build/studio/tessivor-studio
 cli=$build/cli/tessivor-cli
-for program in "$runner" "$editor" "$cli"; do
+for program in "$runner" "$editor" "$studio" "$cli"; do
     [ -x "$program" ] || { echo "screenshots: $program not found; build first (make)" >&2; exit 1; }
 done
 scripts/install-deps.sh xvfb openbox xdotool x11-utils imagemagick
@@ -31,7 +34,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of its own: Xvfb writes the number it chose to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "screenshots: Xvfb did not start" >&2; exit 1; }
@@ -39,6 +42,8 @@ export DISPLAY=:$(cat "$work/display")
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The Studio's recent files go to a scratch folder, not the user's settings.
+export XDG_CONFIG_HOME=$work/config
 openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
@@ -123,5 +128,29 @@ if xdotool search --onlyvisible --name '^Open$' >/dev/null; then
 fi
 xdotool mousemove 0 0
 shoot "$id" "$out/editor.png"
+kill "${pids[-1]}"
+unset 'pids[-1]'
 
-echo "screenshots: wrote $out/runner.png and $out/editor.png"
+# The Studio: a breakpoint on line 11 ("inc 01", inside the loop) set with F9, Run (F5) stops
+# there, Continue (F8) twice goes round the loop, so the cells, the registers and three lines
+# of output are in view and cell 01 is marked as changed since the last stop.
+cp examples/count.tsasm "$work/count.tsasm"
+"$studio" "$work/count.tsasm" 2>"$work/studio.log" &
+pids+=($!)
+id=$(window '^count\.tsasm - Tessivor Studio$')
+xdotool windowsize --sync "$id" 1120 700
+xdotool windowmove --sync "$id" 40 40
+xdotool windowactivate --sync "$id"
+sleep 0.5
+xdotool key ctrl+Home
+for _ in $(seq 10); do xdotool key Down; done
+xdotool key F9 F5
+sleep 1
+xdotool key F8
+sleep 0.5
+xdotool key F8
+sleep 1
+xdotool mousemove 0 0
+shoot "$id" "$out/studio.png"
+
+echo "screenshots: wrote $out/runner.png, $out/editor.png and $out/studio.png"

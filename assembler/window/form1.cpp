@@ -1,10 +1,10 @@
 #include "assembler/window/form1.h"
 
 #include "assembler/translate/compiletext.h"
-#include "assembler/window/editor_text.h"
 #include "platform/files.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_events.h"
+#include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
 
 #include <QAction>
@@ -107,7 +107,7 @@ void Form1::new_() {
 void Form1::save() {
     ComDLG->Filter = kSourceFilter;
     if (ComDLG->ShowSave()) {
-        const std::string source = sourceFromEditor(editorText());
+        const std::string source = platform::sourceFromEditor(editorText());
         std::string reason;
         if (!platform::writeTextFile(ComDLG->FileName, source, reason)) {
             reportFileFailure("save", reason);
@@ -124,7 +124,7 @@ void Form1::load() {
         std::string reason;
         // The old text stays until the whole file has been read.
         if (platform::readWholeFile(ComDLG->FileName, bytes, reason)) {
-            t1->setPlainText(editorTextFromFile(bytes));
+            t1->setPlainText(platform::editorTextFromFile(bytes));
         } else {
             reportFileFailure("load", reason);
         }
@@ -134,7 +134,7 @@ void Form1::load() {
 
 void Form1::compile() {
     const QString text = editorText();
-    const std::string source = sourceFromEditor(text);
+    const std::string source = platform::sourceFromEditor(text);
     const Translation translation = compiletext(source);
     if (!translation.ok) {
         compileFailed(text, translation.position);
@@ -164,7 +164,7 @@ void Form1::compileFailed(const QString& text, std::size_t position) {
     ComDLG->FileName.clear();
     boxes_->messageBox(kTitle, kCompileError);
     QTextCursor caret = t1->textCursor();
-    caret.setPosition(editorPosition(text, position));
+    caret.setPosition(platform::editorPosition(text, position));
     t1->setTextCursor(caret);
 }
 

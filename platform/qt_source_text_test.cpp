@@ -1,8 +1,8 @@
-#include "assembler/window/editor_text.h"
+#include "platform/qt_source_text.h"
 
 #include <gtest/gtest.h>
 
-namespace tessivor::assembler {
+namespace tessivor::platform {
 namespace {
 
 TEST(EditorText, LoadedBytesLoseOnlyTheLineEndThatSavingAppended) {
@@ -34,4 +34,4 @@ TEST(EditorText, CaretOffsetsSkipTheLineFeedOfEachLineEnd) {
 }
 
 } // namespace
-} // namespace tessivor::assembler
+} // namespace tessivor::platform

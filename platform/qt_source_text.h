@@ -1,5 +1,6 @@
 #pragma once
-// Between the editor's text and the bytes of source files and `compiletext`.
+// Between an editor's text and the bytes of source files and `compiletext`, for every
+// window that edits sources.
 //
 // Source text is bytes, one byte a character (Latin-1), each line end the two characters
 // CR LF. The editor holds a line break as one character, so an offset into the source and a
@@ -11,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessivor::assembler {
+namespace tessivor::platform {
 
 /// The editor's text as source bytes. Every line break (U+2029 between blocks, U+2028 of
 /// Shift+Enter, or '\n') becomes CR LF; a character with no Latin-1 byte becomes '?'.
@@ -26,4 +27,4 @@ QString editorTextFromFile(std::string_view bytes);
 /// the CR and the LF of a line end counts as past the line break.
 int editorPosition(const QString& text, std::size_t offset);
 
-} // namespace tessivor::assembler
+} // namespace tessivor::platform

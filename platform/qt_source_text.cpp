@@ -1,8 +1,8 @@
-#include "assembler/window/editor_text.h"
+#include "platform/qt_source_text.h"
 
 #include "platform/qt_text.h"
 
-namespace tessivor::assembler {
+namespace tessivor::platform {
 
 namespace {
 
@@ -22,7 +22,7 @@ std::string sourceFromEditor(const QString& text) {
             crlf += c;
         }
     }
-    return platform::fromQString(crlf);
+    return fromQString(crlf);
 }
 
 QString editorTextFromFile(std::string_view bytes) {
@@ -42,7 +42,7 @@ QString editorTextFromFile(std::string_view bytes) {
             lines += bytes[i];
         }
     }
-    return platform::toQString(lines);
+    return toQString(lines);
 }
 
 int editorPosition(const QString& text, std::size_t offset) {
@@ -66,4 +66,4 @@ int editorPosition(const QString& text, std::size_t offset) {
     return static_cast<int>(i);
 }
 
-} // namespace tessivor::assembler
+} // namespace tessivor::platform

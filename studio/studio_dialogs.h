@@ -1,0 +1,45 @@
+#pragma once
+// The questions the Studio asks, behind an interface so tests can answer them.
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace tessivor::studio {
+
+class StudioDialogs {
+public:
+    enum class Unsaved { Save, Discard, Cancel };
+
+    virtual ~StudioDialogs() = default;
+
+    /// The source file to open, or "" when cancelled.
+    virtual QString openFileName(const QString& folder) = 0;
+    /// The name to save the source under, or "" when cancelled; asks before replacing a file.
+    virtual QString saveFileName(const QString& suggested) = 0;
+    /// Whether to save the changes to `document` before they would be lost.
+    virtual Unsaved askToSave(const QString& document) = 0;
+    /// The running program's question: the typed text, or nothing when cancelled.
+    virtual std::optional<QString> input(const QString& title, const QString& prompt) = 0;
+    /// A failure the user must see at once (a file that could not be read or written).
+    virtual void error(const QString& text) = 0;
+};
+
+/// The questions as Qt's standard dialogs, modal to `parent`.
+class QtStudioDialogs : public StudioDialogs {
+public:
+    explicit QtStudioDialogs(QWidget* parent) : parent_(parent) {}
+
+    QString openFileName(const QString& folder) override;
+    QString saveFileName(const QString& suggested) override;
+    Unsaved askToSave(const QString& document) override;
+    std::optional<QString> input(const QString& title, const QString& prompt) override;
+    void error(const QString& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace tessivor::studio
