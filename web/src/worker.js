@@ -1,0 +1,157 @@
+// The machine's thread: one debug session at a time, run in slices so that the page's Pause and
+// Stop are answered between two slices, and "inp" stops the session until the page replies.
+/* global importScripts, createTessivor */
+
+importScripts('tessivor-engine.js');
+
+let engine = null;
+let session = null;
+let breakpoints = new Map(); // source line -> the session's breakpoint number
+let running = false;
+let stepsPerSecond = 0; // 0: as fast as the machine goes
+let sliceTimer = 0;
+let budget = 100000; // steps a full-speed slice runs; tuned to about 25 ms
+let rate = { steps: 0, time: 0, value: 0 };
+let lastPost = 0;
+
+const post = (message) => self.postMessage(message);
+
+createTessivor().then((module) => {
+    engine = module;
+    post({ type: 'ready', session: typeof engine.Session === 'function',
+           check: typeof engine.check === 'function' });
+});
+
+function setBreakpoints(lines) {
+    breakpoints = new Map();
+    if (!session) {
+        for (const line of lines) breakpoints.set(line, 0);
+        return;
+    }
+    session.deleteAllBreakpoints();
+    for (const line of lines) breakpoints.set(line, session.breakAtLine(line));
+}
+
+/// Million steps a second over the last second or so of running.
+function measureRate(state, now) {
+    if (rate.time === 0 || state.steps < rate.steps) {
+        rate = { steps: state.steps, time: now, value: rate.value };
+    } else if (now - rate.time >= 500) {
+        rate.value = (state.steps - rate.steps) / (now - rate.time) / 1000;
+        rate = { steps: state.steps, time: now, value: rate.value };
+    }
+    return rate.value;
+}
+
+function update(stop, force) {
+    const now = performance.now();
+    const state = session.state();
+    const mhz = running ? measureRate(state, now) : rate.value;
+    const events = session.takeEvents();
+    if (!force && events.length === 0 && now - lastPost < 50) return;
+    lastPost = now;
+    post({ type: 'update', stop, running, state, cells: session.cells(), events, mhz });
+}
+
+function finish(stop) {
+    running = false;
+    clearTimeout(sliceTimer);
+    update(stop, true);
+    if (stop === 'input') post({ type: 'input', prompt: session.state().inputPrompt });
+}
+
+function slice() {
+    sliceTimer = 0;
+    if (!running || !session) return;
+    const started = performance.now();
+    const steps = stepsPerSecond > 0 ? Math.max(1, Math.round(stepsPerSecond / 50)) : budget;
+    const stop = session.cont(steps);
+    const took = performance.now() - started;
+    if (stop !== 'slice') {
+        finish(stop);
+        return;
+    }
+    if (stepsPerSecond === 0 && took > 0) {
+        budget = Math.max(1000, Math.min(50000000, Math.round(budget * 25 / took)));
+    }
+    update(stop, false);
+    sliceTimer = setTimeout(slice, stepsPerSecond > 0 ? 20 : 0);
+}
+
+function startSession(message) {
+    if (session) session.delete();
+    session = new engine.Session(message.text, {
+        program: !!message.program,
+        seed: message.seed ?? Math.floor(Math.random() * 2 ** 32),
+        virtualClock: !!message.virtualClock,
+    });
+    rate = { steps: 0, time: 0, value: 0 };
+    setBreakpoints(message.breakpoints || []);
+}
+
+const handlers = {
+    build(message) {
+        const result = engine.build(message.text);
+        const diagnostics = engine.check ? engine.check(message.text) : [];
+        post({ type: 'built', id: message.id, result, diagnostics });
+    },
+    start(message) {
+        startSession(message);
+        running = false;
+        if (message.then === 'run') handlers.continue();
+        else if (message.then === 'step') handlers.step();
+        else update('none', true);
+    },
+    continue() {
+        if (!session || running) return;
+        running = true;
+        rate = { steps: session.state().steps, time: performance.now(), value: rate.value };
+        update('running', true);
+        slice();
+    },
+    pause() {
+        if (!session || !running) return;
+        finish('paused');
+    },
+    stop() {
+        running = false;
+        clearTimeout(sliceTimer);
+        if (session) session.delete();
+        session = null;
+        post({ type: 'stopped' });
+    },
+    step() {
+        if (!session || running) return;
+        finish(session.step(1));
+    },
+    stepi() {
+        if (!session || running) return;
+        finish(session.stepi(1));
+    },
+    back() {
+        if (!session || running) return;
+        finish(session.backInstruction());
+    },
+    breakpoints(message) {
+        setBreakpoints(message.lines);
+    },
+    input(message) {
+        if (!session) return;
+        session.provideInput(message.reply);
+        if (message.then === 'run') handlers.continue();
+        else handlers.step();
+    },
+    speed(message) {
+        stepsPerSecond = message.stepsPerSecond;
+    },
+};
+
+self.onmessage = (event) => {
+    const handler = handlers[event.data.type];
+    if (!engine) {
+        // Messages that come before the module is ready wait for it.
+        setTimeout(() => self.onmessage(event), 20);
+        return;
+    }
+    if (handler) handler(event.data);
+};
