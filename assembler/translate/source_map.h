@@ -36,4 +36,21 @@ struct MappedTranslation {
 /// Translates `source` exactly as `compiletext` does and records where each instruction stands.
 MappedTranslation compileWithMap(std::string_view source);
 
+/// A program file without its source: the disassembly stands in for the source.
+struct ListedProgram {
+    std::string listing;      ///< disasmProgramFile(fileText), the text `mapped` indexes
+    MappedTranslation mapped; ///< the listing translated with its map
+    /// Per position of fileText, the code string a run sees: each position maps to the listing
+    /// line that shows it (a dropped stray byte to its comment line, with no instruction).
+    SourceMap map;
+};
+
+/// Lists a program file and maps its positions to the listing's lines.
+ListedProgram listProgram(std::string_view fileText);
+
+/// The instruction that wrote code position `pc` (1-based) as the disassembler lists it
+/// ("ifl 08, 03"), or "" where no instruction did (or pc lies outside the code). Without a map
+/// the shape starting at pc is listed. Long "set" literals are cut short with "...".
+std::string instructionText(std::string_view code, std::int32_t pc, const SourceMap& map);
+
 } // namespace tessivor

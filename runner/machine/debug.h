@@ -41,7 +41,11 @@ struct DebugOptions {
     /// "o" stops the session with Stop::Input before it runs, instead of calling the host's
     /// input box; provideInput() then answers it. For hosts that cannot block (a web worker).
     bool stopForInput = false;
-    std::size_t historySteps = 1'000'000; ///< steps `back` can undo, at most
+    /// The history `back` goes through: the last historySteps steps (0: none), fewer only when
+    /// what they overwrote would take more than historyBytes. An undo entry takes 64 bytes
+    /// plus the text a step replaced ("set", "clr", arithmetic; appends keep only a length),
+    /// so with the defaults a million steps of short texts fit in 64 MiB.
+    std::size_t historySteps = 1'000'000;
     std::size_t historyBytes = std::size_t{256} << 20; ///< memory the history may hold, at most
     /// "l" and the speed display read virtualTick(steps) instead of the host's tick counter.
     bool virtualClock = false;
@@ -61,6 +65,11 @@ struct DebugState {
 };
 
 /// One debug session over one code string. Not thread-safe, except pause().
+///
+/// Every move (stepi, step, cont) stops early at a breakpoint (after at least one step of that
+/// move), after a step that changed a watched cell, at pause(), before an "o" that waits for
+/// its reply, and when the run ends; the step that uses up DebugOptions::maxSteps ends it with
+/// StepLimit. A move on an ended run returns Stop::None.
 class DebugSession {
 public:
     /// Prepares `code` (shows "Optimizing..." and "Tessivor 0.1" as a run does).
@@ -77,7 +86,8 @@ public:
     Stop backInstruction();        ///< back to the start of the previous source instruction
     void restart();                ///< a fresh run of the same code, breakpoints kept
 
-    /// Asks a running stepi/step/cont on another thread to return Stop::Paused soon.
+    /// Asks a running stepi/step/cont on another thread to return Stop::Paused soon (before its
+    /// next step); asked while none runs, the next move returns Paused without moving.
     void pause();
     /// The reply to the input box the session stopped for (Stop::Input); the next move uses it.
     void provideInput(std::string reply);

@@ -5,6 +5,7 @@
 #include "runner/machine/fast_cell.h"
 #include "runner/machine/fast_table.h"
 #include "runner/machine/interpreters.h"
+#include "runner/machine/tick.h"
 #include "runner/machine/number.h"
 
 #include <cmath>
@@ -62,6 +63,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     std::int64_t granted = 0, left = 0;
     std::int64_t refreshedAt = 0; // steps done when the speed display was last refreshed
     std::int32_t nexttick = 0;
+    bool shown = false; // the first step always refreshes the speed display
     // The pulse as last seen; kUnseen, which no pulse equals, has the next step read the clock.
     constexpr std::uint64_t kUnseen = ~std::uint64_t{0};
     std::uint64_t seenPulse = kUnseen;
@@ -97,9 +99,10 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
                 pulse ? pulse->load(std::memory_order_relaxed) : kUnseen - 1;
             if (pulseNow != seenPulse) {
                 seenPulse = pulse ? pulseNow : kUnseen;
-                if (host.tickCount() > nexttick) {
-                    nexttick = static_cast<std::int32_t>(
-                        static_cast<std::uint32_t>(host.tickCount()) + 1000u);
+                const std::int32_t now = host.tickCount();
+                if (!shown || tickPassed(now, nexttick)) {
+                    shown = true;
+                    nexttick = tickAfter(now, 1000);
                     const std::int64_t done = limit - remaining;
                     host.setCaption(speedCaption(done - refreshedAt));
                     refreshedAt = done;

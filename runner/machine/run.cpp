@@ -57,7 +57,8 @@ RunResult runprogram(const std::string& incode, Host& host, const RunOptions& op
         return result;
     }
     host.setCaption(kCaption);
-    if (options.plain || options.trace) return runPlain(tables, host, options);
+    // The virtual clock is read by the plain loop.
+    if (options.plain || options.trace || options.virtualClock) return runPlain(tables, host, options);
     return runFast(tables, host, options);
 }
 

@@ -1,6 +1,7 @@
 #include "runner/machine/interpreters.h"
 #include "runner/machine/run.h"
 #include "runner/machine/test_host.h"
+#include "runner/machine/virtual_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -255,12 +256,54 @@ public:
 TEST(Run, WithAPulseTheClockIsReadOnlyWhenItMovedOrTheHostRan) {
     PulseHost host;
     run(std::string(1000, ' ') + "t" + std::string(1000, ' ') + "p", host);
-    EXPECT_EQ(host.reads, 3); // the first step (read twice to refresh), the step after "t"
+    EXPECT_EQ(host.reads, 2); // the first step, the step after "t"
     host.reads = 0;
     host.onEvents = [&] { host.pulse.fetch_add(1); };
     host.clock = 5000;
     run("t t p", host);
-    EXPECT_EQ(host.reads, 2 + 1 + 1);
+    EXPECT_EQ(host.reads, 1 + 1 + 1);
+}
+
+/// How many times the speed display refreshes in `steps` blank steps, the clock starting at
+/// `start` and moving on by 100 ms a step.
+int refreshes(std::int32_t start, int steps, bool plain) {
+    RecordingHost host;
+    host.clock = start;
+    host.clockStep = 100;
+    RunOptions options;
+    options.plain = plain;
+    runprogram(std::string(static_cast<std::size_t>(steps), ' ') + "p", host, options);
+    int count = 0;
+    for (const auto& e : host.events)
+        count += e.rfind("caption:Tessivor 0.1 - ", 0) == 0 && e.find("Optimizing") == e.npos;
+    return count;
+}
+
+TEST(Run, SpeedDisplayRefreshesOnceASecondAtAnyUptime) {
+    // 200 steps of 100 ms: 20 seconds, so the first step and then every 11th step (the first
+    // at which more than 1000 ms have passed) refresh, whether the counter is positive, about
+    // to turn negative (2^31 ms, 24.8 days) or about to wrap to 0 (2^32 ms, 49.7 days).
+    constexpr std::int32_t kMax = 2147483647;
+    for (const bool plain : {true, false}) {
+        EXPECT_EQ(refreshes(5000, 200, plain), 19) << plain;
+        EXPECT_EQ(refreshes(kMax - 20, 200, plain), 19) << plain;   // below and across 2^31
+        EXPECT_EQ(refreshes(kMax - 5000, 200, plain), 19) << plain; // a refresh mark past 2^31
+        EXPECT_EQ(refreshes(-5000, 200, plain), 19) << plain;       // across 2^32 (to 0)
+        EXPECT_EQ(refreshes(-20, 200, plain), 19) << plain;
+        EXPECT_EQ(refreshes(0, 200, plain), 19) << plain; // the first step refreshes at tick 0
+    }
+}
+
+TEST(Run, VirtualClockMovesWithTheSteps) {
+    RecordingHost host;
+    host.clock = -77;
+    RunOptions options;
+    options.virtualClock = true;
+    // "l" at the first step reads the start; after 3000 blank steps 3 ms later.
+    const RunResult r = run("a01l" + std::string(2999, ' ') + "a02lp", host, options);
+    EXPECT_EQ(r.mem[1], std::to_string(virtualTick(0)));
+    EXPECT_EQ(r.mem[2], std::to_string(virtualTick(3001)));
+    EXPECT_EQ(r.mem[2], "1003");
 }
 
 TEST(Run, NestedRunHasItsOwnStateAndTheOuterOneContinues) {

@@ -1,0 +1,556 @@
+#include "runner/machine/debug.h"
+
+#include "assembler/translate/source_map.h"
+#include "runner/machine/prepare.h"
+#include "runner/machine/step.h"
+#include "runner/machine/virtual_clock.h"
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+
+namespace tessivor {
+
+const char* stopName(Stop stop) {
+    switch (stop) {
+    case Stop::None: return "none";
+    case Stop::Step: return "step";
+    case Stop::Slice: return "slice";
+    case Stop::Breakpoint: return "breakpoint";
+    case Stop::Watch: return "watch";
+    case Stop::Back: return "back";
+    case Stop::HistoryEnd: return "history-end";
+    case Stop::Paused: return "paused";
+    case Stop::Input: return "input";
+    case Stop::Terminated: return "terminated";
+    case Stop::Error: return "error";
+    case Stop::PastEnd: return "past-end";
+    case Stop::StepLimit: return "step-limit";
+    case Stop::PrepareFailed: return "prepare-failed";
+    }
+    return "none";
+}
+
+namespace {
+
+/// Longest code string a session accepts, as for a run.
+constexpr std::size_t kMaxCodeLength = std::size_t{1} << 30;
+
+/// An answer from outside the machine ("l", "y", "o"), kept so that going forward again over
+/// the step that asked replays it instead of asking again.
+struct Recorded {
+    std::int64_t step = 0; ///< the step that asked, 1 for the first
+    std::int32_t tick = 0;
+    float random = 0;
+    std::string reply;
+};
+
+/// The heap memory a text holds beyond the string itself.
+std::size_t heapBytes(const std::string& text) {
+    return text.capacity() > sizeof(std::string) ? text.capacity() : 0;
+}
+
+/// What undoes one step: the registers before it and what it overwrote.
+struct Undo {
+    enum Kind : std::uint8_t { kNothing, kText, kLength, kDisplay };
+    std::int32_t pc = 0, cur = 0, opb = 0, opc = 0;
+    std::int32_t cell = -1; ///< the cell the step may write (kText, kLength)
+    Kind kind = kNothing;
+    std::size_t length = 0; ///< kLength: the cell's length before an append
+    std::string text;       ///< kText: the cell's text before; kDisplay: the display's text
+
+    /// The memory this entry holds, for the history's bound.
+    std::size_t bytes() const {
+        return sizeof(Undo) + heapBytes(text);
+    }
+    /// Frees what the text holds, so a dead entry holds nothing unaccounted.
+    void release() { std::string().swap(text); }
+};
+
+/// What a code writes: the cell cur (its whole text, or by appending), the display, or nothing.
+Undo::Kind writes(std::int32_t code) {
+    switch (code) {
+    case kOpAppend:
+    case kOpAppendChar: return Undo::kLength;
+    case kOpAdd:
+    case kOpSub:
+    case kOpMul:
+    case kOpDiv:
+    case kOpPower:
+    case kOpSqrt:
+    case kOpTick:
+    case kOpInput:
+    case kOpIncrement:
+    case kOpDecrement:
+    case kOpClear:
+    case kOpRandom:
+    case kOpCopy: return Undo::kText;
+    case kOpDisplay: return Undo::kDisplay;
+    default: return Undo::kNothing;
+    }
+}
+
+} // namespace
+
+struct DebugSession::Impl {
+    /// The outside world as the step sees it: answers are recorded, and replayed when the
+    /// session goes forward again over a step it went back over.
+    struct Io {
+        Impl& s;
+
+        Recorded* replay() {
+            if (s.redo.empty() || s.redo.back().step != s.steps) return nullptr;
+            s.recorded.push_back(std::move(s.redo.back()));
+            s.redo.pop_back();
+            s.bytes += heapBytes(s.recorded.back().reply);
+            return &s.recorded.back();
+        }
+        Recorded& record() {
+            if (s.options.historySteps == 0) return s.scratchRecord;
+            s.recorded.emplace_back();
+            s.recorded.back().step = s.steps;
+            return s.recorded.back();
+        }
+        std::int32_t tick() {
+            if (const Recorded* r = replay()) return r->tick;
+            const std::int32_t now =
+                s.options.virtualClock ? virtualTick(s.steps - 1) : s.host.tickCount();
+            record().tick = now;
+            return now;
+        }
+        float random() {
+            if (const Recorded* r = replay()) return r->random;
+            const float r = s.host.randomSingle();
+            record().random = r;
+            return r;
+        }
+        std::string input(std::string_view prompt) {
+            if (const Recorded* r = replay()) return r->reply;
+            std::string reply;
+            if (s.reply) {
+                reply = std::move(*s.reply);
+                s.reply.reset();
+            } else {
+                reply = s.host.inputBox(prompt);
+            }
+            Recorded& r = record();
+            r.reply = reply;
+            if (&r != &s.scratchRecord) s.bytes += heapBytes(r.reply);
+            return reply;
+        }
+        void events() { s.host.processEvents(); }
+        void display(std::string_view text) {
+            s.host.setDisplay(text);
+            s.display.assign(text);
+        }
+    };
+
+    struct Breakpoint {
+        int number;
+        bool onLine;
+        std::int32_t where;
+    };
+    struct Watch {
+        int number;
+        std::int32_t cell;
+    };
+
+    Impl(std::string c, Host& h, SourceMap sm, DebugOptions o)
+        : code(std::move(c)), host(h), map(std::move(sm)), options(o),
+          speed(o.virtualClock ? nullptr : h.tickPulse()) {
+        host.setCaption(kCaptionOptimizing);
+        if (code.size() > kMaxCodeLength) return;
+        tables = prepare(code);
+        if (tables.failedAt != 0) return;
+        prepared = true;
+        m.n = static_cast<std::int32_t>(tables.codes.size() - 1);
+        breakAt.assign(tables.codes.size() + 4, 0);
+        host.setCaption(kCaption);
+    }
+
+    std::string code;
+    Host& host;
+    SourceMap map;
+    DebugOptions options;
+    Prepared tables;
+    bool prepared = false;
+    std::array<std::string, kCells> mem;
+    Io io{*this};
+    Machine<Io> m{tables, io, mem, 0};
+    SpeedDisplay speed;
+
+    std::int64_t steps = 0;
+    bool ended = false;
+    RunEnd end = RunEnd::Terminated;
+    std::string display;
+    std::string inputPrompt;
+    std::optional<std::string> reply;
+    std::atomic<bool> pauseAsked{false};
+
+    int nextNumber = 1;
+    std::vector<Breakpoint> breakpoints;
+    std::vector<std::uint8_t> breakAt; // per position: a breakpoint stands there
+    std::vector<Watch> watches;
+    std::array<bool, kCells> watched{};
+
+    // The history: a ring of undo entries, oldest at `head`, and the recorded answers of the
+    // steps it holds; `redo` holds the answers of steps gone back over, the next on top.
+    std::vector<Undo> ring;
+    std::size_t head = 0, count = 0, bytes = 0;
+    std::deque<Recorded> recorded;
+    std::vector<Recorded> redo;
+    Undo scratch;
+    Recorded scratchRecord;
+
+    bool atInstructionStart(std::int32_t p) const {
+        if (map.empty()) return true;
+        return p >= 0 && static_cast<std::size_t>(p) < map.instructionStart.size() &&
+               map.instructionStart[static_cast<std::size_t>(p)] != 0;
+    }
+
+    void rebuildBreakpoints() {
+        std::fill(breakAt.begin(), breakAt.end(), 0);
+        for (const Breakpoint& b : breakpoints) {
+            if (!b.onLine) {
+                if (b.where >= 1 && static_cast<std::size_t>(b.where) < breakAt.size())
+                    breakAt[static_cast<std::size_t>(b.where)] = 1;
+                continue;
+            }
+            for (std::size_t p = 1; p < map.line.size() && p < breakAt.size(); ++p)
+                if (map.line[p] == b.where && map.instructionStart[p]) breakAt[p] = 1;
+        }
+    }
+
+    void rebuildWatches() {
+        watched.fill(false);
+        for (const Watch& w : watches)
+            watched[static_cast<std::size_t>(w.cell)] = true;
+    }
+
+    /// The entry that will undo the next step, filled before it runs.
+    Undo& pushUndo() {
+        if (options.historySteps == 0) return scratch;
+        const std::size_t capacity = options.historySteps;
+        if (count == ring.size() && ring.size() < capacity) {
+            if (head != 0) {
+                std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head),
+                            ring.end());
+                head = 0;
+            }
+            ring.emplace_back();
+        } else if (count == ring.size()) {
+            dropOldest(false); // full: the oldest slot is taken over
+        }
+        ++count;
+        return ring[(head + count - 1) % ring.size()];
+    }
+
+    Undo& newest() { return ring[(head + count - 1) % ring.size()]; }
+
+    void dropOldest(bool release) {
+        Undo& u = ring[head];
+        bytes -= u.bytes();
+        if (release) u.release();
+        const std::int64_t oldestStep = steps - static_cast<std::int64_t>(count) + 1;
+        while (!recorded.empty() && recorded.front().step <= oldestStep) {
+            bytes -= heapBytes(recorded.front().reply);
+            recorded.pop_front();
+        }
+        head = (head + 1) % ring.size();
+        --count;
+    }
+
+    /// Keeps the history within its bound in memory once a step has run.
+    void trimHistory() {
+        while (count > 0 && bytes > options.historyBytes)
+            dropOldest(true);
+    }
+
+    void clearHistory() {
+        ring.clear();
+        ring.shrink_to_fit();
+        head = count = bytes = 0;
+        recorded.clear();
+        redo.clear();
+    }
+
+    /// Runs one step, recording how to undo it. Returns the stop when the run ended, None
+    /// when it goes on; `changedWatch` tells whether a watched cell's text changed.
+    Stop stepOnce(bool& changedWatch) {
+        if (options.maxSteps > 0 && steps >= options.maxSteps) {
+            ended = true;
+            end = RunEnd::StepLimit;
+            return Stop::StepLimit;
+        }
+        Undo& u = pushUndo();
+        u.pc = m.pc;
+        u.cur = m.cur;
+        u.opb = m.opb;
+        u.opc = m.opc;
+        u.kind = Undo::kNothing;
+        u.cell = -1;
+        if (m.pc <= m.n) {
+            const Undo::Kind kind = writes(tables.codes[static_cast<std::size_t>(m.pc)]);
+            if (kind == Undo::kDisplay) {
+                u.kind = kind;
+                u.text.assign(display);
+            } else if (kind != Undo::kNothing && isCell(m.cur)) {
+                u.kind = kind;
+                u.cell = m.cur;
+                std::string& cell = mem[static_cast<std::size_t>(m.cur)];
+                if (kind == Undo::kLength) {
+                    u.length = cell.size();
+                } else {
+                    u.text.assign(cell);
+                }
+            }
+        }
+
+        speed.beforeStep(host, [&] {
+            return options.virtualClock ? virtualTick(steps) : host.tickCount();
+        });
+        ++steps;
+        Stop result = Stop::None;
+        if (m.pc > m.n) {
+            ended = true;
+            end = RunEnd::PassedEnd;
+            result = Stop::PastEnd;
+        } else {
+            switch (m.step()) {
+            case Outcome::Next:
+                if (m.hostCalled) {
+                    m.hostCalled = false;
+                    speed.hostRan();
+                }
+                if (u.cell >= 0 && watched[static_cast<std::size_t>(u.cell)]) {
+                    const std::string& now = mem[static_cast<std::size_t>(u.cell)];
+                    changedWatch = u.kind == Undo::kLength ? now.size() != u.length : now != u.text;
+                }
+                break;
+            case Outcome::Terminated:
+                host.messageBox("Program Terminated");
+                host.setLarpEnabled();
+                ended = true;
+                end = RunEnd::Terminated;
+                result = Stop::Terminated;
+                break;
+            case Outcome::Failed:
+                host.messageBox(errorReport(m.failure, m.pc, tables.codes[static_cast<std::size_t>(m.pc)]));
+                host.messageBox("Program Ended");
+                host.setLarpEnabled();
+                ended = true;
+                end = RunEnd::Error;
+                result = Stop::Error;
+                break;
+            }
+        }
+        if (options.historySteps != 0) {
+            bytes += newest().bytes();
+            trimHistory();
+        }
+        // The step that uses the last allowed one ends the run, as a run ends there.
+        if (result == Stop::None && options.maxSteps > 0 && steps >= options.maxSteps) {
+            ended = true;
+            end = RunEnd::StepLimit;
+            result = Stop::StepLimit;
+        }
+        return result;
+    }
+
+    /// Undoes the newest step; false when the history holds none.
+    bool undo() {
+        if (count == 0) return false;
+        Undo& u = newest();
+        m.pc = u.pc;
+        m.cur = u.cur;
+        m.opb = u.opb;
+        m.opc = u.opc;
+        m.failure = Failure::None;
+        switch (u.kind) {
+        case Undo::kText: mem[static_cast<std::size_t>(u.cell)].swap(u.text); break;
+        case Undo::kLength: mem[static_cast<std::size_t>(u.cell)].resize(u.length); break;
+        case Undo::kDisplay: display.swap(u.text); break;
+        case Undo::kNothing: break;
+        }
+        bytes -= u.bytes();
+        u.release();
+        --count;
+        while (!recorded.empty() && recorded.back().step == steps) {
+            bytes -= heapBytes(recorded.back().reply);
+            redo.push_back(std::move(recorded.back()));
+            recorded.pop_back();
+        }
+        --steps;
+        ended = false;
+        inputPrompt.clear();
+        return true;
+    }
+
+    /// The input box the next step would open and the session must stop for, if any.
+    bool waitsForInput() {
+        if (!options.stopForInput || reply || m.pc > m.n) return false;
+        if (tables.codes[static_cast<std::size_t>(m.pc)] != kOpInput) return false;
+        if (!isCell(m.opb) || !isCell(m.cur)) return false; // the step fails without asking
+        if (!redo.empty() && redo.back().step == steps + 1) return false;
+        inputPrompt = mem[static_cast<std::size_t>(m.opb)];
+        return true;
+    }
+
+    enum class Mode { Stepi, Step, Continue };
+
+    Stop move(Mode mode, std::int64_t n) {
+        if (!prepared) return Stop::PrepareFailed;
+        if (ended) return Stop::None;
+        if (mode != Mode::Continue && n <= 0) return Stop::None;
+        inputPrompt.clear();
+        std::int64_t moved = 0, done = 0;
+        for (;;) {
+            if (pauseAsked.load(std::memory_order_relaxed)) {
+                pauseAsked.store(false);
+                return Stop::Paused;
+            }
+            if (moved > 0 && m.pc >= 0 && static_cast<std::size_t>(m.pc) < breakAt.size() &&
+                breakAt[static_cast<std::size_t>(m.pc)]) {
+                return Stop::Breakpoint;
+            }
+            if (mode == Mode::Continue && n > 0 && moved == n) return Stop::Slice;
+            if (waitsForInput()) return Stop::Input;
+            bool changedWatch = false;
+            const Stop ending = stepOnce(changedWatch);
+            if (ending != Stop::None) return ending;
+            ++moved;
+            if (changedWatch) return Stop::Watch;
+            if (mode == Mode::Stepi && moved == n) return Stop::Step;
+            if (mode == Mode::Step && atInstructionStart(m.pc) && ++done == n) return Stop::Step;
+        }
+    }
+
+    void restart() {
+        for (std::string& cell : mem)
+            std::string().swap(cell);
+        m.cur = m.opb = m.opc = 0;
+        m.pc = 1;
+        m.failure = Failure::None;
+        m.hostCalled = false;
+        steps = 0;
+        ended = false;
+        display.clear();
+        inputPrompt.clear();
+        reply.reset();
+        pauseAsked.store(false);
+        clearHistory();
+        speed = SpeedDisplay(options.virtualClock ? nullptr : host.tickPulse());
+        if (!prepared) return;
+        host.setCaption(kCaption);
+    }
+};
+
+DebugSession::DebugSession(std::string code, Host& host, SourceMap map, DebugOptions options)
+    : impl_(std::make_unique<Impl>(std::move(code), host, std::move(map), options)) {}
+
+DebugSession::~DebugSession() = default;
+
+Stop DebugSession::stepi(std::int64_t n) { return impl_->move(Impl::Mode::Stepi, n); }
+
+Stop DebugSession::step(std::int64_t n) { return impl_->move(Impl::Mode::Step, n); }
+
+Stop DebugSession::cont(std::int64_t budget) {
+    return impl_->move(Impl::Mode::Continue, budget < 0 ? 0 : budget);
+}
+
+Stop DebugSession::back(std::int64_t n) {
+    if (!impl_->prepared) return Stop::PrepareFailed;
+    if (n <= 0) return Stop::None;
+    for (std::int64_t k = 0; k < n; ++k)
+        if (!impl_->undo()) return Stop::HistoryEnd;
+    return Stop::Back;
+}
+
+Stop DebugSession::backInstruction() {
+    if (!impl_->prepared) return Stop::PrepareFailed;
+    if (!impl_->undo()) return Stop::HistoryEnd;
+    while (!impl_->atInstructionStart(impl_->m.pc))
+        if (!impl_->undo()) return Stop::HistoryEnd;
+    return Stop::Back;
+}
+
+void DebugSession::restart() { impl_->restart(); }
+
+void DebugSession::pause() { impl_->pauseAsked.store(true); }
+
+void DebugSession::provideInput(std::string reply) { impl_->reply = std::move(reply); }
+
+int DebugSession::breakAtLine(std::int32_t line) {
+    impl_->breakpoints.push_back({impl_->nextNumber, true, line});
+    impl_->rebuildBreakpoints();
+    return impl_->nextNumber++;
+}
+
+int DebugSession::breakAtPosition(std::int32_t pc) {
+    impl_->breakpoints.push_back({impl_->nextNumber, false, pc});
+    impl_->rebuildBreakpoints();
+    return impl_->nextNumber++;
+}
+
+bool DebugSession::deleteBreakpoint(int number) {
+    auto& bs = impl_->breakpoints;
+    auto& ws = impl_->watches;
+    const auto b = std::find_if(bs.begin(), bs.end(), [&](const auto& x) { return x.number == number; });
+    if (b != bs.end()) {
+        bs.erase(b);
+        impl_->rebuildBreakpoints();
+        return true;
+    }
+    const auto w = std::find_if(ws.begin(), ws.end(), [&](const auto& x) { return x.number == number; });
+    if (w != ws.end()) {
+        ws.erase(w);
+        impl_->rebuildWatches();
+        return true;
+    }
+    return false;
+}
+
+void DebugSession::deleteAllBreakpoints() {
+    impl_->breakpoints.clear();
+    impl_->watches.clear();
+    impl_->rebuildBreakpoints();
+    impl_->rebuildWatches();
+}
+
+int DebugSession::watchCell(std::int32_t cell) {
+    if (!isCell(cell)) return 0;
+    impl_->watches.push_back({impl_->nextNumber, cell});
+    impl_->rebuildWatches();
+    return impl_->nextNumber++;
+}
+
+DebugState DebugSession::state() const {
+    const Impl& s = *impl_;
+    DebugState st;
+    st.steps = s.steps;
+    st.pc = s.m.pc;
+    st.cur = s.m.cur;
+    st.opb = s.m.opb;
+    st.opc = s.m.opc;
+    st.ended = s.ended || !s.prepared;
+    st.end = s.prepared ? s.end : RunEnd::PrepareFailed;
+    st.failure = s.ended && s.end == RunEnd::Error ? s.m.failure : Failure::None;
+    st.display = s.display;
+    if (s.m.pc >= 0 && static_cast<std::size_t>(s.m.pc) < s.map.line.size())
+        st.line = s.map.line[static_cast<std::size_t>(s.m.pc)];
+    st.instruction = instructionText(s.code, s.m.pc, s.map);
+    st.inputPrompt = s.inputPrompt;
+    return st;
+}
+
+const std::array<std::string, kCells>& DebugSession::cells() const { return impl_->mem; }
+
+const SourceMap& DebugSession::sourceMap() const { return impl_->map; }
+
+std::size_t DebugSession::codeLength() const { return impl_->code.size(); }
+
+std::int64_t DebugSession::historyDepth() const {
+    return static_cast<std::int64_t>(impl_->count);
+}
+
+} // namespace tessivor

@@ -1,0 +1,388 @@
+#include "runner/machine/debug.h"
+
+#include "assembler/translate/source_map.h"
+#include "runner/machine/test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+namespace tessivor {
+namespace {
+
+using testing::RecordingHost;
+
+/// A host whose random numbers and replies follow from a seed, in the order they are asked.
+class ScriptedHost : public RecordingHost {
+public:
+    explicit ScriptedHost(std::uint64_t seed) : rng_(seed) { clockStep = 37; }
+    float randomSingle() override { return static_cast<float>(rng_() >> 40) * 0x1p-24f; }
+    std::string inputBox(std::string_view prompt) override {
+        static const char* const kReplies[] = {"", "7", "2.5", "-1", "abc", "3", "150", " 3 "};
+        replies.push_back(kReplies[rng_() % std::size(kReplies)]);
+        return RecordingHost::inputBox(prompt);
+    }
+
+private:
+    std::mt19937_64 rng_;
+};
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// A program: its code string as a file holds it and the map a debugger would use.
+struct Program {
+    std::string code;
+    SourceMap map;
+};
+
+Program fromSource(std::string_view source) {
+    const MappedTranslation t = compileWithMap(source);
+    return {t.translation.code + "\r\n", t.sourceMap()};
+}
+
+/// Random programs: half translated from random sources of whole instructions, half random
+/// code strings with the listing as their source.
+Program randomProgram(std::mt19937_64& rng) {
+    if (rng() % 2) {
+        static const char* const kLines[] = {
+            "set 01, 1;", "set 02, 5;", "set 03, abc;", "set 04, 2.5;", "inc 01", "dec 02",
+            "add 01, 02, 05", "sub 02, 01, 06", "mul 01, 04, 07", "div 01, 02, 08",
+            "ife 01, 02", "ifg 01, 02", "ifl 01, 02", "eif", "lbl 01", "lbl 02", "gto 09",
+            "set 09, 1;", "set 09, 2;", "dsp 01", "apd 03, 01", "rnd 01, 02, 10", "tic 11",
+            "inp 03, 12", "mpt 04", "sqr 02, 13", "pwr 04, 02, 14", "clr 05", "doe", "idl",
+            "end", "inc 12", "ifl 11, 02"};
+        std::string source;
+        for (int k = static_cast<int>(rng() % 40); k > 0; --k) {
+            source += kLines[rng() % std::size(kLines)];
+            source += "\r\n";
+        }
+        return fromSource(source);
+    }
+    static const std::string kPieces[] = {"a01", "a02", "a0", "a99", "b", "c", "d", "e", "f",
+                                          "g",   "h",   "i",  "j",   "l", "n", "o", "q", "r",
+                                          "s",   "t",   "u",  "w",   "x", "y", "z", "B", "C",
+                                          " k",  " v",  "A1", "A.", "p", "7", "\r\n", "\x80"};
+    std::string code;
+    for (int k = static_cast<int>(rng() % 50); k > 0; --k)
+        code += kPieces[rng() % std::size(kPieces)];
+    return {code, listProgram(code).map};
+}
+
+struct Ended {
+    DebugState state;
+    std::array<std::string, kCells> cells;
+};
+
+/// Moves the session on with random commands until it ends: steps, instruction steps and
+/// continues in slices, with breakpoints and watches set and deleted on the way.
+void randomMoves(DebugSession& s, std::mt19937_64& rng, const Program& p, int moves = 100000) {
+    for (int guard = 0; guard < moves && !s.state().ended; ++guard) {
+        switch (rng() % 8) {
+        case 0: s.stepi(static_cast<std::int64_t>(rng() % 20 + 1)); break;
+        case 1: s.step(static_cast<std::int64_t>(rng() % 4 + 1)); break;
+        case 2: s.breakAtPosition(static_cast<std::int32_t>(rng() % (p.code.size() + 2))); break;
+        case 3: s.breakAtLine(static_cast<std::int32_t>(rng() % 40 + 1)); break;
+        case 4: s.watchCell(static_cast<std::int32_t>(rng() % 15)); break;
+        case 5: s.deleteBreakpoint(static_cast<int>(rng() % 6 + 1)); break;
+        default: s.cont(static_cast<std::int64_t>(rng() % 200)); break;
+        }
+    }
+}
+
+TEST(DebugSession, ContinuingGivesTheSameEventsAndEndAsARun) {
+    std::mt19937_64 rng(31);
+    std::map<Stop, int> stops;
+    for (int k = 0; k < 3000; ++k) {
+        const Program p = randomProgram(rng);
+        const std::uint64_t seed = rng();
+        ScriptedHost runHost(seed);
+        RunOptions runOptions;
+        runOptions.plain = true;
+        runOptions.maxSteps = 3000;
+        const RunResult r = runprogram(p.code, runHost, runOptions);
+
+        ScriptedHost host(seed);
+        DebugOptions options;
+        options.maxSteps = 3000;
+        DebugSession s(p.code, host, p.map, options);
+        std::mt19937_64 moves(seed);
+        if (k % 3 == 0) {
+            ++stops[s.cont()];
+        } else {
+            randomMoves(s, moves, p);
+        }
+        const DebugState st = s.state();
+        ASSERT_EQ(host.events, runHost.events) << p.code;
+        ASSERT_TRUE(st.ended);
+        ASSERT_EQ(st.end, r.end) << p.code;
+        ASSERT_EQ(st.failure, r.failure);
+        ASSERT_EQ(st.steps, r.steps) << p.code;
+        ASSERT_EQ(st.pc, r.pc);
+        ASSERT_EQ(st.cur, r.cur);
+        ASSERT_EQ(st.opb, r.opb);
+        ASSERT_EQ(st.opc, r.opc);
+        ASSERT_EQ(s.cells(), r.mem) << p.code;
+    }
+    // The generator reaches every kind of end.
+    EXPECT_GT(stops[Stop::Terminated], 20);
+    EXPECT_GT(stops[Stop::Error], 20);
+    EXPECT_GT(stops[Stop::PastEnd], 20);
+    EXPECT_GT(stops[Stop::StepLimit], 5);
+}
+
+TEST(DebugSession, BackThenForwardGivesTheSameStateAndTheRunsEnd) {
+    std::mt19937_64 rng(32);
+    int backs = 0;
+    for (int k = 0; k < 2000; ++k) {
+        const Program p = randomProgram(rng);
+        const std::uint64_t seed = rng();
+        // The virtual clock: going back and forth reads the clock more often than a run does.
+        ScriptedHost runHost(seed);
+        RunOptions runOptions;
+        runOptions.plain = true;
+        runOptions.maxSteps = 2000;
+        runOptions.virtualClock = true;
+        const RunResult r = runprogram(p.code, runHost, runOptions);
+
+        ScriptedHost host(seed);
+        DebugOptions options;
+        options.maxSteps = 2000;
+        options.virtualClock = true;
+        options.historySteps = 1 + rng() % 300;
+        DebugSession s(p.code, host, p.map, options);
+        std::mt19937_64 moves(seed);
+        for (int guard = 0; guard < 1000 && !s.state().ended; ++guard) {
+            randomMoves(s, moves, p, static_cast<int>(moves() % 4)); // sometimes to the end
+            const DebugState before = s.state();
+            const auto cells = s.cells();
+            const std::int64_t depth = s.historyDepth();
+            const auto n = static_cast<std::int64_t>(moves() % 40 + 1);
+            const Stop back = s.back(n);
+            const std::int64_t gone = before.steps - s.state().steps;
+            ASSERT_EQ(gone, std::min(n, depth));
+            ASSERT_EQ(back, n <= depth ? Stop::Back : Stop::HistoryEnd);
+            for (std::int64_t j = 0; j < gone; ++j)
+                s.stepi(1);
+            const DebugState after = s.state();
+            ASSERT_EQ(after.steps, before.steps) << p.code;
+            ASSERT_EQ(after.pc, before.pc);
+            ASSERT_EQ(after.cur, before.cur);
+            ASSERT_EQ(after.opb, before.opb);
+            ASSERT_EQ(after.opc, before.opc);
+            ASSERT_EQ(after.display, before.display);
+            ASSERT_EQ(after.ended, before.ended);
+            ASSERT_EQ(s.cells(), cells) << p.code;
+            ++backs;
+            // Going back into the middle and on from there ends as the run did.
+            s.back(static_cast<std::int64_t>(moves() % 10));
+        }
+        randomMoves(s, moves, p);
+        const DebugState st = s.state();
+        ASSERT_EQ(st.end, r.end) << p.code;
+        ASSERT_EQ(st.steps, r.steps) << p.code;
+        ASSERT_EQ(st.pc, r.pc);
+        ASSERT_EQ(s.cells(), r.mem) << p.code;
+    }
+    EXPECT_GT(backs, 5000);
+}
+
+const std::string kCount = readFile(std::filesystem::path(TESSIVOR_EXAMPLES) / "count.tsasm");
+
+TEST(DebugSession, BreakpointsStopBeforeTheirLineAfterAtLeastOneStep) {
+    const Program p = fromSource(kCount);
+    RecordingHost host;
+    DebugSession s(p.code, host, p.map);
+    EXPECT_EQ(s.breakAtLine(9), 1); // dsp 01
+    EXPECT_EQ(s.cont(), Stop::Breakpoint);
+    DebugState st = s.state();
+    EXPECT_EQ(st.line, 9);
+    EXPECT_EQ(st.instruction, "dsp 01");
+    EXPECT_EQ(st.display, "");
+    EXPECT_EQ(s.cells()[1], "1");
+    // Continuing from the breakpoint moves first, then stops there again.
+    EXPECT_EQ(s.cont(), Stop::Breakpoint);
+    EXPECT_EQ(s.state().display, "1");
+    EXPECT_EQ(s.cells()[1], "2");
+    EXPECT_TRUE(s.deleteBreakpoint(1));
+    EXPECT_FALSE(s.deleteBreakpoint(1));
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    st = s.state();
+    EXPECT_TRUE(st.ended);
+    EXPECT_EQ(st.display, "10");
+    EXPECT_EQ(st.instruction, "end");
+    EXPECT_EQ(s.cont(), Stop::None); // an ended run does not move
+    EXPECT_EQ(s.stepi(), Stop::None);
+    // A line with no instruction never stops.
+    s.restart();
+    s.breakAtLine(2);
+    s.breakAtPosition(5); // inside "set 01, 1;": a position breakpoint stops anywhere
+    EXPECT_EQ(s.cont(), Stop::Breakpoint);
+    EXPECT_EQ(s.state().pc, 5);
+    EXPECT_EQ(s.state().instruction, "set 01, 1;");
+}
+
+TEST(DebugSession, StepRunsOneSourceInstruction) {
+    const Program p = fromSource(kCount);
+    RecordingHost host;
+    DebugSession s(p.code, host, p.map);
+    EXPECT_EQ(s.state().instruction, "set 01, 1;");
+    EXPECT_EQ(s.state().line, 5);
+    EXPECT_EQ(s.step(), Stop::Step);
+    EXPECT_EQ(s.state().steps, 3); // "a01", "s", "A1"
+    EXPECT_EQ(s.state().line, 6);
+    EXPECT_EQ(s.step(3), Stop::Step);
+    EXPECT_EQ(s.state().instruction, "dsp 01");
+    EXPECT_EQ(s.stepi(), Stop::Step);
+    EXPECT_EQ(s.state().instruction, "dsp 01"); // pc inside the instruction
+    EXPECT_EQ(s.backInstruction(), Stop::Back);
+    EXPECT_EQ(s.state().instruction, "dsp 01");
+    EXPECT_EQ(s.backInstruction(), Stop::Back);
+    EXPECT_EQ(s.state().instruction, "lbl 01");
+    EXPECT_EQ(s.back(100), Stop::HistoryEnd);
+    EXPECT_EQ(s.state().steps, 0);
+    EXPECT_EQ(s.state().pc, 1);
+}
+
+TEST(DebugSession, WatchesStopAfterTheStepThatChangedTheCell) {
+    const Program p = fromSource(kCount);
+    RecordingHost host;
+    DebugSession s(p.code, host, p.map);
+    s.watchCell(2);
+    EXPECT_EQ(s.watchCell(100), 0);
+    EXPECT_EQ(s.cont(), Stop::Watch); // "set 02, 10;" clears it (no change), then appends "1"
+    EXPECT_EQ(s.cells()[2], "1");
+    EXPECT_EQ(s.cont(), Stop::Watch);
+    EXPECT_EQ(s.cells()[2], "10");
+    EXPECT_EQ(s.cont(), Stop::Terminated); // cell 02 never changes again
+}
+
+TEST(DebugSession, AFailedRunNamesItsInstruction) {
+    const Program p = fromSource("set 08, ;\r\nset 03, 5;\r\nifl 08, 03\r\neif\r\nend\r\n");
+    RecordingHost host;
+    DebugSession s(p.code, host, p.map);
+    EXPECT_EQ(s.cont(), Stop::Error);
+    const DebugState st = s.state();
+    EXPECT_EQ(st.failure, Failure::TypeMismatch);
+    EXPECT_EQ(st.end, RunEnd::Error);
+    EXPECT_EQ(st.line, 3);
+    EXPECT_EQ(st.instruction, "ifl 08, 03");
+    EXPECT_EQ(host.shown(), (std::vector<std::string>{"message:Type mismatch byte 19 op 106 j",
+                                                      "message:Program Ended", "larp"}));
+    // Going back from the end and on again fails in the same way.
+    EXPECT_EQ(s.back(), Stop::Back);
+    EXPECT_FALSE(s.state().ended);
+    EXPECT_EQ(s.stepi(), Stop::Error);
+}
+
+TEST(DebugSession, InputStopsTheSessionWhenAskedAndIsReplayedGoingForwardAgain) {
+    const Program p = fromSource("set 01, Name?;\r\ninp 01, 02\r\nrnd 03, 04, 05\r\nend\r\n");
+    RecordingHost host;
+    host.random = 0.25f;
+    DebugOptions options;
+    options.stopForInput = true;
+    DebugSession s(p.code, host, p.map, options);
+    EXPECT_EQ(s.cont(), Stop::Input);
+    EXPECT_EQ(s.state().inputPrompt, "Name?");
+    EXPECT_EQ(s.cont(), Stop::Input); // still waiting
+    s.provideInput("Ada");
+    EXPECT_EQ(s.cont(), Stop::Error); // rnd on empty cells
+    EXPECT_EQ(s.cells()[2], "Ada");
+    host.random = 0.75f;
+    s.back(8); // to before "a02" of the "inp"
+    EXPECT_EQ(s.cells()[2], "");
+    EXPECT_EQ(s.cont(), Stop::Error); // no second stop: the reply is replayed
+    EXPECT_EQ(s.cells()[2], "Ada");
+    for (const std::string& e : host.events)
+        EXPECT_EQ(e.rfind("input:", 0), std::string::npos) << e;
+}
+
+TEST(DebugSession, RandomTicksAndRepliesAreReplayedNotAskedAgain) {
+    const Program p =
+        fromSource("set 01, 1;\r\nset 02, 100;\r\nrnd 01, 02, 03\r\ntic 04\r\ninp 01, 05\r\nend\r\n");
+    RecordingHost host;
+    host.random = 0.5f;
+    host.clock = 100;
+    host.clockStep = 1;
+    host.replies = {"first"};
+    DebugSession s(p.code, host, p.map);
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    const auto cells = s.cells();
+    host.random = 0.75f;
+    host.replies = {"second"};
+    s.back(s.historyDepth());
+    EXPECT_EQ(s.cells()[3], "");
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    EXPECT_EQ(s.cells(), cells);
+    // A restart asks afresh.
+    s.restart();
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    EXPECT_EQ(s.cells()[3], "76");
+    EXPECT_EQ(s.cells()[5], "second");
+}
+
+TEST(DebugSession, HistoryIsBoundedInStepsAndInMemory) {
+    // An endless loop that appends to a cell and copies it about.
+    const Program p = fromSource("set 09, 1;\r\nlbl 01\r\napd 01, 02\r\nset 02, "
+                                 "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx;\r\n"
+                                 "apd 03, 02\r\ngto 09\r\n");
+    RecordingHost host;
+    DebugOptions options;
+    options.historySteps = 1000;
+    DebugSession s(p.code, host, p.map, options);
+    EXPECT_EQ(s.cont(5000), Stop::Slice);
+    EXPECT_EQ(s.historyDepth(), 1000);
+    EXPECT_EQ(s.back(2000), Stop::HistoryEnd);
+    EXPECT_EQ(s.state().steps, 4000);
+
+    options.historySteps = 1'000'000;
+    options.historyBytes = 1 << 20;
+    DebugSession big(p.code, host, p.map, options);
+    big.cont(200000);
+    // Every "set 02" step keeps the text it clears: 60 bytes and more each.
+    EXPECT_LT(big.historyDepth(), 200000);
+    EXPECT_GT(big.historyDepth(), 1000);
+    const std::int64_t depth = big.historyDepth();
+    EXPECT_EQ(big.back(depth), Stop::Back);
+    EXPECT_EQ(big.back(1), Stop::HistoryEnd);
+    EXPECT_EQ(big.state().steps, 200000 - depth);
+}
+
+TEST(DebugSession, PauseFromAnotherThreadStopsAContinue) {
+    const Program p = fromSource("set 09, 1;\r\nlbl 01\r\nidl\r\ngto 09\r\n");
+    RecordingHost host;
+    DebugSession s(p.code, host, p.map);
+    std::thread pauser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        s.pause();
+    });
+    EXPECT_EQ(s.cont(), Stop::Paused);
+    pauser.join();
+    EXPECT_GT(s.state().steps, 0);
+    EXPECT_EQ(s.cont(100), Stop::Slice);
+}
+
+TEST(DebugSession, ACodeStringThatCannotBePreparedDoesNotMove) {
+    std::string code;
+    for (int i = 0; i < 100; ++i)
+        code += " v";
+    RecordingHost host;
+    DebugSession s(code, host);
+    EXPECT_EQ(s.cont(), Stop::PrepareFailed);
+    EXPECT_EQ(s.back(), Stop::PrepareFailed);
+    EXPECT_TRUE(s.state().ended);
+    EXPECT_EQ(s.state().end, RunEnd::PrepareFailed);
+    EXPECT_EQ(host.events, std::vector<std::string>{"caption:Tessivor 0.1 - Optimizing..."});
+}
+
+} // namespace
+} // namespace tessivor
