@@ -205,6 +205,7 @@ const view = new EditorView({
             history(),
             drawSelection(),
             highlightActiveLine(),
+            EditorView.lineWrapping,
             highlightActiveLineGutter(),
             highlightSelectionMatches(),
             bracketMatching(),
