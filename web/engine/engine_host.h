@@ -7,6 +7,7 @@
 
 #include <emscripten.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,9 +31,15 @@ public:
             static_cast<std::uint64_t>(emscripten_get_now())));
     }
     float randomSingle() override { return random_.next(); }
+    /// Without threads nothing moves the pulse while a slice runs: the page moves it before
+    /// each slice, so the loop reads the clock once a slice (and after host calls), not at
+    /// every step, which would cost a call out to JavaScript a step.
+    const std::atomic<std::uint32_t>* tickPulse() override { return &pulse_; }
+    void movePulse() { pulse_.fetch_add(1, std::memory_order_relaxed); }
 
 private:
     platform::SingleRandom random_;
+    std::atomic<std::uint32_t> pulse_{0};
 };
 
 } // namespace tessivor::web

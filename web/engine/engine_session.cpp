@@ -84,11 +84,26 @@ public:
         session_ = std::make_unique<DebugSession>(std::move(code), host_, std::move(map), debug);
     }
 
-    std::string stepi(double n) { return stopName(session_->stepi(count(n))); }
-    std::string step(double n) { return stopName(session_->step(count(n))); }
-    std::string cont(double budget) { return stopName(session_->cont(count(budget))); }
-    std::string back(double n) { return stopName(session_->back(count(n))); }
-    std::string backInstruction() { return stopName(session_->backInstruction()); }
+    std::string stepi(double n) {
+        host_.movePulse();
+        return stopName(session_->stepi(count(n)));
+    }
+    std::string step(double n) {
+        host_.movePulse();
+        return stopName(session_->step(count(n)));
+    }
+    std::string cont(double budget) {
+        host_.movePulse();
+        return stopName(session_->cont(count(budget)));
+    }
+    std::string back(double n) {
+        host_.movePulse();
+        return stopName(session_->back(count(n)));
+    }
+    std::string backInstruction() {
+        host_.movePulse();
+        return stopName(session_->backInstruction());
+    }
     void restart() { session_->restart(); }
     void provideInput(const std::string& reply) { session_->provideInput(reply); }
 
