@@ -300,6 +300,7 @@ for (let row = 0; row < 10; row++) {
         cell.className = 'cell';
         cell.dataset.cell = n;
         cell.innerHTML = `<span class="cell-number">${String(n).padStart(2, '0')}</span><span class="cell-text"></span>`;
+        cell.title = `Cell ${String(n).padStart(2, '0')}: double-click to pause when it changes`;
         cellsTable.append(cell);
         cellNodes.push(cell.lastChild);
     }
@@ -310,7 +311,6 @@ function showCells(cells, cur, opb, opc) {
         const node = cellNodes[i];
         if (node.textContent !== text) {
             node.textContent = text;
-            node.title = text;
             node.parentNode.classList.add('changed');
         } else {
             node.parentNode.classList.remove('changed');
@@ -320,6 +320,18 @@ function showCells(cells, cur, opb, opc) {
         node.parentNode.classList.toggle('opc', i === opc);
     });
 }
+
+/// Watched cells: a double click pauses the run whenever that cell's text changes.
+const watchedCells = new Set();
+cellsTable.addEventListener('dblclick', (event) => {
+    const cell = event.target.closest('.cell');
+    if (!cell) return;
+    const n = Number(cell.dataset.cell);
+    if (watchedCells.has(n)) watchedCells.delete(n);
+    else watchedCells.add(n);
+    cell.classList.toggle('watched', watchedCells.has(n));
+    worker.postMessage({ type: 'watches', cells: [...watchedCells] });
+});
 
 function clearPanels() {
     showCells(new Array(100).fill(''), -1, -1, -1);
@@ -416,7 +428,8 @@ async function startSession(then) {
     clearPanels();
     sessionActive = true;
     worker.postMessage({ type: 'speed', stepsPerSecond: stepsPerSecond() });
-    worker.postMessage({ type: 'start', text, breakpoints: breakpointLines(), then,
+    worker.postMessage({ type: 'start', text, breakpoints: breakpointLines(),
+                         watches: [...watchedCells], then,
                          virtualClock: $('virtual-clock').checked });
     return true;
 }

@@ -22,14 +22,16 @@ createTessivor().then((module) => {
            check: typeof engine.check === 'function' });
 });
 
-function setBreakpoints(lines) {
-    breakpoints = new Map();
-    if (!session) {
-        for (const line of lines) breakpoints.set(line, 0);
-        return;
-    }
-    session.deleteAllBreakpoints();
+let watches = []; // cells
+
+/// Puts the page's breakpoints (source lines) and watches (cells) into the session.
+function setPoints(lines, cells) {
+    breakpoints = new Map(lines.map((line) => [line, 0]));
+    watches = cells;
+    if (!session) return;
+    session.deleteAllBreakpoints(); // the watches too
     for (const line of lines) breakpoints.set(line, session.breakAtLine(line));
+    for (const cell of cells) session.watchCell(cell);
 }
 
 /// Million steps a second over the last second or so of running.
@@ -86,7 +88,7 @@ function startSession(message) {
         virtualClock: !!message.virtualClock,
     });
     rate = { steps: 0, time: 0, value: 0 };
-    setBreakpoints(message.breakpoints || []);
+    setPoints(message.breakpoints || [], message.watches || []);
 }
 
 const handlers = {
@@ -133,7 +135,10 @@ const handlers = {
         finish(session.backInstruction());
     },
     breakpoints(message) {
-        setBreakpoints(message.lines);
+        setPoints(message.lines, watches);
+    },
+    watches(message) {
+        setPoints([...breakpoints.keys()], message.cells);
     },
     input(message) {
         if (!session) return;

@@ -171,6 +171,72 @@ test('the built program file is the code string with CR LF', async () => {
     await page.close();
 });
 
+test('a watched cell pauses the run when it changes; F9 and F5 work from the keyboard', async () => {
+    const page = await openPage('set 01, 0;\nset 02, 0;\nset 90, 1;\nset 05, 6;\nlbl 01\n' +
+                                'inc 01\ninc 01\ninc 02\nifl 01, 05\ngto 90\neif\nend\n');
+    await page.click('.cell[data-cell="2"]', { clickCount: 2 });
+    await page.keyboard.press('F5');
+    await page.waitForFunction(() => document.getElementById('status').textContent ===
+                                     'Paused: a watched cell changed');
+    assert.equal(await cell(page, 2), '0'); // "set 02, 0;" changed it from empty
+    await click(page, 'continue');
+    await page.waitForFunction(() => document.querySelector('.cell[data-cell="2"] .cell-text')
+        .textContent === '1');
+    assert.equal(await status(page), 'Paused: a watched cell changed');
+    assert.equal(await cell(page, 1), '2');
+    // F9 on the caret's line sets a breakpoint there.
+    await page.click('.cell[data-cell="2"]', { clickCount: 2 }); // no more watch
+    await page.evaluate(() => {
+        const { view } = window.tessivor;
+        view.dispatch({ selection: { anchor: view.state.doc.line(6).from } });
+    });
+    await page.keyboard.press('F9');
+    assert.deepEqual(await page.evaluate(() => window.tessivor.breakpointLines()), [6]);
+    await page.keyboard.press('F5');
+    await page.waitForFunction(() => document.getElementById('status').textContent ===
+                                     'Paused at a breakpoint');
+    assert.equal(await cell(page, 1), '2');
+    await page.close();
+});
+
+test('Build .tsp downloads the same bytes as tessivor-cli build', async () => {
+    const page = await openPage();
+    const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'tessivor-downloads-'));
+    const cdp = await page.createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await page.select('#examples', 'hello');
+    await page.keyboard.down('Control');
+    await page.keyboard.press('b');
+    await page.keyboard.up('Control');
+    const file = path.join(downloads, 'hello.tsp');
+    for (let i = 0; i < 100 && !fs.existsSync(file); i++) await new Promise((r) => setTimeout(r, 50));
+    // examples/hello.tsp is the committed output of tessivor-cli build.
+    assert.deepEqual(fs.readFileSync(file), fs.readFileSync(path.join(here, '../../examples/hello.tsp')));
+    fs.rmSync(downloads, { recursive: true, force: true });
+    await page.close();
+});
+
+test('the program is kept over a reload, and the page opens offline once loaded', async () => {
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    await page.goto(base);
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.evaluate(() => window.tessivor.setSource('set 01, kept;\ndsp 01\nend\n', 'kept'));
+    // The offline cache is filled once its worker is active.
+    await page.evaluate(() => navigator.serviceWorker.ready);
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    assert.equal(await page.evaluate(() => window.tessivor.view.state.doc.toString()),
+                 'set 01, kept;\ndsp 01\nend\n');
+    await page.setOfflineMode(true);
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    await click(page, 'run');
+    await waitStatus(page, 'Program Terminated');
+    assert.equal(await text(page, '#display'), 'kept');
+    await context.close();
+});
+
 test('the page makes no request beyond its own server', () => {
     const outside = requests.filter((u) => !u.startsWith(base) && !u.startsWith('blob:') &&
                                            !u.startsWith('data:'));
