@@ -237,6 +237,17 @@ test('the program is kept over a reload, and the page opens offline once loaded'
     await context.close();
 });
 
+test('the checker marks slips; a "set" without ";" does not build', async () => {
+    const page = await openPage('set 01, 5;\ninc 1\ndsp 01\nend\n');
+    await page.waitForSelector('.cm-lintRange-warning');
+    await page.evaluate(() => window.tessivor.setSource('dsp 01\nset 01, no end\nend\n', 'broken'));
+    await click(page, 'run');
+    await waitStatus(page, 'Error Compiling.');
+    assert.equal(await text(page, '#messages'), 'Error Compiling.');
+    await page.waitForSelector('.cm-lintRange-error');
+    await page.close();
+});
+
 test('the page makes no request beyond its own server', () => {
     const outside = requests.filter((u) => !u.startsWith(base) && !u.startsWith('blob:') &&
                                            !u.startsWith('data:'));
