@@ -359,7 +359,7 @@ const stopTexts = {
     paused: 'Paused', input: 'Waiting for input', terminated: 'Program Terminated',
     error: 'Program Ended', 'past-end': 'Ran past the last position without "end"',
     'step-limit': 'Stopped at the step limit', 'prepare-failed': 'The program cannot run',
-    running: 'Running', none: 'Ready', slice: 'Running',
+    running: 'Running', none: 'Ready to step', slice: 'Running',
 };
 
 function showUpdate(m) {
@@ -439,7 +439,8 @@ const commands = {
     pause: () => worker.postMessage({ type: 'pause' }),
     stop: () => worker.postMessage({ type: 'stop' }),
     continue: () => (sessionActive ? worker.postMessage({ type: 'continue' }) : startSession('run')),
-    step: () => (sessionActive ? worker.postMessage({ type: 'step' }) : startSession('step')),
+    // The first Step shows where the run starts; the next ones run an instruction each.
+    step: () => (sessionActive ? worker.postMessage({ type: 'step' }) : startSession('none')),
     back: () => worker.postMessage({ type: 'back' }),
     downloadSource: () => downloadBytes(`${programName}.tsasm`,
                                         sourceBytes(view.state.doc.toString()), 'text/plain'),
@@ -526,13 +527,13 @@ $('input-form').addEventListener('submit', (event) => {
     const cancelled = event.submitter && event.submitter.value === 'cancel';
     const reply = cancelled ? '' : $('input-reply').value.replace(/[^\x00-\xff]/g, '?');
     $('input-dialog').close();
-    worker.postMessage({ type: 'input', reply, then: 'run' });
+    worker.postMessage({ type: 'input', reply });
 });
 $('input-dialog').addEventListener('cancel', (event) => {
     // Escape is Cancel: the empty reply.
     event.preventDefault();
     $('input-dialog').close();
-    worker.postMessage({ type: 'input', reply: '', then: 'run' });
+    worker.postMessage({ type: 'input', reply: '' });
 });
 $('share-close').addEventListener('click', () => $('share-dialog').close());
 

@@ -13,6 +13,10 @@ let sliceTimer = 0;
 let budget = 100000; // steps a full-speed slice runs; tuned to about 25 ms
 let rate = { steps: 0, time: 0, value: 0 };
 let lastPost = 0;
+let credit = 1; // steps a slow run may take now
+let lastSlice = 0;
+let afterInput = 'run'; // what the reply to an input box goes on with: 'run' or 'step'
+
 
 const post = (message) => self.postMessage(message);
 
@@ -56,6 +60,7 @@ function update(stop, force) {
 }
 
 function finish(stop) {
+    afterInput = running ? 'run' : 'step';
     running = false;
     clearTimeout(sliceTimer);
     update(stop, true);
@@ -66,7 +71,19 @@ function slice() {
     sliceTimer = 0;
     if (!running || !session) return;
     const started = performance.now();
-    const steps = stepsPerSecond > 0 ? Math.max(1, Math.round(stepsPerSecond / 50)) : budget;
+    let steps = budget;
+    if (stepsPerSecond > 0) {
+        // A slow run earns steps with the time that passed, so 10 steps/s is 10 steps a second.
+        credit = Math.min(credit + stepsPerSecond * (started - lastSlice) / 1000,
+                          Math.max(1, stepsPerSecond / 10));
+        lastSlice = started;
+        steps = Math.floor(credit);
+        if (steps === 0) {
+            sliceTimer = setTimeout(slice, 20);
+            return;
+        }
+        credit -= steps;
+    }
     const stop = session.cont(steps);
     const took = performance.now() - started;
     if (stop !== 'slice') {
@@ -107,6 +124,8 @@ const handlers = {
     continue() {
         if (!session || running) return;
         running = true;
+        credit = 1;
+        lastSlice = performance.now();
         rate = { steps: session.state().steps, time: performance.now(), value: rate.value };
         update('running', true);
         slice();
@@ -143,7 +162,7 @@ const handlers = {
     input(message) {
         if (!session) return;
         session.provideInput(message.reply);
-        if (message.then === 'run') handlers.continue();
+        if (afterInput === 'run') handlers.continue();
         else handlers.step();
     },
     speed(message) {

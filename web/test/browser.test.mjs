@@ -139,6 +139,19 @@ test('a runaway loop stops within a second', async () => {
     await page.close();
 });
 
+test('a slow speed runs that many steps a second and follows the current line', async () => {
+    const page = await openPage('set 02, 0;\nset 90, 1;\nlbl 01\ninc 02\ngto 90\n');
+    await page.select('#speed', '10');
+    await click(page, 'run');
+    await new Promise((r) => setTimeout(r, 2000));
+    const steps = Number(await text(page, '#reg-steps'));
+    assert.ok(steps >= 10 && steps <= 30, `${steps} steps in 2 s at 10 steps/s`);
+    assert.ok(await page.$('.cm-current-instruction'));
+    await click(page, 'stop');
+    await waitStatus(page, 'Stopped');
+    await page.close();
+});
+
 test('a Share link restores the program', async () => {
     const source = 'set 01, shared;\ndsp 01\nend\n';
     const page = await openPage(source);
