@@ -20,5 +20,6 @@ enum ExitStatus : int {
 int runCommand(std::span<const std::string_view> args);
 int buildCommand(std::span<const std::string_view> args);
 int disasmCommand(std::span<const std::string_view> args);
+int debugCommand(std::span<const std::string_view> args);
 
 } // namespace tessivor::cli

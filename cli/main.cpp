@@ -12,9 +12,10 @@ constexpr const char* kUsage =
     "usage: tessivor-cli COMMAND [OPTIONS] FILE\n"
     "\n"
     "Commands:\n"
-    "  run FILE.tsp        run a program in the terminal\n"
+    "  run FILE            run a program (.tsp, or .tsasm built in memory) in the terminal\n"
     "  build FILE.tsasm    translate assembly source into a program file\n"
     "  disasm FILE.tsp     list a program file as assembly source\n"
+    "  debug FILE          step through a program, forward and back\n"
     "\n"
     "  tessivor-cli COMMAND --help   shows the options of one command\n"
     "  tessivor-cli --version        shows the version\n";
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     if (command == "run") return tessivor::cli::runCommand(rest);
     if (command == "build") return tessivor::cli::buildCommand(rest);
     if (command == "disasm") return tessivor::cli::disasmCommand(rest);
+    if (command == "debug") return tessivor::cli::debugCommand(rest);
     std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s", static_cast<int>(command.size()),
                  command.data(), kUsage);
     return tessivor::cli::kExitUsage;

@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "cli/source_places.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -17,22 +18,26 @@ namespace tessivor::cli {
 namespace {
 
 constexpr const char* kRunUsage =
-    "usage: tessivor-cli run [OPTIONS] FILE.tsp\n"
+    "usage: tessivor-cli run [OPTIONS] FILE.tsp|FILE.tsasm\n"
     "\n"
     "Runs a program file as the runner window would, in the terminal: \"dsp\" writes to\n"
     "stdout, message boxes go to stderr, input boxes prompt on stderr and read a line of stdin\n"
-    "(end of input counts as Cancel). FILE may be - for stdin.\n"
+    "(end of input counts as Cancel). FILE may be - for stdin. A source file (.tsasm) is\n"
+    "built in memory first. When the source is known, a failed run also names its place:\n"
+    "  guess.tsasm:14:1: ifl 08, 03: Type mismatch: cell 08 holds \"\" (empty), not a number\n"
     "\n"
     "Options:\n"
     "  --events        write every event as one JSON object a line on stdout\n"
     "  --max-steps N   stop once N steps have run\n"
     "  --seed N        seed the random generator (default: the clock)\n"
-    "  --trace         write one line a step to stderr\n"
+    "  --source SRC    the source FILE.tsp was built from, for places in messages\n"
+    "  --trace         write one line a step to stderr, with the instruction and its place\n"
     "  --stats         write steps, seconds and million steps a second to stderr\n"
     "  --plain         use the straightforward interpreter\n"
     "  --help          show this text\n"
     "\n"
-    "Exit status: 0 terminated, 1 error report, 2 ran past the end, 3 preparation failed,\n"
+    "Exit status: 0 terminated, 1 error report or failed build, 2 ran past the end,\n"
+    "3 preparation failed, 65 SRC does not build to FILE,\n"
     "4 step limit, 64 bad usage, 66 file unreadable.\n";
 
 void writeOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
@@ -147,7 +152,7 @@ int exitStatus(RunEnd end) {
     return 1;
 }
 
-std::string endObject(const RunResult& r) {
+std::string endObject(const RunResult& r, const std::string& place) {
     std::string line = "{\"end\": \"";
     line += endName(r.end);
     line += "\", \"steps\": " + std::to_string(r.steps);
@@ -155,7 +160,8 @@ std::string endObject(const RunResult& r) {
         if (r.end == RunEnd::Error) {
             line += ", \"failure\": \"";
             line += failureName(r.failure);
-            line += '"';
+            line += "\", \"place\": ";
+            appendJsonString(line, place);
         }
         line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
                 ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
@@ -170,19 +176,6 @@ std::string endObject(const RunResult& r) {
     return line;
 }
 
-void traceStep(const TraceStep& s) {
-    char line[160];
-    if (s.code < 0) {
-        std::snprintf(line, sizeof line, "%lld pc=%d past the end\n", static_cast<long long>(s.step),
-                      s.pc);
-    } else {
-        const char shown = s.code >= 32 && s.code < 127 ? static_cast<char>(s.code) : '?';
-        std::snprintf(line, sizeof line, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d\n",
-                      static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
-    }
-    std::fputs(line, stderr);
-}
-
 template <typename T> bool parseNumber(std::string_view text, T& out) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc() && end == text.data() + text.size();
@@ -194,7 +187,7 @@ int runCommand(std::span<const std::string_view> args) {
     bool events = false, trace = false, stats = false;
     RunOptions options;
     std::optional<std::uint64_t> seed;
-    std::optional<std::string> file;
+    std::optional<std::string> file, source;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         const auto value = [&]() -> std::optional<std::string_view> {
@@ -219,6 +212,10 @@ int runCommand(std::span<const std::string_view> args) {
                 return usageError("run", "--max-steps needs a whole number above 0");
             }
             options.maxSteps = n;
+        } else if (arg == "--source") {
+            const auto v = value();
+            if (!v || v->empty()) return usageError("run", "--source needs a source file");
+            source = std::string(*v);
         } else if (arg == "--seed") {
             const auto v = value();
             std::uint64_t n = 0;
@@ -239,16 +236,23 @@ int runCommand(std::span<const std::string_view> args) {
         writeErr("tessivor-cli run: " + *file + ": " + reason + "\n");
         return kExitNoInput;
     }
-    if (trace) options.trace = traceStep;
+    ProgramSource program;
+    if (const int status = loadProgram("run", *file, std::move(incode), source, program)) {
+        return status;
+    }
+    if (trace) options.trace = placedTrace(program);
 
     TerminalHost host(events, seed ? platform::SingleRandom(*seed) : platform::SingleRandom());
     const auto start = std::chrono::steady_clock::now();
-    const RunResult result = runprogram(incode, host, options);
+    const RunResult result = runprogram(program.code, host, options);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+    const std::string place = result.end == RunEnd::Error ? failureLine(program, result) : "";
     if (events) {
-        writeOut(endObject(result));
+        writeOut(endObject(result, place));
+    } else if (result.end == RunEnd::Error) {
+        writeErr(place + "\n");
     } else if (result.end == RunEnd::PrepareFailed) {
         writeErr("tessivor-cli run: " + *file +
                  (result.failure == Failure::SubscriptOutOfRange

@@ -3,7 +3,8 @@
 # Only missing packages are installed: as root directly, otherwise through sudo.
 set -euo pipefail
 
-packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core)
+packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core
+    libcli11-dev libedit-dev)
 packages+=("$@")
 
 missing=()

@@ -1,6 +1,7 @@
 #include "runner/machine/debug.h"
 
 #include "assembler/translate/source_map.h"
+#include "runner/machine/explain.h"
 #include "runner/machine/prepare.h"
 #include "runner/machine/step.h"
 #include "runner/machine/virtual_clock.h"
@@ -536,6 +537,8 @@ DebugState DebugSession::state() const {
     st.end = s.prepared ? s.end : RunEnd::PrepareFailed;
     st.failure = s.ended && s.end == RunEnd::Error ? s.m.failure : Failure::None;
     st.display = s.display;
+    if (st.failure != Failure::None)
+        st.reason = failureReason(s.code, s.m.pc, s.m.cur, s.m.opb, s.m.opc, s.mem, st.failure);
     if (s.m.pc >= 0 && static_cast<std::size_t>(s.m.pc) < s.map.line.size())
         st.line = s.map.line[static_cast<std::size_t>(s.m.pc)];
     st.instruction = instructionText(s.code, s.m.pc, s.map);

@@ -58,6 +58,7 @@ struct DebugState {
     bool ended = false;                ///< the run has ended; only back() and restart() move
     RunEnd end = RunEnd::Terminated;   ///< how it ended, when ended
     Failure failure = Failure::None;   ///< when end is Error
+    std::string reason; ///< when end is Error, why: `cell 08 holds "" (empty), not a number`
     std::string display;               ///< the last "w" text ("" before any)
     std::int32_t line = 0;             ///< source line of the instruction at pc; 0 unknown
     std::string instruction;           ///< the instruction at pc as source text ("ifl 08, 03")

@@ -276,6 +276,7 @@ TEST(DebugSession, AFailedRunNamesItsInstruction) {
     EXPECT_EQ(st.end, RunEnd::Error);
     EXPECT_EQ(st.line, 3);
     EXPECT_EQ(st.instruction, "ifl 08, 03");
+    EXPECT_EQ(st.reason, "cell 08 holds \"\" (empty), not a number");
     EXPECT_EQ(host.shown(), (std::vector<std::string>{"message:Type mismatch byte 19 op 106 j",
                                                       "message:Program Ended", "larp"}));
     // Going back from the end and on again fails in the same way.

@@ -1,0 +1,555 @@
+// tessivor-cli debug: steps through a program, forward and back, with breakpoints on source
+// lines, watches on cells and a view of the registers and the cells.
+
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "cli/source_places.h"
+#include "cli/stream_io.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "runner/machine/debug.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifdef TESSIVOR_HAVE_LIBEDIT
+#include <editline/readline.h>
+#endif
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#else
+#include <unistd.h>
+#endif
+
+namespace tessivor::cli {
+namespace {
+
+constexpr const char* kDebugHelp =
+    "Commands (a unique beginning of a name will do):\n"
+    "  break LINE (b)        stop before the instructions that start on source line LINE\n"
+    "  break *POS            stop before code position POS\n"
+    "  watch CELL            stop after a step that changed the text of CELL (0 to 99)\n"
+    "  delete [N] (d)        delete breakpoint or watch N, or all of them\n"
+    "  continue (c)          run until a breakpoint, a watch or the end\n"
+    "  step [N] (s)          run N source instructions (default 1)\n"
+    "  stepi [N] (si)        run N machine steps (default 1)\n"
+    "  back [N]              go N machine steps back (default 1)\n"
+    "  backstep              go back to the start of the previous instruction\n"
+    "  print CELL|FROM-TO|regs (p)   show cells or the registers\n"
+    "  cells                 show every cell that is not empty\n"
+    "  list (l)              show the source around the current line\n"
+    "  run (r)               start again from the beginning and continue\n"
+    "  restart               start again from the beginning\n"
+    "  quit (q)              leave the debugger\n"
+    "  help (h)              show this text\n";
+
+/// The debugger's view of the window: the display and the messages are shown after each
+/// command; input boxes read from --input or from stdin.
+class DebugHost : public Host {
+public:
+    DebugHost(platform::SingleRandom random, bool json, std::optional<std::ifstream> input)
+        : random_(std::move(random)), json_(json), input_(std::move(input)) {}
+
+    std::vector<std::string> messages;
+
+    void setCaption(std::string_view) override {}
+    void setDisplay(std::string_view text) override {
+        if (!json_) std::printf("display: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    void setLarpEnabled() override {}
+    void messageBox(std::string_view text) override {
+        messages.emplace_back(text);
+        if (!json_) std::printf("%.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    std::string inputBox(std::string_view prompt) override {
+        std::string line;
+        if (input_) {
+            if (!std::getline(*input_, line)) return {}; // end of the file: Cancel
+        } else {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%.*s\n", static_cast<int>(prompt.size()), prompt.data());
+            int c = 0;
+            bool any = false;
+            while ((c = std::getchar()) != EOF && line.size() <= kMaxCellLength) {
+                any = true;
+                if (c == '\n') break;
+                line += static_cast<char>(c);
+            }
+            if (!any) return {};
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return line;
+    }
+    void processEvents() override {}
+    std::int32_t tickCount() override { return platform::tickCount(); }
+    float randomSingle() override { return random_.next(); }
+
+private:
+    platform::SingleRandom random_;
+    bool json_;
+    std::optional<std::ifstream> input_;
+};
+
+DebugSession* interrupted = nullptr; // the session Ctrl-C pauses
+
+extern "C" void onInterrupt(int) {
+    if (interrupted) interrupted->pause();
+}
+
+template <typename T> bool parseNumber(std::string_view text, T& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+std::string cellName(std::int32_t cell) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", cell);
+    return text;
+}
+
+/// The words of a command line.
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+/// The full name of a command given by an abbreviation or a unique beginning; "" if none.
+std::string commandName(const std::string& given) {
+    static const std::pair<const char*, const char*> kAliases[] = {
+        {"b", "break"}, {"c", "continue"}, {"s", "step"}, {"si", "stepi"}, {"p", "print"},
+        {"q", "quit"},  {"d", "delete"},   {"l", "list"}, {"r", "run"},    {"h", "help"}};
+    static const char* const kNames[] = {"break",  "watch", "delete",   "continue", "step",
+                                         "stepi",  "back",  "backstep", "print",    "cells",
+                                         "list",   "run",   "restart",  "quit",     "help"};
+    for (const auto& [alias, name] : kAliases)
+        if (given == alias) return name;
+    std::string found;
+    for (const char* name : kNames) {
+        const std::string_view n(name);
+        if (n == given) return name;
+        if (n.rfind(given, 0) == 0) {
+            if (!found.empty()) return {}; // ambiguous
+            found = name;
+        }
+    }
+    return found;
+}
+
+class Debugger {
+public:
+    Debugger(ProgramSource& program, DebugSession& session, DebugHost& host, bool json)
+        : program_(program), session_(session), host_(host), json_(json) {
+        std::istringstream in(program.text);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines_.push_back(line);
+        }
+    }
+
+    /// Runs one command line; false once it was "quit".
+    bool execute(const std::string& line) {
+        const std::vector<std::string> w = words(line);
+        if (w.empty()) return true;
+        host_.messages.clear();
+        out_.clear();
+        extra_.clear();
+        error_.clear();
+        const std::string name = commandName(w[0]);
+        std::optional<Stop> stop;
+        bool quit = false;
+        if (name.empty()) {
+            error_ = "unknown command '" + w[0] + "'; try help";
+        } else if (name == "quit") {
+            quit = true;
+        } else if (name == "help") {
+            out_ = kDebugHelp;
+        } else if (name == "break") {
+            breakCommand(w);
+        } else if (name == "watch") {
+            watchCommand(w);
+        } else if (name == "delete") {
+            deleteCommand(w);
+        } else if (name == "print") {
+            printCommand(w);
+        } else if (name == "cells") {
+            cellsCommand();
+        } else if (name == "list") {
+            listCommand();
+        } else if (name == "restart" || name == "run") {
+            session_.restart();
+            if (name == "run") stop = move([&] { return session_.cont(); });
+        } else {
+            std::int64_t n = 1;
+            if (w.size() > 2 || (w.size() == 2 && (!parseNumber(w[1], n) || n <= 0))) {
+                error_ = name + " takes one count above 0";
+            } else if (name == "continue") {
+                stop = move([&] { return session_.cont(); });
+            } else if (name == "step") {
+                stop = move([&] { return session_.step(n); });
+            } else if (name == "stepi") {
+                stop = move([&] { return session_.stepi(n); });
+            } else if (name == "back") {
+                stop = session_.back(n);
+            } else if (name == "backstep") {
+                stop = session_.backInstruction();
+            }
+        }
+        report(line, stop);
+        return !quit;
+    }
+
+private:
+    template <class Move> Stop move(Move m) {
+        interrupted = &session_;
+        const auto previous = std::signal(SIGINT, onInterrupt);
+        const Stop stop = m();
+        std::signal(SIGINT, previous);
+        interrupted = nullptr;
+        return stop;
+    }
+
+    void breakCommand(const std::vector<std::string>& w) {
+        std::int32_t where = 0;
+        if (w.size() != 2) {
+            error_ = "break takes a source line, or *POSITION";
+        } else if (w[1][0] == '*') {
+            if (!parseNumber(std::string_view(w[1]).substr(1), where) || where < 1 ||
+                static_cast<std::size_t>(where) > session_.codeLength()) {
+                error_ = "no code position " + w[1].substr(1) + " (1 to " +
+                         std::to_string(session_.codeLength()) + ")";
+                return;
+            }
+            extra_ = "\"breakpoint\": " + std::to_string(session_.breakAtPosition(where));
+            out_ = "Breakpoint at position " + std::to_string(where);
+        } else if (!parseNumber(w[1], where) || !lineHasInstruction(where)) {
+            error_ = "no instruction starts on line " + w[1];
+        } else {
+            const int number = session_.breakAtLine(where);
+            extra_ = "\"breakpoint\": " + std::to_string(number);
+            out_ = "Breakpoint " + std::to_string(number) + " at " + program_.name + ":" +
+                   std::to_string(where);
+        }
+    }
+
+    bool lineHasInstruction(std::int32_t line) const {
+        const SourceMap& map = session_.sourceMap();
+        for (std::size_t p = 1; p < map.line.size(); ++p)
+            if (map.line[p] == line && map.instructionStart[p]) return true;
+        return false;
+    }
+
+    void watchCommand(const std::vector<std::string>& w) {
+        std::int32_t cell = -1;
+        if (w.size() != 2 || !parseNumber(w[1], cell) || cell < 0 || cell >= kCells) {
+            error_ = "watch takes a cell number, 0 to 99";
+            return;
+        }
+        const int number = session_.watchCell(cell);
+        extra_ = "\"watch\": " + std::to_string(number);
+        out_ = "Watch " + std::to_string(number) + " on cell " + cellName(cell);
+    }
+
+    void deleteCommand(const std::vector<std::string>& w) {
+        int number = 0;
+        if (w.size() == 1) {
+            session_.deleteAllBreakpoints();
+        } else if (w.size() != 2 || !parseNumber(w[1], number) ||
+                   !session_.deleteBreakpoint(number)) {
+            error_ = "no breakpoint or watch " + (w.size() > 1 ? w[1] : std::string());
+        }
+    }
+
+    void printCommand(const std::vector<std::string>& w) {
+        if (w.size() != 2) {
+            error_ = "print takes CELL, FROM-TO or regs";
+            return;
+        }
+        const DebugState st = session_.state();
+        if (w[1] == "regs") {
+            char text[128];
+            std::snprintf(text, sizeof text, "pc=%d cur=%d opb=%d opc=%d steps=%lld", st.pc, st.cur,
+                          st.opb, st.opc, static_cast<long long>(st.steps));
+            out_ = text;
+            return;
+        }
+        const std::size_t dash = w[1].find('-', 1);
+        std::int32_t from = 0, to = 0;
+        const bool ok = dash == std::string::npos
+                            ? parseNumber(w[1], from) && (to = from, true)
+                            : parseNumber(std::string_view(w[1]).substr(0, dash), from) &&
+                                  parseNumber(std::string_view(w[1]).substr(dash + 1), to);
+        if (!ok || from < 0 || to >= kCells || from > to) {
+            error_ = "print takes CELL, FROM-TO (0 to 99) or regs";
+            return;
+        }
+        extra_ = "\"print\": {";
+        for (std::int32_t c = from; c <= to; ++c) {
+            const std::string& text = session_.cells()[static_cast<std::size_t>(c)];
+            if (c > from) extra_ += ", ";
+            extra_ += '"' + cellName(c) + "\": ";
+            appendJsonString(extra_, text);
+            out_ += cellName(c) + " = \"" + text + "\"\n";
+        }
+        extra_ += '}';
+        if (!out_.empty()) out_.pop_back();
+    }
+
+    void cellsCommand() {
+        extra_ = "\"cells\": [";
+        for (std::int32_t c = 0; c < kCells; ++c) {
+            const std::string& text = session_.cells()[static_cast<std::size_t>(c)];
+            if (c > 0) extra_ += ", ";
+            appendJsonString(extra_, text);
+            if (!text.empty()) out_ += cellName(c) + " = \"" + text + "\"\n";
+        }
+        extra_ += ']';
+        if (out_.empty()) out_ = "every cell is empty";
+        if (out_.back() == '\n') out_.pop_back();
+    }
+
+    void listCommand() {
+        const std::int32_t line = session_.state().line;
+        const std::int32_t around = line > 0 ? line : 1;
+        const std::int32_t first = std::max(1, around - 5);
+        const auto last = std::min(static_cast<std::int32_t>(lines_.size()), around + 5);
+        extra_ = "\"lines\": [";
+        for (std::int32_t l = first; l <= last; ++l) {
+            const std::string& text = lines_[static_cast<std::size_t>(l - 1)];
+            if (l > first) extra_ += ", ";
+            appendJsonString(extra_, text);
+            char head[32];
+            std::snprintf(head, sizeof head, "%s%5d  ", l == line ? "=>" : "  ", l);
+            out_ += head + text + "\n";
+        }
+        extra_ += "], \"first\": " + std::to_string(first);
+        if (!out_.empty()) out_.pop_back();
+    }
+
+    /// Writes the answer to one command: a JSON object, or lines for a person.
+    void report(const std::string& command, std::optional<Stop> stop) {
+        if (json_) {
+            std::string o = "{\"command\": ";
+            appendJsonString(o, command);
+            if (!error_.empty()) {
+                o += ", \"error\": ";
+                appendJsonString(o, error_);
+                o += "}\n";
+                std::fputs(o.c_str(), stdout);
+                return;
+            }
+            const DebugState st = session_.state();
+            o += ", \"stop\": ";
+            if (stop && *stop != Stop::None) {
+                o += '"';
+                o += stopName(*stop);
+                o += '"';
+            } else {
+                o += "null";
+            }
+            o += ", \"steps\": " + std::to_string(st.steps) + ", \"pc\": " + std::to_string(st.pc) +
+                 ", \"cur\": " + std::to_string(st.cur) + ", \"opb\": " + std::to_string(st.opb) +
+                 ", \"opc\": " + std::to_string(st.opc) + ", \"line\": " +
+                 (st.line > 0 ? std::to_string(st.line) : "null") + ", \"instruction\": ";
+            appendJsonString(o, st.instruction);
+            o += ", \"display\": ";
+            appendJsonString(o, st.display);
+            if (!host_.messages.empty()) {
+                o += ", \"messages\": [";
+                for (std::size_t i = 0; i < host_.messages.size(); ++i) {
+                    if (i) o += ", ";
+                    appendJsonString(o, host_.messages[i]);
+                }
+                o += ']';
+            }
+            if (stop && *stop == Stop::Error) {
+                o += ", \"report\": ";
+                appendJsonString(o, errorLine(st));
+            }
+            if (!extra_.empty()) o += ", " + extra_;
+            o += "}\n";
+            std::fputs(o.c_str(), stdout);
+            return;
+        }
+        if (!error_.empty()) {
+            std::fprintf(stdout, "error: %s\n", error_.c_str());
+            return;
+        }
+        if (!out_.empty()) std::printf("%s\n", out_.c_str());
+        if (stop) describe(*stop);
+    }
+
+    std::string errorLine(const DebugState& st) const {
+        RunResult r;
+        r.end = RunEnd::Error;
+        r.failure = st.failure;
+        r.pc = st.pc;
+        r.cur = st.cur;
+        r.opb = st.opb;
+        r.opc = st.opc;
+        r.mem = session_.cells();
+        return failureLine(program_, r);
+    }
+
+    void describe(Stop stop) {
+        const DebugState st = session_.state();
+        switch (stop) {
+        case Stop::None:
+            if (st.ended) std::puts("The program has ended; restart, or go back.");
+            return;
+        case Stop::Error: std::printf("%s\n", errorLine(st).c_str()); return;
+        case Stop::Terminated: return;
+        case Stop::PastEnd: std::puts("The program ran past its last position."); return;
+        case Stop::StepLimit:
+            std::printf("Stopped at the step limit, %lld steps.\n", static_cast<long long>(st.steps));
+            return;
+        case Stop::HistoryEnd: std::puts("The history reaches no further back."); break;
+        case Stop::PrepareFailed: std::puts("The program cannot be prepared: more than 99 labels."); return;
+        case Stop::Breakpoint: std::fputs("Breakpoint, ", stdout); break;
+        case Stop::Watch: std::fputs("Watch, ", stdout); break;
+        case Stop::Paused: std::fputs("Paused, ", stdout); break;
+        default: break;
+        }
+        std::printf("%s  %s  [pc=%d cur=%d opb=%d opc=%d steps=%lld]\n",
+                    placeOf(program_, st.pc).c_str(), st.instruction.c_str(), st.pc, st.cur, st.opb,
+                    st.opc, static_cast<long long>(st.steps));
+    }
+
+    ProgramSource& program_;
+    DebugSession& session_;
+    DebugHost& host_;
+    bool json_;
+    std::vector<std::string> lines_;
+    std::string out_, extra_, error_;
+};
+
+/// Reads one command line: with line editing and history on a terminal where libedit is there.
+std::optional<std::string> readCommand(bool edit) {
+#ifdef TESSIVOR_HAVE_LIBEDIT
+    if (edit) {
+        char* got = readline("(tessivor) ");
+        if (!got) return std::nullopt;
+        std::string line(got);
+        std::free(got);
+        if (!line.empty()) add_history(line.c_str());
+        return line;
+    }
+#endif
+    if (edit) {
+        std::fputs("(tessivor) ", stdout);
+        std::fflush(stdout);
+    }
+    std::string line;
+    int c = 0;
+    bool any = false;
+    while ((c = std::getchar()) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line += static_cast<char>(c);
+    }
+    if (!any) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+} // namespace
+
+int debugCommand(std::span<const std::string_view> args) {
+    CLI::App app{"Steps through a program, forward and back, with breakpoints on source lines and "
+                 "watches on cells. FILE is a source (.tsasm, built in memory) or a program "
+                 "file (.tsp, listed as its source).",
+                 "tessivor-cli debug"};
+    std::string file, script, inputFile, clock = "real", source;
+    bool json = false;
+    std::optional<std::uint64_t> seed;
+    std::int64_t maxSteps = 0;
+    app.add_option("FILE", file, "the program: FILE.tsasm or FILE.tsp")->required();
+    app.add_option("-x", script, "run the commands in SCRIPT, one a line, then quit");
+    app.add_flag("--json", json, "answer each command with one JSON object a line");
+    app.add_option("--input", inputFile, "answer input boxes with the lines of FILE (end: Cancel)");
+    app.add_option("--seed", seed, "seed the random generator");
+    app.add_option("--clock", clock, "\"tic\" reads the real clock or a virtual one (1 ms per 1000 steps)")
+        ->check(CLI::IsMember({"real", "virtual"}));
+    app.add_option("--max-steps", maxSteps, "end the run after N steps")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--source", source, "the source FILE.tsp was built from");
+    app.footer(std::string(kDebugHelp) +
+               "\nExit status: 0 done, 1 the build failed, 64 bad usage, 65 the source does not "
+               "build to FILE, 66 a file unreadable.");
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        return usageError("debug", e.what());
+    }
+
+    std::string text, reason;
+    if (!readInput(file, text, reason)) {
+        std::fprintf(stderr, "tessivor-cli debug: %s: %s\n", file.c_str(), reason.c_str());
+        return kExitNoInput;
+    }
+    ProgramSource program;
+    const std::optional<std::string> sourceFile =
+        source.empty() ? std::nullopt : std::optional<std::string>(source);
+    if (const int status = loadProgram("debug", file, std::move(text), sourceFile, program))
+        return status;
+
+    std::optional<std::ifstream> input;
+    if (!inputFile.empty()) {
+        input.emplace(inputFile, std::ios::binary);
+        if (!*input) {
+            std::fprintf(stderr, "tessivor-cli debug: %s: cannot be read\n", inputFile.c_str());
+            return kExitNoInput;
+        }
+    }
+    std::ifstream commands;
+    if (!script.empty()) {
+        commands.open(script, std::ios::binary);
+        if (!commands) {
+            std::fprintf(stderr, "tessivor-cli debug: %s: cannot be read\n", script.c_str());
+            return kExitNoInput;
+        }
+    }
+
+    DebugHost host(seed ? platform::SingleRandom(*seed) : platform::SingleRandom(), json,
+                   std::move(input));
+    DebugOptions options;
+    options.maxSteps = maxSteps;
+    options.virtualClock = clock == "virtual";
+    DebugSession session(program.code, host, program.map, options);
+    Debugger debugger(program, session, host, json);
+
+    if (!script.empty()) {
+        for (std::string line; std::getline(commands, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty() || line[0] == '#') continue;
+            if (!json) std::printf("(tessivor) %s\n", line.c_str());
+            if (!debugger.execute(line)) break;
+        }
+        std::fflush(stdout);
+        return 0;
+    }
+    const bool edit = !json && isatty(0) != 0;
+    while (const auto line = readCommand(edit)) {
+        if (!debugger.execute(*line)) break;
+        std::fflush(stdout);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace tessivor::cli
