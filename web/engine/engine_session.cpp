@@ -5,6 +5,7 @@
 
 #include "assembler/translate/source_map.h"
 #include "runner/machine/debug.h"
+#include "runner/machine/explain.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -81,6 +82,7 @@ public:
             code = mapped.translation.code + "\r\n"; // what a program file holds
             map = mapped.sourceMap();
         }
+        code_ = code;
         session_ = std::make_unique<DebugSession>(std::move(code), host_, std::move(map), debug);
     }
 
@@ -124,6 +126,11 @@ public:
         out.set("ended", s.ended);
         out.set("end", std::string(s.ended ? endText(s.end) : ""));
         out.set("failure", std::string(failureDescription(s.failure)));
+        // Why it failed, in the learner's terms: "cell 08 holds "" (empty), not a number".
+        out.set("reason", s.ended && s.end == RunEnd::Error
+                              ? failureReason(code_, s.pc, s.cur, s.opb, s.opc,
+                                              session_->cells(), s.failure)
+                              : std::string());
         out.set("display", s.display);
         out.set("line", s.line);
         out.set("instruction", s.instruction);
@@ -155,6 +162,7 @@ private:
     }
 
     SessionHost host_;
+    std::string code_;
     std::unique_ptr<DebugSession> session_;
 };
 

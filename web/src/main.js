@@ -373,6 +373,10 @@ function showUpdate(m) {
         }
     }
     const s = m.state;
+    if (m.stop === 'error' && s.reason) {
+        const where = s.line ? `line ${s.line}: ${s.instruction}: ` : '';
+        appendLine($('messages'), `${where}${s.failure}: ${s.reason}`, 'failure');
+    }
     $('reg-pc').textContent = s.pc;
     $('reg-cur').textContent = s.cur;
     $('reg-opb').textContent = s.opb;

@@ -261,6 +261,17 @@ test('the checker marks slips; a "set" without ";" does not build', async () => 
     await page.close();
 });
 
+test('a failed operation shows the error report, "Program Ended" and why', async () => {
+    const page = await openPage('set 01, x;\ninc 01\nend\n');
+    await click(page, 'run');
+    await waitStatus(page, 'Program Ended');
+    const messages = await page.$$eval('#messages li', (items) => items.map((i) => i.textContent));
+    assert.deepEqual(messages, ['Type mismatch byte 10 op 113 q', 'Program Ended',
+                                'line 2: inc 01: Type mismatch: cell 01 holds "x", not a number']);
+    assert.match(await text(page, '#reg-instruction'), /^line 2: inc 01/);
+    await page.close();
+});
+
 test('the page makes no request beyond its own server', () => {
     const outside = requests.filter((u) => !u.startsWith(base) && !u.startsWith('blob:') &&
                                            !u.startsWith('data:'));
