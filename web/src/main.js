@@ -476,8 +476,9 @@ $('open-file').addEventListener('change', async (event) => {
     for (let i = 0; i < data.length; i += 8192) {
         text += String.fromCharCode(...data.subarray(i, i + 8192));
     }
-    // A source file ends with the line end its editor wrote after the text.
-    setSource(text.replace(/\r?\n$/, ''), file.name.replace(/\.[^.]*$/, ''));
+    // Kept whole, its last line end too, so that saving gives back the same bytes and the
+    // page builds exactly what tessivor-cli build reads from the saved file.
+    setSource(text, file.name.replace(/\.[^.]*$/, ''));
     event.target.value = '';
 });
 
