@@ -93,6 +93,19 @@ for name in count harmonic concat; do
 done
 echo
 
+# The debugger: a session with a breakpoint (on the last "dsp", reached once at the end) and two
+# watches (on cells the program never writes) continues to the end; against run --plain.
+printf '%-10s %12s %12s %12s\n' program "plain s" "debug s" "speed ratio"
+for name in count harmonic; do
+    line=$("$cli" disasm "$work/$name.tsp" | grep -n '^dsp' | tail -1 | cut -d: -f1)
+    printf 'break %s\nwatch 50\nwatch 51\ncontinue\n' "$line" >"$work/$name.debug"
+    plain=$(median_cpu_seconds "$cli" run --plain "$work/$name.tsp")
+    debug=$(median_cpu_seconds "$cli" debug -x "$work/$name.debug" "$work/$name.tsp")
+    printf '%-10s %12s %12s %12s\n' "$name" "$plain" "$debug" \
+        "$(ratio "$plain" "$debug") (>= 0.50)"
+done
+echo
+
 # Preparation only: a code string that ends at its first position ("p"), run with the plain
 # loop, which adds nothing to the preparation pass.
 { printf p; "$input" code 999999; } >"$work/prepare1.tsp"

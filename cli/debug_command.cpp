@@ -40,7 +40,7 @@ constexpr const char* kDebugHelp =
     "  watch CELL            stop after a step that changed the text of CELL (0 to 99)\n"
     "  delete [N] (d)        delete breakpoint or watch N, or all of them\n"
     "  continue (c)          run until a breakpoint, a watch or the end\n"
-    "  step [N] (s)          run N source instructions (default 1)\n"
+    "  step [N] (s, next)    run N source instructions (default 1)\n"
     "  stepi [N] (si)        run N machine steps (default 1)\n"
     "  back [N]              go N machine steps back (default 1)\n"
     "  backstep              go back to the start of the previous instruction\n"
@@ -92,6 +92,7 @@ public:
     void processEvents() override {}
     std::int32_t tickCount() override { return platform::tickCount(); }
     float randomSingle() override { return random_.next(); }
+    const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
 
 private:
     platform::SingleRandom random_;
@@ -129,7 +130,8 @@ std::vector<std::string> words(const std::string& line) {
 std::string commandName(const std::string& given) {
     static const std::pair<const char*, const char*> kAliases[] = {
         {"b", "break"}, {"c", "continue"}, {"s", "step"}, {"si", "stepi"}, {"p", "print"},
-        {"q", "quit"},  {"d", "delete"},   {"l", "list"}, {"r", "run"},    {"h", "help"}};
+        {"q", "quit"},  {"d", "delete"},   {"l", "list"}, {"r", "run"},    {"h", "help"},
+        {"n", "step"},  {"next", "step"}}; // no calls to step over: next is step
     static const char* const kNames[] = {"break",  "watch", "delete",   "continue", "step",
                                          "stepi",  "back",  "backstep", "print",    "cells",
                                          "list",   "run",   "restart",  "quit",     "help"};

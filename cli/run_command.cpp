@@ -160,8 +160,11 @@ std::string endObject(const RunResult& r, const std::string& place) {
         if (r.end == RunEnd::Error) {
             line += ", \"failure\": \"";
             line += failureName(r.failure);
-            line += "\", \"place\": ";
-            appendJsonString(line, place);
+            line += '"';
+            if (!place.empty()) {
+                line += ", \"place\": ";
+                appendJsonString(line, place);
+            }
         }
         line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
                 ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
@@ -237,7 +240,7 @@ int runCommand(std::span<const std::string_view> args) {
         return kExitNoInput;
     }
     ProgramSource program;
-    if (const int status = loadProgram("run", *file, std::move(incode), source, program)) {
+    if (const int status = loadProgram("run", *file, std::move(incode), source, program, trace)) {
         return status;
     }
     if (trace) options.trace = placedTrace(program);
@@ -248,10 +251,12 @@ int runCommand(std::span<const std::string_view> args) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    const std::string place = result.end == RunEnd::Error ? failureLine(program, result) : "";
+    // With a known source a failure also names its place and its reason.
+    const bool placed = result.end == RunEnd::Error && program.known;
+    const std::string place = placed ? failureLine(program, result) : "";
     if (events) {
         writeOut(endObject(result, place));
-    } else if (result.end == RunEnd::Error) {
+    } else if (placed) {
         writeErr(place + "\n");
     } else if (result.end == RunEnd::PrepareFailed) {
         writeErr("tessivor-cli run: " + *file +

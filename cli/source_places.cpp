@@ -48,7 +48,8 @@ bool isSourceFile(std::string_view name) {
 }
 
 int loadProgram(std::string_view command, const std::string& file, std::string fileText,
-                const std::optional<std::string>& sourceFile, ProgramSource& out) {
+                const std::optional<std::string>& sourceFile, ProgramSource& out,
+                bool listing) {
     if (isSourceFile(file) && !sourceFile) {
         MappedTranslation built;
         if (!build(command, file, fileText, built)) return 1;
@@ -63,6 +64,7 @@ int loadProgram(std::string_view command, const std::string& file, std::string f
     out.code = std::move(fileText);
     out.name = file;
     if (!sourceFile) {
+        if (!listing) return 0;
         ListedProgram listed = listProgram(out.code);
         out.text = std::move(listed.listing);
         out.map = std::move(listed.map);

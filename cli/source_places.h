@@ -28,11 +28,13 @@ struct ProgramSource {
 bool isSourceFile(std::string_view name);
 
 /// Turns the text read from `file` into a program: a source file is built in memory, a program
-/// file is mapped to `sourceFile` when given, else to its listing. On failure prints the reason
+/// file is mapped to `sourceFile` when given, else (when `listing`) to its listing, and else to
+/// nothing (which costs no time or memory on large programs). On failure prints the reason
 /// as `tessivor-cli COMMAND: ...` and returns the exit status (1 for a failed build, 65 for a
 /// source that does not build to the program, 66 for an unreadable source); 0 on success.
 int loadProgram(std::string_view command, const std::string& file, std::string fileText,
-                const std::optional<std::string>& sourceFile, ProgramSource& out);
+                const std::optional<std::string>& sourceFile, ProgramSource& out,
+                bool listing = true);
 
 /// "guess.tsasm:14:1" for code position pc; "hello.tsp: pc 19" without a source.
 std::string placeOf(const ProgramSource& program, std::int32_t pc);

@@ -51,28 +51,23 @@ std::size_t heapBytes(const std::string& text) {
     return text.capacity() > sizeof(std::string) ? text.capacity() : 0;
 }
 
-/// What undoes one step: the registers before it and what it overwrote.
-struct Undo {
-    enum Kind : std::uint8_t { kNothing, kText, kLength, kDisplay };
-    std::int32_t pc = 0, cur = 0, opb = 0, opc = 0;
-    std::int32_t cell = -1; ///< the cell the step may write (kText, kLength)
-    Kind kind = kNothing;
-    std::size_t length = 0; ///< kLength: the cell's length before an append
-    std::string text;       ///< kText: the cell's text before; kDisplay: the display's text
+/// What a code writes: the cell cur (its whole text, or by appending), the display, or nothing.
+enum class Writes : std::uint8_t { kNothing, kText, kLength, kDisplay };
 
-    /// The memory this entry holds, for the history's bound.
-    std::size_t bytes() const {
-        return sizeof(Undo) + heapBytes(text);
-    }
-    /// Frees what the text holds, so a dead entry holds nothing unaccounted.
-    void release() { std::string().swap(text); }
+/// What undoes one step, in 12 bytes: the code at `pc` tells the rest. It names the register
+/// the step set ("a" and "n" cur, "b" opb, "c" opc), whose value before is `old`, and what it
+/// wrote: a cell cur (which no writing code changes) or the display. A text the step replaced
+/// is kept in the history's list of texts, in step order.
+struct Undo {
+    std::int32_t pc = 0;
+    std::int32_t old = 0;
+    std::uint32_t aux = 0; ///< appends: the cell's length before; others: 1 when a text is kept
 };
 
-/// What a code writes: the cell cur (its whole text, or by appending), the display, or nothing.
-Undo::Kind writes(std::int32_t code) {
+Writes writes(std::int32_t code) {
     switch (code) {
     case kOpAppend:
-    case kOpAppendChar: return Undo::kLength;
+    case kOpAppendChar: return Writes::kLength;
     case kOpAdd:
     case kOpSub:
     case kOpMul:
@@ -85,9 +80,9 @@ Undo::Kind writes(std::int32_t code) {
     case kOpDecrement:
     case kOpClear:
     case kOpRandom:
-    case kOpCopy: return Undo::kText;
-    case kOpDisplay: return Undo::kDisplay;
-    default: return Undo::kNothing;
+    case kOpCopy: return Writes::kText;
+    case kOpDisplay: return Writes::kDisplay;
+    default: return Writes::kNothing;
     }
 }
 
@@ -197,11 +192,26 @@ struct DebugSession::Impl {
     // The history: a ring of undo entries, oldest at `head`, and the recorded answers of the
     // steps it holds; `redo` holds the answers of steps gone back over, the next on top.
     std::vector<Undo> ring;
+    std::size_t ringSize = 0; // ring.size(), kept apart: sizeof(Undo) is no power of two
     std::size_t head = 0, count = 0, bytes = 0;
+    std::deque<std::string> texts;
     std::deque<Recorded> recorded;
     std::vector<Recorded> redo;
     Undo scratch;
+    std::string scratchText;
     Recorded scratchRecord;
+
+    /// What the step an entry undoes writes.
+    Writes writesAt(std::int32_t pc) const {
+        return pc >= 1 && pc <= m.n ? writes(tables.codes[static_cast<std::size_t>(pc)]) : Writes::kNothing;
+    }
+    bool keepsText(const Undo& u) const {
+        const Writes w = writesAt(u.pc);
+        return (w == Writes::kText || w == Writes::kDisplay) && u.aux != 0;
+    }
+    static std::size_t textBytes(const std::string& text) {
+        return sizeof(std::string) + heapBytes(text);
+    }
 
     bool atInstructionStart(std::int32_t p) const {
         if (map.empty()) return true;
@@ -231,53 +241,66 @@ struct DebugSession::Impl {
     /// The entry that will undo the next step, filled before it runs.
     Undo& pushUndo() {
         if (options.historySteps == 0) return scratch;
-        const std::size_t capacity = options.historySteps;
-        if (count == ring.size() && ring.size() < capacity) {
-            if (head != 0) {
-                std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head),
-                            ring.end());
-                head = 0;
+        if (count == ringSize) [[unlikely]] {
+            if (ringSize < options.historySteps) {
+                if (head != 0) {
+                    std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head),
+                                ring.end());
+                    head = 0;
+                }
+                // Grows by halves, so a short session keeps a short ring.
+                ringSize = std::min(options.historySteps, std::max<std::size_t>(1024, ringSize * 3 / 2));
+                ring.resize(ringSize);
+            } else {
+                dropOldest(); // full: the oldest slot is taken over
             }
-            ring.emplace_back();
-        } else if (count == ring.size()) {
-            dropOldest(false); // full: the oldest slot is taken over
         }
         ++count;
-        return ring[(head + count - 1) % ring.size()];
+        return newest();
     }
 
-    Undo& newest() { return ring[(head + count - 1) % ring.size()]; }
+    /// The ring's slot `k` places after the oldest.
+    std::size_t slot(std::size_t k) const {
+        const std::size_t i = head + k;
+        return i >= ringSize ? i - ringSize : i;
+    }
+    Undo& newest() { return ring[slot(count - 1)]; }
 
-    void dropOldest(bool release) {
-        Undo& u = ring[head];
-        bytes -= u.bytes();
-        if (release) u.release();
+    void dropOldest() {
+        const Undo& u = ring[head];
+        bytes -= sizeof(Undo);
+        if (keepsText(u)) {
+            bytes -= textBytes(texts.front());
+            texts.pop_front();
+        }
         const std::int64_t oldestStep = steps - static_cast<std::int64_t>(count) + 1;
         while (!recorded.empty() && recorded.front().step <= oldestStep) {
             bytes -= heapBytes(recorded.front().reply);
             recorded.pop_front();
         }
-        head = (head + 1) % ring.size();
+        head = slot(1);
         --count;
     }
 
     /// Keeps the history within its bound in memory once a step has run.
     void trimHistory() {
         while (count > 0 && bytes > options.historyBytes)
-            dropOldest(true);
+            dropOldest();
     }
 
     void clearHistory() {
         ring.clear();
         ring.shrink_to_fit();
+        ringSize = 0;
         head = count = bytes = 0;
+        texts.clear();
         recorded.clear();
         redo.clear();
     }
 
     /// Runs one step, recording how to undo it. Returns the stop when the run ended, None
     /// when it goes on; `changedWatch` tells whether a watched cell's text changed.
-    Stop stepOnce(bool& changedWatch) {
+    [[gnu::flatten]] Stop stepOnce(bool& changedWatch) {
         if (options.maxSteps > 0 && steps >= options.maxSteps) {
             ended = true;
             end = RunEnd::StepLimit;
@@ -285,24 +308,29 @@ struct DebugSession::Impl {
         }
         Undo& u = pushUndo();
         u.pc = m.pc;
-        u.cur = m.cur;
-        u.opb = m.opb;
-        u.opc = m.opc;
-        u.kind = Undo::kNothing;
-        u.cell = -1;
+        u.aux = 0;
+        std::string* kept = nullptr; // the text the step may replace, as it was
+        Writes kind = Writes::kNothing;
         if (m.pc <= m.n) {
-            const Undo::Kind kind = writes(tables.codes[static_cast<std::size_t>(m.pc)]);
-            if (kind == Undo::kDisplay) {
-                u.kind = kind;
-                u.text.assign(display);
-            } else if (kind != Undo::kNothing && isCell(m.cur)) {
-                u.kind = kind;
-                u.cell = m.cur;
-                std::string& cell = mem[static_cast<std::size_t>(m.cur)];
-                if (kind == Undo::kLength) {
-                    u.length = cell.size();
+            const std::int32_t code = tables.codes[static_cast<std::size_t>(m.pc)];
+            if (code == kOpAddress || code == kOpPointer) u.old = m.cur;
+            if (code == kOpSetB) u.old = m.opb;
+            if (code == kOpSetC) u.old = m.opc;
+            kind = writes(code);
+            if (kind == Writes::kDisplay || (kind != Writes::kNothing && isCell(m.cur))) {
+                const std::string& before =
+                    kind == Writes::kDisplay ? display : mem[static_cast<std::size_t>(m.cur)];
+                if (kind == Writes::kLength) {
+                    u.aux = static_cast<std::uint32_t>(before.size());
                 } else {
-                    u.text.assign(cell);
+                    u.aux = 1;
+                    if (options.historySteps == 0) {
+                        kept = &scratchText;
+                        scratchText.assign(before);
+                    } else {
+                        texts.push_back(before);
+                        kept = &texts.back();
+                    }
                 }
             }
         }
@@ -323,9 +351,10 @@ struct DebugSession::Impl {
                     m.hostCalled = false;
                     speed.hostRan();
                 }
-                if (u.cell >= 0 && watched[static_cast<std::size_t>(u.cell)]) {
-                    const std::string& now = mem[static_cast<std::size_t>(u.cell)];
-                    changedWatch = u.kind == Undo::kLength ? now.size() != u.length : now != u.text;
+                if ((kind == Writes::kText || kind == Writes::kLength) &&
+                    watched[static_cast<std::size_t>(m.cur)]) {
+                    const std::string& now = mem[static_cast<std::size_t>(m.cur)];
+                    changedWatch = kind == Writes::kLength ? now.size() != u.aux : now != *kept;
                 }
                 break;
             case Outcome::Terminated:
@@ -346,7 +375,7 @@ struct DebugSession::Impl {
             }
         }
         if (options.historySteps != 0) {
-            bytes += newest().bytes();
+            bytes += sizeof(Undo) + (kept ? textBytes(*kept) : 0);
             trimHistory();
         }
         // The step that uses the last allowed one ends the run, as a run ends there.
@@ -361,20 +390,28 @@ struct DebugSession::Impl {
     /// Undoes the newest step; false when the history holds none.
     bool undo() {
         if (count == 0) return false;
-        Undo& u = newest();
+        const Undo& u = newest();
         m.pc = u.pc;
-        m.cur = u.cur;
-        m.opb = u.opb;
-        m.opc = u.opc;
         m.failure = Failure::None;
-        switch (u.kind) {
-        case Undo::kText: mem[static_cast<std::size_t>(u.cell)].swap(u.text); break;
-        case Undo::kLength: mem[static_cast<std::size_t>(u.cell)].resize(u.length); break;
-        case Undo::kDisplay: display.swap(u.text); break;
-        case Undo::kNothing: break;
+        const std::int32_t code = u.pc >= 1 && u.pc <= m.n ? tables.codes[static_cast<std::size_t>(u.pc)] : 0;
+        if (code == kOpAddress || code == kOpPointer) m.cur = u.old;
+        if (code == kOpSetB) m.opb = u.old;
+        if (code == kOpSetC) m.opc = u.old;
+        bytes -= sizeof(Undo);
+        switch (writesAt(u.pc)) {
+        case Writes::kLength:
+            if (isCell(m.cur)) mem[static_cast<std::size_t>(m.cur)].resize(u.aux);
+            break;
+        case Writes::kText:
+        case Writes::kDisplay:
+            if (u.aux == 0) break;
+            bytes -= textBytes(texts.back());
+            (writesAt(u.pc) == Writes::kDisplay ? display : mem[static_cast<std::size_t>(m.cur)])
+                .swap(texts.back());
+            texts.pop_back();
+            break;
+        case Writes::kNothing: break;
         }
-        bytes -= u.bytes();
-        u.release();
         --count;
         while (!recorded.empty() && recorded.back().step == steps) {
             bytes -= heapBytes(recorded.back().reply);

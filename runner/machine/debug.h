@@ -42,9 +42,10 @@ struct DebugOptions {
     /// input box; provideInput() then answers it. For hosts that cannot block (a web worker).
     bool stopForInput = false;
     /// The history `back` goes through: the last historySteps steps (0: none), fewer only when
-    /// what they overwrote would take more than historyBytes. An undo entry takes 64 bytes
-    /// plus the text a step replaced ("set", "clr", arithmetic; appends keep only a length),
-    /// so with the defaults a million steps of short texts fit in 64 MiB.
+    /// what they overwrote would take more than historyBytes. A step takes 12 bytes, and one
+    /// that replaces a text ("clr", "set", arithmetic, "dsp"; appends keep only a length) 32
+    /// more plus that text, so with the defaults a million steps of short texts take 12 to
+    /// 44 MiB, and long texts shorten the history rather than pass 256 MiB.
     std::size_t historySteps = 1'000'000;
     std::size_t historyBytes = std::size_t{256} << 20; ///< memory the history may hold, at most
     /// "l" and the speed display read virtualTick(steps) instead of the host's tick counter.
