@@ -1,16 +1,19 @@
-// The machine, the translation and the checker for the page, as one WebAssembly module.
+// The machine, the translation, the checker and the debug session for the page, as one
+// WebAssembly module.
 //
 // Texts cross as JavaScript strings with one character a byte (U+0000..U+00FF), built with
 // EMBIND_STD_STRING_IS_UTF8=0, so program files and cell texts keep their exact bytes.
 //
-// JavaScript-facing API (see web/engine/README.md):
-//   build(source)                    -> {ok, code, file, position, setAt, line, column}
+// JavaScript-facing API (web/README.md describes it in full):
+//   build(source)                    -> {ok, code, file} or {ok: false, position, setAt, line,
+//                                       column}
 //   check(source)                    -> [{line, column, endColumn, severity, code, message,
 //                                         suggestion}]
-//   runEvents(code, inputs, seed, maxSteps, plain, virtualClock)
+//   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
 //                                    -> the event lines `tessivor-cli run --events` writes
-//   new Session(source, options)     -> a debug session over the built source
-//   new Session.fromCode(code, opts) -> one over a program file's code string
+//   timeRun(file)                    -> {steps, seconds, end}
+//   new Session(text, options)       -> a debug session over source, or over a program file's
+//                                       text with options.program (engine_session.cpp)
 
 #include "engine_host.h"
 
@@ -37,13 +40,11 @@ val buildSource(const std::string& source) {
         result.set("code", t.code);
         result.set("file", t.code + "\r\n"); // a program file: the code string and a line end
     } else {
-        const SourcePlace place = sourcePlace(source, t.position);
         const SourcePlace setPlace = sourcePlace(source, t.setAt);
         result.set("position", static_cast<double>(t.position));
         result.set("setAt", static_cast<double>(t.setAt));
         result.set("line", static_cast<double>(setPlace.line));
         result.set("column", static_cast<double>(setPlace.column));
-        result.set("endLine", static_cast<double>(place.line));
     }
     return result;
 }
