@@ -72,6 +72,18 @@ windows: configure
 clean:
 	rm -rf $(BUILD_DIR)
 
+# The page in the browser as static files in $(WEB_DIR)/site (the engine compiled to
+# WebAssembly in $(WEB_DIR)/engine); installs emscripten, Node and npm when missing.
+# `make web-test` then drives it in headless Chromium.
+WEB_DIR ?= build-web
+.PHONY: web web-test
+web:
+	scripts/build-web.sh $(WEB_DIR)
+
+web-test: web
+	@scripts/install-deps.sh chromium
+	cd web && SITE=$(abspath $(WEB_DIR))/site npm test
+
 # Side-by-side benchmarks with Lua 5.4 and Python 3, and callgrind's instructions per loop turn
 # (Lua and valgrind are installed when missing), from a Release build; the tables go to stdout.
 .PHONY: bench

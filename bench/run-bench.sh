@@ -190,6 +190,21 @@ printf '%-36s %10s %10s   %s\n' "translate 10 MB (tessivor-cli build)" "$tr" "$t
 printf '%-36s %10s %10s   %s\n' "start and run a three-step program" "$(awk -v m="$start" 'BEGIN { printf "%.4f", m / 1000 }')" "" \
     "< 5 ms: $start ms ($how)"
 BENCH_RUNS=$runs "$root/bench/grading-bench.sh" "$cli"
+# The WebAssembly engine (make web) against the native fast loop, both timed around the run
+# alone, where Node and the engine are there: the count program, median of $runs runs.
+engine=${WEB_DIR:-$root/build-web}/engine/web/tessivor-engine.js
+if command -v node >/dev/null 2>&1 && [ -f "$engine" ]; then
+    "$cli" build "$programs/count.tsasm" -o "$work/count.tsp" >/dev/null
+    read -r _ ws wm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
+        "$engine" "$work/count.tsp" "$runs")
+    ns=$(for ((i = 0; i < runs; i++)); do
+        "$cli" run --stats "$work/count.tsp" 2>&1 >/dev/null | awk '/^seconds:/ { print $2 }'
+    done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] }')
+    printf '%-36s %10s %10s   %s\n' "count, WebAssembly engine in Node" "$ws" "" \
+        "<= 2x native: $wm M steps/s, $(ratio "$ws" "$ns")x the native loop's $ns s"
+else
+    notes+=("WebAssembly engine skipped: Node or $engine missing (make web builds it).")
+fi
 echo
 echo "load after: $(uptime | sed 's/.*load average/load average/')"
 for note in "${notes[@]}"; do echo "note: $note"; done

@@ -8,9 +8,25 @@
 #        (defaults: build and docs/screenshots; run `make` first)
 # Installs what it needs when missing: xvfb, openbox (the window frames), xdotool, x11-utils,
 # imagemagick.
+#
+#        scripts/screenshots.sh --web [SITE_DIR [OUT_DIR]]
+#   docs/screenshots/web.png      the page (make web) paused at a breakpoint in the fibonacci
+#                                 example, in Debian's headless Chromium (installed when missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+if [ "${1:-}" = --web ]; then
+    site=${2:-build-web/site}
+    out=${3:-docs/screenshots}
+    [ -f "$site/index.html" ] || { echo "screenshots: $site holds no page; make web first" >&2; exit 1; }
+    scripts/install-deps.sh chromium
+    mkdir -p "$out"
+    site=$(cd "$site" && pwd)
+    out=$(cd "$out" && pwd)
+    (cd web && node test/screenshot.mjs "$site" "$out/web.png")
+    echo "screenshots: $out/web.png"
+    exit 0
+fi
 build=${1:-build}
 out=${2:-docs/screenshots}
 runner=$build/runner/window/tessivor

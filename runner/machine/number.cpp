@@ -3,9 +3,13 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <system_error>
+#include <version>
 
 namespace tessivor {
 namespace {
@@ -62,6 +66,7 @@ Failure readDouble(std::string_view text, double& out) {
     const bool negative = text.front() == '-';
     if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
     double value = 0;
+#if defined(__cpp_lib_to_chars)
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec == std::errc::result_out_of_range) {
         // from_chars says the same for a value too large and one too small for a double.
@@ -70,6 +75,17 @@ Failure readDouble(std::string_view text, double& out) {
     } else if (ec != std::errc() || end != text.data() + text.size()) {
         return Failure::TypeMismatch;
     }
+#else
+    // Without floating-point from_chars (the WebAssembly build's library): strtod rounds
+    // exactly there, gives infinity past the range and zero or a subnormal below it, which is
+    // what the branch above makes of from_chars. The grammar is checked, so it reads the whole
+    // text; its locale is always "C" there.
+    (void)magnitude;
+    const std::string copy(text);
+    char* end = nullptr;
+    value = std::strtod(copy.c_str(), &end);
+    if (end != copy.c_str() + copy.size()) return Failure::TypeMismatch;
+#endif
     if (std::isinf(value)) return Failure::Overflow;
     out = negative ? -value : value;
     return Failure::None;
@@ -118,12 +134,19 @@ void appendNumberText(std::string& out, double value) {
         out.append(buffer.data(), result.ptr);
         return;
     }
+#if defined(__cpp_lib_to_chars)
     // to_chars keeps the point a point whatever the locale, unlike printf.
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
                                       std::chars_format::general, 15);
     for (char* p = buffer.data(); p != result.ptr; ++p) {
         out += *p == 'e' ? 'E' : *p;
     }
+#else
+    // to_chars with a precision is defined as printf's "%.15g" in the "C" locale, the only one
+    // the WebAssembly build's library has.
+    const int length = std::snprintf(buffer.data(), buffer.size(), "%.15G", value);
+    out.append(buffer.data(), static_cast<std::size_t>(length));
+#endif
 }
 
 namespace {

@@ -1,0 +1,170 @@
+// The machine, the translation, the checker and the debug session for the page, as one
+// WebAssembly module.
+//
+// Texts cross as JavaScript strings with one character a byte (U+0000..U+00FF), built with
+// EMBIND_STD_STRING_IS_UTF8=0, so program files and cell texts keep their exact bytes.
+//
+// JavaScript-facing API (web/README.md describes it in full):
+//   build(source)                    -> {ok, code, file} or {ok: false, position, setAt, line,
+//                                       column}
+//   check(source)                    -> [{line, column, endColumn, severity, code, message,
+//                                         suggestion}]
+//   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
+//                                    -> the event lines `tessivor-cli run --events` writes
+//   timeRun(file)                    -> {steps, seconds, end}
+//   new Session(text, options)       -> a debug session over source, or over a program file's
+//                                       text with options.program (engine_session.cpp)
+
+#include "engine_host.h"
+
+#include "assembler/translate/compiletext.h"
+#include "cli/json.h"
+#include "runner/machine/run.h"
+
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+
+#include <string>
+#include <vector>
+
+using emscripten::val;
+
+namespace tessivor::web {
+namespace {
+
+val buildSource(const std::string& source) {
+    const Translation t = compiletext(source);
+    val result = val::object();
+    result.set("ok", t.ok);
+    if (t.ok) {
+        result.set("code", t.code);
+        result.set("file", t.code + "\r\n"); // a program file: the code string and a line end
+    } else {
+        const SourcePlace setPlace = sourcePlace(source, t.setAt);
+        result.set("position", static_cast<double>(t.position));
+        result.set("setAt", static_cast<double>(t.setAt));
+        result.set("line", static_cast<double>(setPlace.line));
+        result.set("column", static_cast<double>(setPlace.column));
+    }
+    return result;
+}
+
+const char* endName(RunEnd end) {
+    switch (end) {
+    case RunEnd::Terminated: return "terminated";
+    case RunEnd::Error: return "error";
+    case RunEnd::PassedEnd: return "passed-end";
+    case RunEnd::PrepareFailed: return "prepare-failed";
+    case RunEnd::StepLimit: return "step-limit";
+    }
+    return "";
+}
+
+const char* failureName(Failure failure) {
+    switch (failure) {
+    case Failure::None: return "";
+    case Failure::SubscriptOutOfRange: return "subscript out of range";
+    case Failure::TypeMismatch: return "type mismatch";
+    case Failure::Overflow: return "overflow";
+    case Failure::OutOfStringSpace: return "out of string space";
+    }
+    return "";
+}
+
+/// The events of a whole run, one JSON object a line, in the command line's format.
+class EventsHost : public PageHost {
+public:
+    EventsHost(std::vector<std::string> inputs, double seed)
+        : PageHost(seed), inputs_(std::move(inputs)) {}
+
+    void setCaption(std::string_view caption) override { emit("caption", caption); }
+    void setDisplay(std::string_view text) override { emit("display", text); }
+    void messageBox(std::string_view text) override { emit("message", text); }
+    std::string inputBox(std::string_view prompt) override {
+        // Like end of input on a terminal: a missing reply counts as Cancel.
+        std::string reply = next_ < inputs_.size() ? inputs_[next_++] : std::string();
+        out += "{\"input\": ";
+        cli::appendJsonString(out, prompt);
+        out += ", \"reply\": ";
+        cli::appendJsonString(out, reply);
+        out += "}\n";
+        return reply;
+    }
+
+    std::string out;
+
+private:
+    void emit(const char* key, std::string_view text) {
+        out += "{\"";
+        out += key;
+        out += "\": ";
+        cli::appendJsonString(out, text);
+        out += "}\n";
+    }
+
+    std::vector<std::string> inputs_;
+    std::size_t next_ = 0;
+};
+
+std::string runEvents(const std::string& code, val inputs, double seed, double maxSteps,
+                      bool plain, bool virtualClock) {
+    EventsHost host(emscripten::vecFromJSArray<std::string>(inputs), seed);
+    RunOptions options;
+    options.maxSteps = static_cast<std::int64_t>(maxSteps);
+    options.plain = plain;
+    options.virtualClock = virtualClock;
+    const RunResult r = runprogram(code, host, options);
+    std::string& line = host.out;
+    line += "{\"end\": \"";
+    line += endName(r.end);
+    line += "\", \"steps\": " + std::to_string(r.steps);
+    if (r.end != RunEnd::PrepareFailed) {
+        if (r.end == RunEnd::Error) {
+            line += ", \"failure\": \"";
+            line += failureName(r.failure);
+            line += '"';
+        }
+        line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
+                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
+                ", \"cells\": [";
+        for (int i = 0; i < kCells; ++i) {
+            if (i) line += ", ";
+            cli::appendJsonString(line, r.mem[static_cast<std::size_t>(i)]);
+        }
+        line += ']';
+    }
+    line += "}\n";
+    return line;
+}
+
+/// Runs `code` in the fast loop and times it (the speed comparison with the native loop).
+val timeRun(const std::string& code) {
+    PageHost host(1);
+    const double start = emscripten_get_now();
+    const RunResult r = runprogram(code, host);
+    const double ms = emscripten_get_now() - start;
+    val result = val::object();
+    result.set("steps", static_cast<double>(r.steps));
+    result.set("seconds", ms / 1000);
+    result.set("end", std::string(endName(r.end)));
+    return result;
+}
+
+} // namespace
+
+void bindSession(); // engine_session.cpp
+void bindCheck();   // engine_check.cpp
+
+EMSCRIPTEN_BINDINGS(tessivor) {
+    emscripten::function("build", &buildSource);
+    emscripten::function("runEvents", &runEvents);
+    emscripten::function("timeRun", &timeRun);
+#ifdef TESSIVOR_WEB_CHECK
+    bindCheck();
+#endif
+#ifdef TESSIVOR_WEB_SESSION
+    bindSession();
+#endif
+}
+
+} // namespace tessivor::web
