@@ -22,7 +22,7 @@
 namespace tessivor::cli {
 namespace {
 
-constexpr const char *kBuildUsage =
+constexpr const char* kBuildUsage =
     "usage: tessivor-cli build [-o OUT] [--quiet] FILE.tsasm\n"
     "\n"
     "Translates assembly source into a program file: the code string, then CR LF.\n"
@@ -39,12 +39,12 @@ constexpr const char *kBuildUsage =
     "Exit status: 0 built, 1 translation failed, 64 bad usage, 66 FILE unreadable,\n"
     "73 OUT unwritable.\n";
 
-std::string placeText(const SourcePlace &place) {
+std::string placeText(const SourcePlace& place) {
     return std::to_string(place.line) + ":" + std::to_string(place.column);
 }
 
 /// True when `a` and `b` name one existing file, so writing one would destroy the other.
-bool sameFile(const std::filesystem::path &a, const std::filesystem::path &b) {
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
@@ -55,7 +55,8 @@ bool isStandardInput(const std::filesystem::path& path) {
     (void)path;
     return false;
 #else
-    struct stat in {}, target {};
+    struct stat in {
+    }, target{};
     return ::fstat(STDIN_FILENO, &in) == 0 && ::stat(path.c_str(), &target) == 0 &&
            in.st_dev == target.st_dev && in.st_ino == target.st_ino;
 #endif
@@ -118,7 +119,7 @@ int buildCommand(std::span<const std::string_view> args) {
     }
     if (fromStdin ? isStandardInput(target) : sameFile(target, platform::pathFromArgument(*file))) {
         return usageError("build", "the program file " + target.string() +
-                          " would overwrite its own source; name another with -o");
+                                       " would overwrite its own source; name another with -o");
     }
     if (!platform::writeTextFile(target, t.code, reason)) {
         std::fprintf(stderr, "tessivor-cli build: cannot write %s: %s\n", target.string().c_str(),

@@ -17,7 +17,7 @@ constexpr std::size_t kShownLine = 160;
 /// Finds lines of a text by number, walking forward from the last one found: findings come in
 /// line order, so a whole listing reads the text once.
 class LineFinder {
-  public:
+public:
     explicit LineFinder(std::string_view source) : source_(source) {}
 
     /// The `number`-th line (1-based) without its line end; empty past the last line.
@@ -38,7 +38,7 @@ class LineFinder {
         return source_.substr(start_, end - start_);
     }
 
-  private:
+private:
     std::string_view source_;
     std::size_t number_ = 1;
     std::size_t start_ = 0;

@@ -14,7 +14,7 @@
 namespace tessivor::cli {
 namespace {
 
-constexpr const char *kDisasmUsage =
+constexpr const char* kDisasmUsage =
     "usage: tessivor-cli disasm FILE.tsp\n"
     "\n"
     "Lists a program file as assembly source on stdout, one instruction a line. Building the\n"

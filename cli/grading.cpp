@@ -139,8 +139,8 @@ std::optional<ExpectedEnd> endNamed(std::string_view name) {
     return std::nullopt;
 }
 
-void readCase(const toml::table& table, const Settings& defaults, std::size_t number,
-              TestFile& out, Problems& problems) {
+void readCase(const toml::table& table, const Settings& defaults, std::size_t number, TestFile& out,
+              Problems& problems) {
     TestCase c;
     c.name = "case " + std::to_string(number);
     c.line = static_cast<std::int32_t>(table.source().begin.line);
@@ -191,9 +191,8 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
             for (auto&& [cellKey, cellNode] : *cells) {
                 const int cell = cellNumber(cellKey.str());
                 if (cell < 0) {
-                    problems.add(cellKey.source().begin,
-                                 "\"cells\": " + quoted(cellKey.str()) +
-                                     " is no cell number (00 to 99)");
+                    problems.add(cellKey.source().begin, "\"cells\": " + quoted(cellKey.str()) +
+                                                             " is no cell number (00 to 99)");
                 } else if (auto v = readText("cells." + std::string(cellKey.str()), cellNode,
                                              problems)) {
                     c.cells.emplace_back(cell, *v);
@@ -336,7 +335,6 @@ public:
     }
 
 private:
-
     const TestCase& test_;
     std::chrono::steady_clock::time_point deadline_;
     platform::SingleRandom random_;
@@ -376,8 +374,7 @@ std::string endedHow(const RunResult& r, const GradingHost& host, const TestCase
     case RunEnd::Terminated: return "ended with \"Program Terminated\"" + at;
     case RunEnd::Error:
         return "stopped with the error " +
-               shown(host.messages.empty() ? failureDescription(r.failure) : host.messages[0]) +
-               at;
+               shown(host.messages.empty() ? failureDescription(r.failure) : host.messages[0]) + at;
     case RunEnd::PassedEnd: return "ran past its last position without \"end\"" + at;
     case RunEnd::StepLimit:
         return "was stopped at the step limit of " + std::to_string(test.maxSteps) + " steps";
@@ -413,8 +410,9 @@ std::string firstDifference(const RunResult& r, const GradingHost& host, const T
         }
     }
     if (test.outputLast) {
-        if (!host.lastDisplay) return "last output: expected " + shown(*test.outputLast) +
-                                      ", but the program showed nothing";
+        if (!host.lastDisplay)
+            return "last output: expected " + shown(*test.outputLast) +
+                   ", but the program showed nothing";
         if (*host.lastDisplay != *test.outputLast) {
             return "last output: expected " + shown(*test.outputLast) + ", got " +
                    shown(*host.lastDisplay);
@@ -442,10 +440,9 @@ constexpr int kStepsBetweenTimeLooks = 64;
 /// One run of a case; with `traced`, the output difference names the step it happened at.
 Verdict attempt(const Submission& submission, const TestCase& test, const GradeOptions& options,
                 bool traced, std::string& reason) {
-    const auto deadline =
-        std::chrono::steady_clock::now() +
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::duration<double>(options.timeoutSeconds));
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(options.timeoutSeconds));
     GradingHost host(test, deadline);
     RunOptions run;
     run.maxSteps = test.maxSteps;
@@ -496,9 +493,11 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
 bool isUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t extra = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2
-                                : c >= 0xF0 && c < 0xF5                ? 3
-                                                                       : 4;
+        const std::size_t extra = c < 0x80                ? 0
+                                  : c >= 0xC2 && c < 0xE0 ? 1
+                                  : c >= 0xE0 && c < 0xF0 ? 2
+                                  : c >= 0xF0 && c < 0xF5 ? 3
+                                                          : 4;
         if (extra == 4 || i + extra >= text.size()) return false;
         for (std::size_t k = 1; k <= extra; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -748,15 +747,17 @@ std::string junitReport(const std::vector<SubmissionResult>& results, std::strin
     for (const SubmissionResult& s : results) {
         cases += static_cast<int>(s.cases.size());
         failed += s.failed();
-        for (const CaseResult& c : s.cases) total += c.seconds;
+        for (const CaseResult& c : s.cases)
+            total += c.seconds;
     }
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<testsuites name=\"" + escapeXml(name) + "\" tests=\"" + std::to_string(cases) +
-           "\" failures=\"" + std::to_string(failed) + "\" errors=\"0\" time=\"" +
-           seconds(total) + "\">\n";
+           "\" failures=\"" + std::to_string(failed) + "\" errors=\"0\" time=\"" + seconds(total) +
+           "\">\n";
     for (const SubmissionResult& s : results) {
         double time = 0;
-        for (const CaseResult& c : s.cases) time += c.seconds;
+        for (const CaseResult& c : s.cases)
+            time += c.seconds;
         out += "  <testsuite name=\"" + escapeXml(s.file) + "\" tests=\"" +
                std::to_string(s.cases.size()) + "\" failures=\"" + std::to_string(s.failed()) +
                "\" errors=\"0\" skipped=\"0\" time=\"" + seconds(time) + "\">\n";

@@ -19,12 +19,12 @@ enum class ExpectedEnd { Terminated, Error, PassedEnd, StepLimit };
 /// One case, with the defaults of its test file filled in.
 struct TestCase {
     std::string name;
-    std::int32_t line = 0;           ///< where its [[case]] stands in the test file
-    std::vector<std::string> input;  ///< one reply per input box; Cancel ("") once they run out
+    std::int32_t line = 0;          ///< where its [[case]] stands in the test file
+    std::vector<std::string> input; ///< one reply per input box; Cancel ("") once they run out
     std::optional<std::vector<std::string>> output; ///< every "dsp" text, in order
     std::optional<std::string> outputLast;          ///< the last "dsp" text only
     ExpectedEnd end = ExpectedEnd::Terminated;
-    std::optional<std::string> error; ///< a text the error report contains
+    std::optional<std::string> error;               ///< a text the error report contains
     std::vector<std::pair<int, std::string>> cells; ///< cell number and its text at the end
     std::optional<std::int64_t> steps;              ///< the exact number of steps
     std::int64_t maxSteps = 10'000'000;
@@ -54,7 +54,7 @@ struct Submission {
 Submission makeSubmission(std::string file, std::string_view text, bool isSource);
 
 struct GradeOptions {
-    double timeoutSeconds = 10; ///< wall-clock limit of one case
+    double timeoutSeconds = 10;       ///< wall-clock limit of one case
     std::optional<bool> virtualClock; ///< overrides every case's clock when set
     bool plain = false;               ///< the straightforward step loop
 };
@@ -75,8 +75,7 @@ struct SubmissionResult {
 };
 
 /// Runs one case in a fresh machine and compares what it did with what the case expects.
-CaseResult runCase(const Submission& submission, const TestCase& test,
-                   const GradeOptions& options);
+CaseResult runCase(const Submission& submission, const TestCase& test, const GradeOptions& options);
 
 /// Every case of `tests` against one submission.
 SubmissionResult gradeSubmission(const Submission& submission, const TestFile& tests,

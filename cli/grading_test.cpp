@@ -165,9 +165,10 @@ TEST(RunCase, TheFirstDifferenceNamesExpectedGotAndTheStep) {
 TEST(RunCase, InputsRunOutAsCancelAndErrorsAreMatchedByText) {
     TestCase c = sumCase();
     c.input = {"2"}; // the second box is cancelled: an empty cell is no number
-    EXPECT_EQ(grade(kSum, c).reason,
-              "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31, "
-              "line 5 (add 01, 02, 03), having shown 0 of 1 outputs; expected \"Program Terminated\"");
+    EXPECT_EQ(
+        grade(kSum, c).reason,
+        "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31, "
+        "line 5 (add 01, 02, 03), having shown 0 of 1 outputs; expected \"Program Terminated\"");
     c.output.reset();
     c.end = ExpectedEnd::Error;
     c.error = "Type mismatch";
@@ -221,9 +222,10 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
 
 TEST(RunCase, SeedAndVirtualClockMakeRunsReproducible) {
     // Ten dice and the clock, shown; the same seed gives the same texts every time.
-    const std::string dice = "set 01, 1;\r\nset 02, 6;\r\nclr 04\r\nrnd 01, 02, 03\r\napd 03, 04\r\n"
-                             "rnd 01, 02, 03\r\napd 03, 04\r\nrnd 01, 02, 03\r\napd 03, 04\r\n"
-                             "tic 05\r\ndsp 04\r\ndsp 05\r\nend\r\n";
+    const std::string dice =
+        "set 01, 1;\r\nset 02, 6;\r\nclr 04\r\nrnd 01, 02, 03\r\napd 03, 04\r\n"
+        "rnd 01, 02, 03\r\napd 03, 04\r\nrnd 01, 02, 03\r\napd 03, 04\r\n"
+        "tic 05\r\ndsp 04\r\ndsp 05\r\nend\r\n";
     TestCase c;
     c.seed = 42;
     c.outputLast = "1000";
@@ -255,7 +257,8 @@ TEST(RunCase, ASubmissionThatDoesNotBuildFailsEveryCase) {
 }
 
 TEST(Reports, TextJsonAndJunitAgreeOnTheCounts) {
-    SubmissionResult a{"a.tsasm", {{"one", true, "", 0.5}, {"two", false, "got \"<x>\"", 0.25}}, ""};
+    SubmissionResult a{
+        "a.tsasm", {{"one", true, "", 0.5}, {"two", false, "got \"<x>\"", 0.25}}, ""};
     SubmissionResult b{"b\xe9.tsasm", {{"one", false, "does not build", 0}}, "does not build"};
     const std::vector<SubmissionResult> results{a, b};
     EXPECT_EQ(textReport(results), "a.tsasm: 1 of 2 cases passed\n"

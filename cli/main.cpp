@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
                      command.data());
         return tessivor::cli::kExitSoftware;
     }
-    std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s", static_cast<int>(command.size()),
-                 command.data(), kUsage);
+    std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s",
+                 static_cast<int>(command.size()), command.data(), kUsage);
     return tessivor::cli::kExitUsage;
 }

@@ -54,7 +54,8 @@ void writeAll(const fs::path& path, const std::string& bytes) {
 /// The last line of `text` that has any characters.
 std::string lastLine(const std::string& text) {
     std::size_t end = text.size();
-    while (end > 0 && text[end - 1] == '\n') --end;
+    while (end > 0 && text[end - 1] == '\n')
+        --end;
     const std::size_t start = text.rfind('\n', end == 0 ? 0 : end - 1);
     return text.substr(start == std::string::npos ? 0 : start + 1, end - (start + 1));
 }
@@ -64,8 +65,8 @@ constexpr const char* kNoInput = "NUL";
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
@@ -114,8 +115,8 @@ std::pair<int, long> spawn(const std::vector<std::string>& argv, const fs::path&
     std::pair<int, long> result{-1, 0};
     if (handles[0] != INVALID_HANDLE_VALUE && handles[1] != INVALID_HANDLE_VALUE &&
         handles[2] != INVALID_HANDLE_VALUE &&
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD status = 0;
         GetExitCodeProcess(process.hProcess, &status);
@@ -176,7 +177,8 @@ protected:
             dup2(out, 1);
             dup2(err, 2);
             std::vector<char*> raw;
-            for (auto& a : argv) raw.push_back(a.data());
+            for (auto& a : argv)
+                raw.push_back(a.data());
             raw.push_back(nullptr);
             execv(raw[0], raw.data());
             _exit(126);
@@ -218,7 +220,8 @@ TEST_F(Robustness, EmptyProgramRunsPastItsEnd) {
 
 TEST_F(Robustness, AllByteValuesAsProgramAndAsSource) {
     std::string bytes;
-    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b)
+        bytes += static_cast<char>(b);
     const fs::path p = file("all.tsp", bytes);
 
     // Nothing before "A" (65) acts; "A" appends "B" to cell 00, then "C" takes its square root.
@@ -241,7 +244,8 @@ TEST_F(Robustness, AllByteValuesAsProgramAndAsSource) {
 
 TEST_F(Robustness, NinetyNineLabelsRunAHundredthIsRefused) {
     std::string labels;
-    for (int i = 0; i < 99; ++i) labels += " v";
+    for (int i = 0; i < 99; ++i)
+        labels += " v";
     Outcome o = cli({"run", file("99.tsp", labels + "p").string()});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "Program Terminated\n");
@@ -249,14 +253,16 @@ TEST_F(Robustness, NinetyNineLabelsRunAHundredthIsRefused) {
     const fs::path hundred = file("100.tsp", labels + " vp");
     o = cli({"run", hundred.string()});
     EXPECT_EQ(o.status, 3);
-    EXPECT_EQ(o.err, "tessivor-cli run: " + hundred.string() + ": more than 99 labels; nothing ran\n");
+    EXPECT_EQ(o.err,
+              "tessivor-cli run: " + hundred.string() + ": more than 99 labels; nothing ran\n");
     o = cli({"run", "--events", hundred.string()});
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(lastLine(o.out), R"({"end": "prepare-failed", "steps": 0})");
 
     // The assembler writes a hundredth label without complaint; the listing marks it.
     std::string source;
-    for (int i = 0; i < 100; ++i) source += "lbl 01\r\n";
+    for (int i = 0; i < 100; ++i)
+        source += "lbl 01\r\n";
     const fs::path program = build("labels", source + "end\r\n");
     EXPECT_EQ(cli({"run", program.string()}).status, 3);
     EXPECT_THAT(cli({"disasm", program.string()}).out, HasSubstr("label 100: past the last label"));
@@ -376,7 +382,8 @@ TEST_F(Robustness, TextThatDoublesRunsOutOfStringSpace) {
     EXPECT_EQ(o.status, 1);
     const std::string end = lastLine(o.out);
     // 26 doublings of six steps each, and four steps of the 27th.
-    EXPECT_THAT(end, StartsWith(R"({"end": "error", "steps": 168, "failure": "out of string space", )"));
+    EXPECT_THAT(end,
+                StartsWith(R"({"end": "error", "steps": 168, "failure": "out of string space", )"));
     // Cell 01 is left as it was before the failing step: exactly at the limit.
     EXPECT_GT(end.size(), kCellLimit);
     EXPECT_LT(end.size(), kCellLimit + 1000);
@@ -431,8 +438,8 @@ TEST_F(Robustness, FuzzFindingsRunAlikeInBothInterpreters) {
         if (entry.path().extension() != ".tsp") continue;
         ++programs;
         const std::string p = entry.path().string();
-        const Outcome plain = cli({"run", "--events", "--plain", "--seed", "1", "--max-steps",
-                                   "20000", p});
+        const Outcome plain =
+            cli({"run", "--events", "--plain", "--seed", "1", "--max-steps", "20000", p});
         const Outcome fast = cli({"run", "--events", "--seed", "1", "--max-steps", "20000", p});
         EXPECT_EQ(withoutCaptions(plain.out), withoutCaptions(fast.out)) << p;
         EXPECT_EQ(plain.status, fast.status) << p;

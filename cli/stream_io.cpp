@@ -16,13 +16,11 @@
 namespace tessivor::cli {
 namespace {
 
-std::string systemReason(int error) {
-    return std::generic_category().message(error);
-}
+std::string systemReason(int error) { return std::generic_category().message(error); }
 
 } // namespace
 
-bool readInput(std::string_view file, std::string &out, std::string &reason) {
+bool readInput(std::string_view file, std::string& out, std::string& reason) {
     if (file == "-") return readStandardInput(out, reason);
     return platform::readWholeFile(platform::pathFromArgument(file), out, reason);
 }
@@ -35,7 +33,7 @@ int usageError(std::string_view command, std::string_view message) {
     return kExitUsage;
 }
 
-bool readStandardInput(std::string &out, std::string &reason, std::size_t maxBytes) {
+bool readStandardInput(std::string& out, std::string& reason, std::size_t maxBytes) {
 #if defined(_WIN32)
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
@@ -61,7 +59,7 @@ bool readStandardInput(std::string &out, std::string &reason, std::size_t maxByt
     return true;
 }
 
-bool writeStandardOutput(std::string_view text, std::string &reason) {
+bool writeStandardOutput(std::string_view text, std::string& reason) {
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);
 #endif

@@ -214,7 +214,8 @@ int testCommand(std::span<const std::string_view> args) {
     };
     std::vector<std::thread> workers;
     const std::size_t threads = std::min<std::size_t>(jobs, submissions.size());
-    for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
+    for (std::size_t t = 0; t < threads; ++t)
+        workers.emplace_back(work);
     Progress progress(submissions.size());
     {
         std::unique_lock lock(mutex);
@@ -223,7 +224,8 @@ int testCommand(std::span<const std::string_view> args) {
             progress.update(done);
         }
     }
-    for (std::thread& w : workers) w.join();
+    for (std::thread& w : workers)
+        w.join();
     progress.finish();
 
     const std::string report =

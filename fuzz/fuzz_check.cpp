@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (t.ok) check(scannedCode(scan, source) == t.code, "the scan gives the same code string");
 
     const std::vector<Diagnostic> found = checkSource(source);
-    const std::size_t lines = 1 + static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n'));
+    const std::size_t lines =
+        1 + static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n'));
     bool error = false;
     for (std::size_t k = 0; k < found.size(); ++k) {
         const Diagnostic& d = found[k];

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(t.code.empty(), "a failed translation gives no code");
     check(t.setAt >= 1 && t.setAt + 2 <= size, "the failure names a \"set\" inside the text");
     std::string name(source.substr(t.setAt - 1, 3));
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     check(name == "set", "the failing mnemonic is \"set\"");
     check(t.position == t.setAt + 8, "the failure position is the literal's first column");
     check(t.position > size || source.find(';', t.position - 1) == std::string_view::npos,

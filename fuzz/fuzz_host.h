@@ -43,7 +43,9 @@ public:
         static constexpr std::array<float, 5> kRandoms = {0.5f, 0.0f, 0.99999994f, 0.25f, 0.75f};
         return kRandoms[randoms_++ % kRandoms.size()];
     }
-    const std::atomic<std::uint32_t>* tickPulse() override { return withPulse_ ? &pulse_ : nullptr; }
+    const std::atomic<std::uint32_t>* tickPulse() override {
+        return withPulse_ ? &pulse_ : nullptr;
+    }
 
 private:
     void record(char kind, std::string_view text) {

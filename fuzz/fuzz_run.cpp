@@ -46,7 +46,8 @@ void checkTables(const std::string& code, const Prepared& t) {
         }
     }
     check(t.failedAt == 0, "fewer than 100 labels prepare");
-    for (int k = labels + 1; k < kLabels; ++k) check(t.lblpos[k] == 0, "unused labels are 0");
+    for (int k = labels + 1; k < kLabels; ++k)
+        check(t.lblpos[k] == 0, "unused labels are 0");
 }
 
 } // namespace
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (r.end == RunEnd::Terminated || r.end == RunEnd::PassedEnd || r.end == RunEnd::StepLimit) {
         check(r.failure == Failure::None, "only failures carry a failure");
     }
-    for (const std::string& cell : r.mem) check(cell.size() <= kMaxCellLength, "cell length");
+    for (const std::string& cell : r.mem)
+        check(cell.size() <= kMaxCellLength, "cell length");
     if (r.end == RunEnd::PassedEnd) {
         check(r.pc > static_cast<std::int32_t>(size), "passing the end is past the last position");
     }

@@ -17,11 +17,11 @@ namespace fs = std::filesystem;
 /// The argument text argument_echo finds in `arguments`, the part of its command line after
 /// its own quoted name.
 std::string echoed(const std::wstring& arguments) {
-    const fs::path out = fs::temp_directory_path() /
-                         ("tessivor-argument-" + std::to_string(GetCurrentProcessId()));
+    const fs::path out =
+        fs::temp_directory_path() / ("tessivor-argument-" + std::to_string(GetCurrentProcessId()));
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "(no output file)";
     std::wstring line = L"\"" + fs::path(TESSIVOR_ARGUMENT_ECHO).wstring() + L"\"" + arguments;
     STARTUPINFOW startup{};
@@ -58,8 +58,8 @@ TEST(WindowsArgumentText, IsTheRawTextAfterTheProgramName) {
 TEST(WindowsArgumentText, IsInTheAnsiCodePage) {
     BOOL lossy = FALSE;
     char bytes[8] = {};
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\u00e9", -1, bytes, sizeof bytes,
-                        nullptr, &lossy);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\u00e9", -1, bytes, sizeof bytes, nullptr,
+                        &lossy);
     if (lossy)
         GTEST_SKIP() << "the ANSI code page " << GetACP() << " has no \"e\" with an acute accent";
     EXPECT_EQ(echoed(L" \"caf\u00e9.tsp\""), "\"caf" + std::string(bytes) + ".tsp\"");

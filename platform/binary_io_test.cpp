@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <iterator>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -29,9 +29,8 @@ class BinaryFiles : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("tessivor-binary-io-" + std::to_string(std::chrono::steady_clock::now()
-                                                           .time_since_epoch()
-                                                           .count()));
+               ("tessivor-binary-io-" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

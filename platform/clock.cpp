@@ -46,7 +46,8 @@ const std::atomic<std::uint32_t>* tickPulse() {
 }
 
 SingleRandom::SingleRandom()
-    : engine_(static_cast<std::uint64_t>(
-          std::chrono::system_clock::now().time_since_epoch().count())) {}
+    : engine_(
+          static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count())) {
+}
 
 } // namespace tessivor::platform

@@ -7,12 +7,10 @@
 namespace tessivor::platform {
 
 std::string argumentText(int argc, const char* const* argv) {
-    if (argc < 2)
-        return {};
+    if (argc < 2) return {};
     std::string text = "\"";
     for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            text += ' ';
+        if (i > 1) text += ' ';
         text += argv[i];
     }
     text += '"';
@@ -37,8 +35,7 @@ std::string argumentTextOfCommandLine(std::string_view commandLine) {
 std::string processArgumentText(int, const char* const*) {
     const wchar_t* line = GetCommandLineW();
     const int length = static_cast<int>(wcslen(line));
-    if (length == 0)
-        return {};
+    if (length == 0) return {};
     const int bytes = WideCharToMultiByte(CP_ACP, 0, line, length, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(bytes), '\0');
     WideCharToMultiByte(CP_ACP, 0, line, length, text.data(), bytes, nullptr, nullptr);
@@ -48,8 +45,7 @@ std::string processArgumentText(int, const char* const*) {
 }
 
 std::filesystem::path pathFromArgument(std::string_view name) {
-    if (name.empty())
-        return {};
+    if (name.empty()) return {};
     const int length = static_cast<int>(name.size());
     const int chars = MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(chars), L'\0');

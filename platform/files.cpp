@@ -90,8 +90,7 @@ bool writeTextFile(const std::filesystem::path& path, std::string_view text, std
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
-                         std::fwrite("\r\n", 1, 2, file.get()) == 2 &&
-                         std::fflush(file.get()) == 0;
+                         std::fwrite("\r\n", 1, 2, file.get()) == 2 && std::fflush(file.get()) == 0;
     const int writeError = errno;
     const bool closed = std::fclose(file.release()) == 0;
     if (!written || !closed) {

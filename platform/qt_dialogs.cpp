@@ -16,8 +16,7 @@
 namespace tessivor::platform {
 
 QString toQtNameFilter(std::string_view filter) {
-    if (filter.empty())
-        return {};
+    if (filter.empty()) return {};
     const QStringList parts = toQString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
@@ -30,8 +29,8 @@ QString toQtNameFilter(std::string_view filter) {
         QStringList patterns;
         for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
             patterns << pattern.trimmed();
-        const QString inParentheses = QLatin1Char('(') + patterns.join(QLatin1Char(' ')) +
-                                      QLatin1Char(')');
+        const QString inParentheses =
+            QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
         // Qt reads the patterns from the parentheses at the end of the text.
         if (description.endsWith(inParentheses))
             filters << description;
@@ -55,18 +54,15 @@ bool QtFileDialog::show(bool save) {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QString nameFilter = toQtNameFilter(Filter);
-    if (!nameFilter.isEmpty())
-        dialog.setNameFilter(nameFilter);
+    if (!nameFilter.isEmpty()) dialog.setNameFilter(nameFilter);
     if (!FileName.empty()) {
         const QFileInfo last(QFile::decodeName(QByteArray::fromStdString(FileName)));
         dialog.setDirectory(last.absolutePath());
         dialog.selectFile(last.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
+    if (dialog.exec() != QDialog::Accepted) return false;
     const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty())
-        return false;
+    if (chosen.isEmpty()) return false;
     FileName = QFile::encodeName(chosen.first()).toStdString();
     return true;
 }
@@ -92,8 +88,7 @@ std::string QtBoxes::inputBox(std::string_view title, std::string_view prompt) {
         edit->setMaxLength(INT_MAX);
     for (QLabel* label : dialog.findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
+    if (dialog.exec() != QDialog::Accepted) return {};
     return fromQString(dialog.textValue());
 }
 

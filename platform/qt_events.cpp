@@ -35,10 +35,8 @@ bool isUserInput(QEvent::Type type) {
     case QEvent::TabletPress:
     case QEvent::TabletMove:
     case QEvent::TabletRelease:
-    case QEvent::NativeGesture:
-        return true;
-    default:
-        return false;
+    case QEvent::NativeGesture: return true;
+    default: return false;
     }
 }
 
@@ -50,15 +48,13 @@ public:
     ~InputHoldBack() override {
         QCoreApplication::instance()->removeEventFilter(this);
         for (auto& [receiver, event] : held_) {
-            if (receiver)
-                QCoreApplication::postEvent(receiver, event.release());
+            if (receiver) QCoreApplication::postEvent(receiver, event.release());
         }
     }
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override {
-        if (!isUserInput(event->type()))
-            return false;
+        if (!isUserInput(event->type())) return false;
         held_.emplace_back(receiver, std::unique_ptr<QEvent>(event->clone()));
         return true;
     }
@@ -70,13 +66,11 @@ private:
 } // namespace
 
 void processPendingEvents() {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void processNonInputEvents() {
-    if (!QCoreApplication::instance())
-        return;
+    if (!QCoreApplication::instance()) return;
     // Qt's ExcludeUserInputEvents would also keep back a request to close the window, and a
     // runaway program could then never be closed; so everything is handled but the input.
     InputHoldBack holdBack;

@@ -28,8 +28,7 @@ inline void whenModal(std::function<void(QWidget*)> answer) {
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, answer = std::move(answer)] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
+        if (!modal || !modal->isVisible()) return;
         timer->stop();
         timer->deleteLater();
         answer(modal);

@@ -16,8 +16,7 @@ std::string fromQString(const QString& text) {
             continue;
         }
         // A character beyond the basic plane is two UTF-16 units but still one character.
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
         bytes += '?';
     }
     return bytes;

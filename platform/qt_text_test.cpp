@@ -17,7 +17,8 @@ TEST(QtText, EveryByteIsOneCharacterAndComesBack) {
 }
 
 TEST(QtText, CharactersWithoutALatin1ByteBecomeOneQuestionMarkEach) {
-    EXPECT_EQ(fromQString(QString::fromUtf8("Gr\u00fc\u00dfe \u20ac!")), "Gr\xfc\xdf" "e ?!");
+    EXPECT_EQ(fromQString(QString::fromUtf8("Gr\u00fc\u00dfe \u20ac!")), "Gr\xfc\xdf"
+                                                                         "e ?!");
     // U+1F600 is two UTF-16 units but one character.
     EXPECT_EQ(fromQString(QString::fromUtf8("a\U0001F600b")), "a?b");
     // A lone surrogate is a character of its own.

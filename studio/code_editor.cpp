@@ -18,9 +18,7 @@ struct LineData : QTextBlockUserData {
     bool breakpoint = false;
 };
 
-LineData* lineData(const QTextBlock& block) {
-    return static_cast<LineData*>(block.userData());
-}
+LineData* lineData(const QTextBlock& block) { return static_cast<LineData*>(block.userData()); }
 
 bool breakpointOn(const QTextBlock& block) {
     const LineData* data = lineData(block);
@@ -83,8 +81,7 @@ int CodeEditor::gutterWidth() const {
 std::vector<int> CodeEditor::breakpointLines() const {
     std::vector<int> lines;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        if (breakpointOn(block))
-            lines.push_back(block.blockNumber() + 1);
+        if (breakpointOn(block)) lines.push_back(block.blockNumber() + 1);
     }
     return lines;
 }
@@ -95,8 +92,7 @@ bool CodeEditor::hasBreakpoint(int line) const {
 
 void CodeEditor::setBreakpoint(int line, bool on) {
     QTextBlock block = document()->findBlockByNumber(line - 1);
-    if (!block.isValid() || breakpointOn(block) == on)
-        return;
+    if (!block.isValid() || breakpointOn(block) == on) return;
     LineData* data = lineData(block);
     if (!data) {
         data = new LineData;
@@ -115,16 +111,15 @@ void CodeEditor::clearBreakpoints() {
 }
 
 void CodeEditor::setExecutionLine(int line) {
-    if (line == executionLine_)
-        return;
+    if (line == executionLine_) return;
     executionLine_ = line;
     if (line > 0) {
         // Keeps the line in view without moving the caret.
         const QTextBlock block = document()->findBlockByNumber(line - 1);
         const QRectF shape = blockBoundingGeometry(block).translated(contentOffset());
         if (shape.top() < 0 || shape.bottom() > viewport()->height()) {
-            const int firstVisible = qMax(0, line - 1 - viewport()->height() /
-                                                 qMax(1, fontMetrics().height()) / 2);
+            const int firstVisible =
+                qMax(0, line - 1 - viewport()->height() / qMax(1, fontMetrics().height()) / 2);
             verticalScrollBar()->setValue(firstVisible);
         }
     }
@@ -140,8 +135,7 @@ void CodeEditor::setMarks(std::vector<EditorMark> marks) {
 
 void CodeEditor::goToLine(int line, int column) {
     const QTextBlock block = document()->findBlockByNumber(qMax(0, line - 1));
-    if (!block.isValid())
-        return;
+    if (!block.isValid()) return;
     QTextCursor caret(block);
     caret.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor,
                        qBound(0, column - 1, block.length() - 1));
@@ -162,8 +156,7 @@ void CodeEditor::updateGutter(const QRect& rect, int dy) {
         gutter_->scroll(0, dy);
     else
         gutter_->update(0, rect.y(), gutter_->width(), rect.height());
-    if (rect.contains(viewport()->rect()))
-        updateGutterWidth();
+    if (rect.contains(viewport()->rect())) updateGutterWidth();
 }
 
 void CodeEditor::resizeEvent(QResizeEvent* event) {
@@ -225,8 +218,7 @@ void CodeEditor::updateSelections() {
     }
     for (const EditorMark& mark : marks_) {
         const QTextBlock block = document()->findBlockByNumber(mark.line - 1);
-        if (!block.isValid())
-            continue;
+        if (!block.isValid()) continue;
         QTextEdit::ExtraSelection underline;
         underline.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
         underline.format.setUnderlineColor(mark.error ? QColor(0xd7, 0x3a, 0x49)
@@ -272,14 +264,12 @@ void CodeEditor::paintGutter(QPaintEvent* event) {
                 painter.setBrush(QColor(0xf0, 0xb4, 0x29));
                 const qreal mid = top + lineHeight / 2.0;
                 const qreal left = 3.0 + lineHeight;
-                const QPointF arrow[] = {{left, mid - dot * 0.45},
-                                         {left + dot * 0.8, mid},
-                                         {left, mid + dot * 0.45}};
+                const QPointF arrow[] = {
+                    {left, mid - dot * 0.45}, {left + dot * 0.8, mid}, {left, mid + dot * 0.45}};
                 painter.drawPolygon(arrow, 3);
             }
             QColor number = colours.color(QPalette::Text);
-            if (line != caretLine())
-                number.setAlphaF(0.5f);
+            if (line != caretLine()) number.setAlphaF(0.5f);
             painter.setPen(number);
             painter.drawText(0, top, gutter_->width() - 4, lineHeight, Qt::AlignRight,
                              QString::number(line));

@@ -20,12 +20,11 @@ QColor readable(QColor colour) {
 template <typename F> void forEachByte(const QString& text, F f) {
     std::size_t byte = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() &&
-                          text[i + 1].isLowSurrogate();
+        const bool pair =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
         f(i, pair ? 2 : 1, byte);
         ++byte;
-        if (pair)
-            ++i;
+        if (pair) ++i;
     }
 }
 
@@ -64,8 +63,7 @@ void SourceHighlighter::createRules() {
 }
 
 void SourceHighlighter::readDocument() {
-    if (!stale_)
-        return;
+    if (!stale_) return;
     stale_ = false;
     const QTextDocument* doc = document();
     blockStart_.clear();
@@ -87,8 +85,7 @@ SourceRole SourceHighlighter::roleAt(int blockNumber, int column) {
     SourceRole role = SourceRole::Skipped;
     forEachByte(block.text(), [&](qsizetype i, int, std::size_t byte) {
         const std::size_t at = blockStart_[blockNumber] + byte;
-        if (i == column && at < roles_.size())
-            role = roles_[at];
+        if (i == column && at < roles_.size()) role = roles_[at];
     });
     return role;
 }
@@ -96,8 +93,7 @@ SourceRole SourceHighlighter::roleAt(int blockNumber, int column) {
 void SourceHighlighter::highlightBlock(const QString& text) {
     readDocument();
     const int number = currentBlock().blockNumber();
-    if (number < 0 || number >= static_cast<int>(blockStart_.size()))
-        return;
+    if (number < 0 || number >= static_cast<int>(blockStart_.size())) return;
     const std::size_t start = blockStart_[number];
     // Runs of one role become one format.
     qsizetype runFrom = 0;

@@ -27,9 +27,7 @@ public:
     explicit Display(MachineRunner& runner) : runner_(runner) {}
 
     void setCaption(std::string_view) override {} // the Registers view shows the speed
-    void setDisplay(std::string_view text) override {
-        add(MachineEvent::Kind::Display, text);
-    }
+    void setDisplay(std::string_view text) override { add(MachineEvent::Kind::Display, text); }
     void setLarpEnabled() override {}
     void messageBox(std::string_view text) override { add(MachineEvent::Kind::Message, text); }
     // Never called: the session stops for input instead, and the window asks.
@@ -92,8 +90,7 @@ void MachineRunner::loop() {
         {
             std::unique_lock lock(queueMutex_);
             queueReady_.wait(lock, [this] { return quitting_ || !queue_.empty(); });
-            if (quitting_)
-                break;
+            if (quitting_) break;
             job = std::move(queue_.front());
             queue_.pop_front();
         }
@@ -113,8 +110,8 @@ void MachineRunner::start(std::string code, SourceMap map, std::vector<int> line
             std::lock_guard lock(sessionMutex_);
             session_.reset();
         }
-        auto session = std::make_unique<DebugSession>(std::move(code), *display_, std::move(map),
-                                                      options);
+        auto session =
+            std::make_unique<DebugSession>(std::move(code), *display_, std::move(map), options);
         {
             std::lock_guard lock(sessionMutex_);
             session_ = std::move(session);
@@ -138,16 +135,14 @@ void MachineRunner::syncBreakpoints(int untilLine) {
     std::vector<int> lines;
     {
         std::lock_guard lock(breakpointMutex_);
-        if (!breakpointsDirty_ && untilLine == 0)
-            return;
+        if (!breakpointsDirty_ && untilLine == 0) return;
         breakpointsDirty_ = untilLine != 0; // a run-to-line breakpoint is taken away afterwards
         lines = breakpointLines_;
     }
     session_->deleteAllBreakpoints();
     for (const int line : lines)
         session_->breakAtLine(line);
-    if (untilLine > 0)
-        session_->breakAtLine(untilLine);
+    if (untilLine > 0) session_->breakAtLine(untilLine);
 }
 
 void MachineRunner::go(Pace pace, int delayMs, int untilLine) {
@@ -157,8 +152,7 @@ void MachineRunner::go(Pace pace, int delayMs, int untilLine) {
 }
 
 void MachineRunner::runGo(Pace pace, int untilLine) {
-    if (!session_)
-        return publish(Stop::None, false);
+    if (!session_) return publish(Stop::None, false);
     syncBreakpoints(untilLine);
     const std::int64_t stepsBefore = session_->state().steps;
     const auto started = Clock::now();
@@ -187,12 +181,10 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
         }
         const std::int64_t done = session_->state().steps - stepsBefore;
         const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-        if (pace == Pace::Full && seconds > 0.01)
-            speed_ = done / seconds / 1e6;
+        if (pace == Pace::Full && seconds > 0.01) speed_ = done / seconds / 1e6;
         const bool goesOn = (pace == Pace::Full && stop == Stop::Slice) ||
                             (pace == Pace::Animate && stop == Stop::Step);
-        if (!goesOn)
-            break;
+        if (!goesOn) break;
         if (pace == Pace::Animate) {
             publish(stop, true);
             std::unique_lock lock(wakeMutex_);
@@ -207,16 +199,14 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
         std::lock_guard lock(breakpointMutex_);
         breakpointsDirty_ = true;
     }
-    if (stop == Stop::Slice || stop == Stop::Step)
-        stop = Stop::Paused;
+    if (stop == Stop::Slice || stop == Stop::Step) stop = Stop::Paused;
     publish(stop, false);
 }
 
 void MachineRunner::stepInstruction() {
     pauseRequested_ = false;
     post([this] {
-        if (!session_)
-            return publish(Stop::None, false);
+        if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
         publish(session_->step(1), false);
     });
@@ -225,8 +215,7 @@ void MachineRunner::stepInstruction() {
 void MachineRunner::stepMachine() {
     pauseRequested_ = false;
     post([this] {
-        if (!session_)
-            return publish(Stop::None, false);
+        if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
         publish(session_->stepi(1), false);
     });
@@ -235,16 +224,14 @@ void MachineRunner::stepMachine() {
 void MachineRunner::backInstruction() {
     pauseRequested_ = false;
     post([this] {
-        if (!session_)
-            return publish(Stop::None, false);
+        if (!session_) return publish(Stop::None, false);
         publish(session_->backInstruction(), false);
     });
 }
 
 void MachineRunner::provideInput(std::string reply) {
     post([this, reply = std::move(reply)]() mutable {
-        if (session_)
-            session_->provideInput(std::move(reply));
+        if (session_) session_->provideInput(std::move(reply));
     });
 }
 
@@ -252,8 +239,7 @@ void MachineRunner::pause() {
     pauseRequested_ = true;
     {
         std::lock_guard lock(sessionMutex_);
-        if (session_)
-            session_->pause();
+        if (session_) session_->pause();
     }
     {
         // Taken so an animation that is about to wait sees the request, or is woken from it.
@@ -303,8 +289,7 @@ void MachineRunner::flushEvents() {
         std::lock_guard lock(eventMutex_);
         events.swap(pendingEvents_);
     }
-    if (events.empty())
-        return;
+    if (events.empty()) return;
     QMetaObject::invokeMethod(
         context_,
         [listener = listener_.events, events = std::move(events)]() mutable {

@@ -35,8 +35,8 @@ struct MachineSnapshot {
     Stop stop = Stop::None;
     DebugState state;
     std::array<std::string, kCells> cells; ///< each at most kShownCellLength bytes
-    std::int64_t history = 0;             ///< steps Back can still undo
-    double speed = 0;                     ///< million steps a second over the last run
+    std::int64_t history = 0;              ///< steps Back can still undo
+    double speed = 0;                      ///< million steps a second over the last run
 };
 
 /// One thing the program showed: a `dsp` text (with the step that showed it) or a message.

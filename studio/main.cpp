@@ -26,7 +26,6 @@ int main(int argc, char* argv[]) {
     tessivor::studio::StudioWindow window;
     window.show();
     const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty())
-        window.openFile(files.constFirst());
+    if (!files.isEmpty()) window.openFile(files.constFirst());
     return app.exec();
 }

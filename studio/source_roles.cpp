@@ -35,15 +35,13 @@ std::vector<SourceRole> sourceRoles(std::string_view source) {
             mark(piece.begin, piece.end, SourceRole::Comment);
             continue;
         }
-        if (piece.kind != PieceKind::Instruction || !piece.mnemonic)
-            continue;
+        if (piece.kind != PieceKind::Instruction || !piece.mnemonic) continue;
         const std::size_t at = piece.begin;
         mark(at, at + 3, SourceRole::Mnemonic);
         for (std::size_t k = 0; k < operandCount(piece.mnemonic->form); ++k)
             mark(at + kOperandColumn[k], at + kOperandColumn[k] + 2, SourceRole::Operand);
         if (piece.mnemonic->form == Form::Text) {
-            mark(at + 8, piece.end,
-                 piece.unterminated ? SourceRole::OpenText : SourceRole::Text);
+            mark(at + 8, piece.end, piece.unterminated ? SourceRole::OpenText : SourceRole::Text);
         }
     }
     return roles;

@@ -19,8 +19,7 @@ QString QtStudioDialogs::saveFileName(const QString& suggested) {
     QFileDialog dialog(parent_, QStringLiteral("Save As"), suggested, kSourceFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("tsasm"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
 
@@ -46,8 +45,7 @@ std::optional<QString> QtStudioDialogs::input(const QString& title, const QStrin
     // The prompt is the program's text, never markup.
     for (auto* label : dialog.findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue();
 }
 

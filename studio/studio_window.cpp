@@ -58,8 +58,7 @@ QString cellText(const std::string& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\u21b5"));
     shown.replace(QLatin1Char('\n'), QStringLiteral("\u21b5"));
     shown.replace(QLatin1Char('\r'), QStringLiteral("\u21b5"));
-    if (text.size() >= kShownCellLength)
-        shown += QStringLiteral("\u2026");
+    if (text.size() >= kShownCellLength) shown += QStringLiteral("\u2026");
     return shown;
 }
 
@@ -67,8 +66,7 @@ QString cellText(const std::string& text) {
 QString findExamples() {
     const QDir bin(QCoreApplication::applicationDirPath());
     const QString installed = bin.absoluteFilePath(QStringLiteral("../share/tessivor/examples"));
-    if (QDir(installed).exists())
-        return QDir::cleanPath(installed);
+    if (QDir(installed).exists()) return QDir::cleanPath(installed);
 #ifdef TESSIVOR_SOURCE_EXAMPLES
     return QStringLiteral(TESSIVOR_SOURCE_EXAMPLES);
 #else
@@ -94,8 +92,7 @@ StudioWindow::StudioWindow(StudioOptions options) : options_(std::move(options))
     settings_ = options_.settingsFile.isEmpty()
                     ? std::make_unique<QSettings>(QStringLiteral("Tessivor"), kAppName)
                     : std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
-    if (options_.examplesFolder.isEmpty())
-        options_.examplesFolder = findExamples();
+    if (options_.examplesFolder.isEmpty()) options_.examplesFolder = findExamples();
 
     createEditor();
     createActions();
@@ -118,8 +115,7 @@ void StudioWindow::createEditor() {
     connect(editor_->document(), &QTextDocument::modificationChanged, this,
             &QWidget::setWindowModified);
     connect(editor_, &CodeEditor::breakpointsChanged, this, [this] {
-        if (runner_)
-            runner_->setBreakpoints(editor_->breakpointLines());
+        if (runner_) runner_->setBreakpoints(editor_->breakpointLines());
     });
 }
 
@@ -244,8 +240,8 @@ void StudioWindow::createToolBar() {
     label->setBuddy(speed_);
     bar->addWidget(speed_);
     speedLabel_ = new QLabel(bar);
-    speedLabel_->setMinimumWidth(speedLabel_->fontMetrics().horizontalAdvance(
-        QStringLiteral("One step at a time  ")));
+    speedLabel_->setMinimumWidth(
+        speedLabel_->fontMetrics().horizontalAdvance(QStringLiteral("One step at a time  ")));
     bar->addWidget(speedLabel_);
     connect(speed_, &QSlider::valueChanged, this, &StudioWindow::speedChanged);
     speedChanged();
@@ -369,24 +365,20 @@ void StudioWindow::createChecker() {
 // ---- Files
 
 QString StudioWindow::documentName() const {
-    if (!filePath_.isEmpty())
-        return QFileInfo(filePath_).fileName();
-    if (!exampleName_.isEmpty())
-        return exampleName_;
+    if (!filePath_.isEmpty()) return QFileInfo(filePath_).fileName();
+    if (!exampleName_.isEmpty()) return exampleName_;
     return QStringLiteral("Untitled");
 }
 
 void StudioWindow::updateTitle() {
     QString title = documentName() + QStringLiteral("[*]");
-    if (!exampleName_.isEmpty())
-        title += QStringLiteral(" (example, read-only)");
+    if (!exampleName_.isEmpty()) title += QStringLiteral(" (example, read-only)");
     setWindowTitle(title + QStringLiteral(" - ") + kAppName);
     setWindowModified(editor_->document()->isModified());
 }
 
 bool StudioWindow::maybeSave() {
-    if (!editor_->document()->isModified())
-        return true;
+    if (!editor_->document()->isModified()) return true;
     switch (dialogs_->askToSave(documentName())) {
     case StudioDialogs::Unsaved::Save: return save();
     case StudioDialogs::Unsaved::Discard: return true;
@@ -396,8 +388,7 @@ bool StudioWindow::maybeSave() {
 }
 
 void StudioWindow::newFile() {
-    if (!maybeSave())
-        return;
+    if (!maybeSave()) return;
     stop();
     editor_->setReadOnly(false);
     editor_->setPlainText(QString());
@@ -410,12 +401,10 @@ void StudioWindow::newFile() {
 }
 
 void StudioWindow::open() {
-    if (!maybeSave())
-        return;
+    if (!maybeSave()) return;
     const QString folder = filePath_.isEmpty() ? QDir::homePath() : QFileInfo(filePath_).path();
     const QString name = dialogs_->openFileName(folder);
-    if (!name.isEmpty())
-        openFile(name);
+    if (!name.isEmpty()) openFile(name);
 }
 
 bool StudioWindow::openFile(const QString& path, bool example) {
@@ -449,8 +438,7 @@ bool StudioWindow::openFile(const QString& path, bool example) {
 }
 
 bool StudioWindow::save() {
-    if (filePath_.isEmpty())
-        return saveAs();
+    if (filePath_.isEmpty()) return saveAs();
     return writeTo(filePath_);
 }
 
@@ -460,8 +448,7 @@ bool StudioWindow::saveAs() {
         suggested = QDir::home().filePath(exampleName_.isEmpty() ? QStringLiteral("untitled.tsasm")
                                                                  : exampleName_);
     const QString name = dialogs_->saveFileName(suggested);
-    if (name.isEmpty() || !writeTo(name))
-        return false;
+    if (name.isEmpty() || !writeTo(name)) return false;
     filePath_ = QFileInfo(name).absoluteFilePath();
     exampleName_.clear();
     editor_->setReadOnly(false);
@@ -503,8 +490,7 @@ void StudioWindow::fillRecentMenu() {
         QAction* act = recentMenu_->addAction(
             QStringLiteral("&%1 %2").arg(number++).arg(QDir::toNativeSeparators(path)));
         connect(act, &QAction::triggered, this, [this, path] {
-            if (maybeSave())
-                openFile(path);
+            if (maybeSave()) openFile(path);
         });
     }
     recentMenu_->setEnabled(!recent.isEmpty());
@@ -522,8 +508,7 @@ void StudioWindow::fillExamplesMenu() {
         act->setObjectName(QStringLiteral("example_") + QFileInfo(name).completeBaseName());
         const QString path = folder.absoluteFilePath(name);
         connect(act, &QAction::triggered, this, [this, path] {
-            if (maybeSave())
-                openFile(path, true);
+            if (maybeSave()) openFile(path, true);
         });
     }
     examplesMenu_->setEnabled(!names.isEmpty());
@@ -548,8 +533,7 @@ void StudioWindow::build() {
         addMessage(QStringLiteral("Error Compiling."), static_cast<int>(place.line));
         return;
     }
-    if (filePath_.isEmpty() && !saveAs())
-        return;
+    if (filePath_.isEmpty() && !saveAs()) return;
     const QString target =
         QFileInfo(filePath_).dir().filePath(QFileInfo(filePath_).completeBaseName() + ".tsp");
     std::string reason;
@@ -581,10 +565,8 @@ bool StudioWindow::startSession() {
 }
 
 void StudioWindow::command(std::function<void()> send) {
-    if (busy())
-        return;
-    if (!machine_.alive && !startSession())
-        return;
+    if (busy()) return;
+    if (!machine_.alive && !startSession()) return;
     issue(std::move(send));
 }
 
@@ -596,8 +578,7 @@ void StudioWindow::issue(std::function<void()> send) {
 }
 
 Pace StudioWindow::pace() const {
-    if (speed_->value() == 0)
-        return Pace::Single;
+    if (speed_->value() == 0) return Pace::Single;
     return speed_->value() == kSpeedPositions - 1 ? Pace::Full : Pace::Animate;
 }
 
@@ -614,20 +595,17 @@ void StudioWindow::speedChanged() {
         break;
     case Pace::Full: speedLabel_->setText(QStringLiteral("Full speed")); break;
     }
-    if (runner_)
-        runner_->setDelay(animationDelay());
+    if (runner_) runner_->setDelay(animationDelay());
 }
 
 void StudioWindow::run() {
-    if (busy())
-        return;
+    if (busy()) return;
     if (machine_.alive) {
         runner_->stop();
         ++pending_;
     }
     machine_.alive = false;
-    if (!startSession())
-        return;
+    if (!startSession()) return;
     issue([this] {
         if (pace() == Pace::Single)
             runner_->stepInstruction();
@@ -647,31 +625,33 @@ void StudioWindow::continueRun() {
 
 void StudioWindow::runToCursor() {
     const int line = editor_->caretLine();
-    command([this, line] { runner_->go(pace() == Pace::Animate ? Pace::Animate : Pace::Full,
-                                       animationDelay(), line); });
+    command([this, line] {
+        runner_->go(pace() == Pace::Animate ? Pace::Animate : Pace::Full, animationDelay(), line);
+    });
 }
 
 void StudioWindow::pause() {
-    if (busy())
-        runner_->pause();
+    if (busy()) runner_->pause();
 }
 
 void StudioWindow::stop() {
-    if (!runner_ || !machine_.alive)
-        return;
+    if (!runner_ || !machine_.alive) return;
     runner_->stop();
     ++pending_;
     lastCommand_ = nullptr;
     updateActions();
 }
 
-void StudioWindow::stepInstruction() { command([this] { runner_->stepInstruction(); }); }
+void StudioWindow::stepInstruction() {
+    command([this] { runner_->stepInstruction(); });
+}
 
-void StudioWindow::stepMachine() { command([this] { runner_->stepMachine(); }); }
+void StudioWindow::stepMachine() {
+    command([this] { runner_->stepMachine(); });
+}
 
 void StudioWindow::back() {
-    if (!machine_.alive)
-        return;
+    if (!machine_.alive) return;
     command([this] { runner_->backInstruction(); });
 }
 
@@ -681,12 +661,11 @@ void StudioWindow::toggleBreakpoint() { editor_->toggleBreakpoint(editor_->caret
 
 void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
     machine_ = snapshot;
-    if (!snapshot.running && pending_ > 0)
-        --pending_;
+    if (!snapshot.running && pending_ > 0) --pending_;
     showRegisters(snapshot);
     showCells(snapshot);
-    const bool showLine = snapshot.alive && !snapshot.state.ended &&
-                          !(snapshot.running && pace() == Pace::Full);
+    const bool showLine =
+        snapshot.alive && !snapshot.state.ended && !(snapshot.running && pace() == Pace::Full);
     editor_->setExecutionLine(showLine ? snapshot.state.line : 0);
     if (!snapshot.running) {
         cellsAtLastStop_ = snapshot.cells;
@@ -700,22 +679,20 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
         default: break;
         }
         if (snapshot.alive && snapshot.stop != Stop::None)
-            statusBar()->showMessage(QStringLiteral("Stopped: %1").arg(
-                QString::fromLatin1(stopName(snapshot.stop))));
+            statusBar()->showMessage(
+                QStringLiteral("Stopped: %1").arg(QString::fromLatin1(stopName(snapshot.stop))));
         else
             statusBar()->clearMessage();
     }
     updateActions();
     if (snapshot.stop == Stop::Input && !snapshot.running && lastCommand_) {
-        const QString title =
-            QFileInfo(documentName()).completeBaseName().isEmpty()
-                ? kAppName
-                : QFileInfo(documentName()).completeBaseName();
+        const QString title = QFileInfo(documentName()).completeBaseName().isEmpty()
+                                  ? kAppName
+                                  : QFileInfo(documentName()).completeBaseName();
         const std::optional<QString> reply =
             dialogs_->input(title, fromBytes(snapshot.state.inputPrompt));
         // The window may have been stopped while the question was open.
-        if (!machine_.alive || busy())
-            return;
+        if (!machine_.alive || busy()) return;
         runner_->provideInput(reply ? platform::fromQString(*reply) : std::string());
         ++pending_;
         lastCommand_();
@@ -727,8 +704,7 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
     QList<QTreeWidgetItem*> lines;
     for (MachineEvent& event : events) {
         if (event.kind == MachineEvent::Kind::Display) {
-            auto* item = new QTreeWidgetItem(
-                {QString::number(event.step), cellText(event.text)});
+            auto* item = new QTreeWidgetItem({QString::number(event.step), cellText(event.text)});
             item->setToolTip(1, fromBytes(event.text.substr(0, kShownCellLength)));
             lines.append(item);
         } else {
@@ -738,18 +714,16 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
     output_->addTopLevelItems(lines);
     while (output_->topLevelItemCount() > kMaxOutputLines)
         delete output_->takeTopLevelItem(0);
-    if (!lines.isEmpty())
-        output_->scrollToItem(lines.back());
+    if (!lines.isEmpty()) output_->scrollToItem(lines.back());
 }
 
 void StudioWindow::addMessage(const QString& text, int line) {
-    auto* item = new QListWidgetItem(line > 0 ? QStringLiteral("%1  (line %2)").arg(text).arg(line)
-                                              : text);
+    auto* item =
+        new QListWidgetItem(line > 0 ? QStringLiteral("%1  (line %2)").arg(text).arg(line) : text);
     item->setData(Qt::UserRole, line);
     messages_->addItem(item);
     messages_->scrollToItem(item);
-    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("messagesDock")))
-        dock->raise();
+    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("messagesDock"))) dock->raise();
 }
 
 void StudioWindow::clearRunViews() {
@@ -760,8 +734,7 @@ void StudioWindow::clearRunViews() {
     editor_->setExecutionLine(0);
     showCells(machine_);
     showRegisters(machine_);
-    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("outputDock")))
-        dock->raise();
+    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("outputDock"))) dock->raise();
 }
 
 void StudioWindow::showCells(const MachineSnapshot& snapshot) {
@@ -842,15 +815,13 @@ void StudioWindow::check() {
         mark.error = d.severity == Severity::Error;
         mark.kind = QString::fromLatin1(severityName(d.severity));
         mark.message = fromBytes(d.message);
-        if (d.suggestion)
-            mark.message += QStringLiteral("\nWrite: ") + fromBytes(*d.suggestion);
+        if (d.suggestion) mark.message += QStringLiteral("\nWrite: ") + fromBytes(*d.suggestion);
         marks.push_back(mark);
     }
     problems_->clear();
     for (const EditorMark& mark : marks) {
-        auto* item = new QTreeWidgetItem({QString::number(mark.line),
-                                          mark.kind,
-                                          mark.message.section(QLatin1Char('\n'), 0, 0)});
+        auto* item = new QTreeWidgetItem(
+            {QString::number(mark.line), mark.kind, mark.message.section(QLatin1Char('\n'), 0, 0)});
         item->setData(0, Qt::UserRole, mark.line);
         item->setData(1, Qt::UserRole, mark.column);
         item->setToolTip(2, mark.message);
@@ -860,8 +831,7 @@ void StudioWindow::check() {
 }
 
 void StudioWindow::jumpToItem(int line) {
-    if (line > 0)
-        editor_->goToLine(line);
+    if (line > 0) editor_->goToLine(line);
 }
 
 } // namespace tessivor::studio

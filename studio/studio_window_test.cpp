@@ -73,8 +73,7 @@ bool waitUntil(const std::function<bool()>& done, int ms = 10'000) {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
+        if (clock.elapsed() > ms) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
@@ -95,8 +94,7 @@ protected:
     }
     void TearDown() override {
         // Nothing may be left unsaved to ask about.
-        if (window)
-            window->editor()->document()->setModified(false);
+        if (window) window->editor()->document()->setModified(false);
         window.reset();
     }
 
@@ -332,8 +330,8 @@ TEST_F(StudioWindowTest, AnExampleIsSavedOnlyUnderANewName) {
 TEST_F(StudioWindowTest, BuildWritesTheSameBytesAsTheCommandLine) {
     for (const char* example : {"count", "greet", "primes"}) {
         const QString source = dir.filePath(QString::fromLatin1(example) + ".tsasm");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TESSIVOR_EXAMPLES_DIR "/") + example + ".tsasm",
-                                source));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(TESSIVOR_EXAMPLES_DIR "/") + example + ".tsasm", source));
         ASSERT_TRUE(window->openFile(source));
         action("build")->trigger();
         const QString cli = dir.filePath(QString::fromLatin1(example) + "-cli.tsp");

@@ -19,22 +19,12 @@ constexpr std::size_t kLongestWord = 40;
 constexpr std::size_t kLongestSuggestedLine = 400;
 
 // The ASCII tests, by hand: <cctype> depends on the locale and is undefined for bytes above 127.
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-bool isSeparator(char c) {
-    return c == ' ' || c == '\t' || c == ',' || c == ';';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';'; }
 /// A character the machine holds as itself: space to "~", and the two line-end characters.
-bool isHeld(char c) {
-    return (c >= ' ' && c <= '~') || c == '\r' || c == '\n';
-}
+bool isHeld(char c) { return (c >= ' ' && c <= '~') || c == '\r' || c == '\n'; }
 
 /// What the machine's address prefix reads a character as: its digit value, 0 for a character
 /// it does not recognise (a tab, a byte above 127), or -1 for any other character.
@@ -129,7 +119,7 @@ std::string describeOperand(std::string_view text) {
 
 /// The lines of a text: where each starts, and where its content ends before "\r\n" or "\n".
 class LineIndex {
-  public:
+public:
     explicit LineIndex(std::string_view text) : text_(text) {
         starts_.push_back(0);
         for (std::size_t k = 0; k < text.size(); ++k) {
@@ -158,7 +148,7 @@ class LineIndex {
         return text_.substr(start(line), contentEnd(line) - start(line));
     }
 
-  private:
+private:
     std::string_view text_;
     std::vector<std::size_t> starts_;
 };
@@ -188,7 +178,7 @@ struct Quiet {
 };
 
 class Checker {
-  public:
+public:
     explicit Checker(std::string_view source)
         : source_(source), lines_(source), scan_(scanSource(source, true)) {}
 
@@ -203,7 +193,7 @@ class Checker {
         return finish();
     }
 
-  private:
+private:
     std::string_view source_;
     LineIndex lines_;
     SourceScan scan_;
@@ -534,9 +524,8 @@ class Checker {
             if (wordy && line == in.line) continue; // part of a longer word, not an instruction
             // What follows it on its line, up to its own width, was meant as its operands.
             const std::size_t width = hidden->form == Form::Text ? kNone : hidden->advance;
-            quiet_.push_back({k, std::min(k + std::min(width, source_.size()),
-                                          lines_.contentEnd(line)),
-                              false});
+            quiet_.push_back(
+                {k, std::min(k + std::min(width, source_.size()), lines_.contentEnd(line)), false});
             const std::string where =
                 line == in.line ? "the " + name(in) + " before it"
                                 : "the " + name(in) + " on line " + std::to_string(in.line + 1);
@@ -1159,8 +1148,8 @@ class Checker {
         const bool fits = target->form == Form::Marker ? alone : operands;
         std::optional<std::string> fixed;
         if (suggestible(line) && fits) {
-            fixed = canonicalText(splice(run.begin, mnemonic, wordEnd),
-                                  run.begin - lines_.start(line));
+            fixed =
+                canonicalText(splice(run.begin, mnemonic, wordEnd), run.begin - lines_.start(line));
         }
         return std::pair<std::string, std::optional<std::string>>{
             "this language has no instruction " + quoted(word) + "; did you mean \"" +
@@ -1258,8 +1247,6 @@ const char* severityName(Severity severity) {
     return "error";
 }
 
-std::vector<Diagnostic> checkSource(std::string_view source) {
-    return Checker(source).run();
-}
+std::vector<Diagnostic> checkSource(std::string_view source) { return Checker(source).run(); }
 
 } // namespace tessivor

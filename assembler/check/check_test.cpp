@@ -101,9 +101,7 @@ std::vector<Slip> loadSlips() {
     return slips;
 }
 
-void PrintTo(const Slip& slip, std::ostream* out) {
-    *out << slip.name;
-}
+void PrintTo(const Slip& slip, std::ostream* out) { *out << slip.name; }
 
 class SlipTest : public testing::TestWithParam<Slip> {};
 
@@ -143,9 +141,7 @@ std::string slipName(const testing::TestParamInfo<Slip>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, SlipTest, testing::ValuesIn(loadSlips()), slipName);
 
-TEST(Corpus, HoldsThirtySlipsOrMore) {
-    EXPECT_GE(loadSlips().size(), 30u);
-}
+TEST(Corpus, HoldsThirtySlipsOrMore) { EXPECT_GE(loadSlips().size(), 30u); }
 
 // Every kind of finding has a slip in the corpus (or a test of its own below), a row in the
 // manual's "Common mistakes", and the severity it is listed with.

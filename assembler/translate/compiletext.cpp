@@ -31,7 +31,7 @@ constexpr auto kMnemonicByLetters = [] {
 }();
 
 /// The mnemonic spelt at `i`, in any letter case, or null.
-const Mnemonic *mnemonicAt(std::string_view source, std::size_t i) {
+const Mnemonic* mnemonicAt(std::string_view source, std::size_t i) {
     if (source.size() - i < 3) return nullptr;
     const int a = letterIndex(source[i]);
     const int b = letterIndex(source[i + 1]);
@@ -42,7 +42,7 @@ const Mnemonic *mnemonicAt(std::string_view source, std::size_t i) {
 }
 
 /// Appends "a" and the operand column at `column` (two characters, fewer at the end of the text).
-void appendOperand(std::string &code, std::string_view source, std::size_t column) {
+void appendOperand(std::string& code, std::string_view source, std::size_t column) {
     code += 'a';
     if (column < source.size()) code += source.substr(column, 2);
 }
@@ -51,13 +51,13 @@ void appendOperand(std::string &code, std::string_view source, std::size_t colum
 
 Translation compiletext(std::string_view source) {
     Translation result;
-    std::string &code = result.code;
+    std::string& code = result.code;
     code.reserve(source.size() + source.size() / 4);
     const std::size_t n = source.size();
     std::size_t i = 0; // the scan position p, counted from 0
 
     while (i < n) {
-        if (const Mnemonic *m = mnemonicAt(source, i)) {
+        if (const Mnemonic* m = mnemonicAt(source, i)) {
             switch (m->form) {
             case Form::ThreeOperand:
                 appendOperand(code, source, i + kOperandColumn[0]);

@@ -21,8 +21,8 @@ constexpr char kCopy = letterOf(kOpCopy).ch;
 constexpr char kAppendChar = letterOf(kOpAppendChar).ch;
 
 /// The mnemonic of `form` whose final text is `final`, or null.
-const Mnemonic *findMnemonic(Form form, std::string_view final) {
-    for (const Mnemonic &m : kMnemonics)
+const Mnemonic* findMnemonic(Form form, std::string_view final) {
+    for (const Mnemonic& m : kMnemonics)
         if (m.form == form && m.final == final) return &m;
     return nullptr;
 }
@@ -45,7 +45,7 @@ std::string quoted(std::string_view bytes) {
 }
 
 class Lister {
-  public:
+public:
     explicit Lister(std::string_view code) : code_(code) {}
 
     std::string run() {
@@ -59,7 +59,7 @@ class Lister {
         return std::move(out_);
     }
 
-  private:
+private:
     char at(std::size_t k) const { return k < code_.size() ? code_[k] : '\0'; }
     bool has(std::size_t count) const { return code_.size() - i_ >= count; }
     std::string_view take(std::size_t from, std::size_t count) const {
@@ -85,7 +85,7 @@ class Lister {
         // Markers ("eif", "lbl" with their space) before the one-character ones ("idl", "end").
         for (const std::size_t width : {2, 1}) {
             if (!has(width)) continue;
-            if (const Mnemonic *m = findMnemonic(Form::Marker, take(i, width))) {
+            if (const Mnemonic* m = findMnemonic(Form::Marker, take(i, width))) {
                 if (m->op == kOpLabel) return label();
                 return emit(width, std::string(m->name));
             }
@@ -95,13 +95,13 @@ class Lister {
         const std::string_view op1 = take(i + 1, 2);
         const char after1 = code_[i + 3];
         if (after1 == kClear) return setOrClear(op1);
-        if (const Mnemonic *m = findMnemonic(Form::OneOperand, std::string_view(&after1, 1)))
+        if (const Mnemonic* m = findMnemonic(Form::OneOperand, std::string_view(&after1, 1)))
             return emit(4, std::string(m->name) + " " + std::string(op1));
         if (after1 != kSetB || !has(8) || code_[i + 4] != kAddress) return false;
         const std::string_view op2 = take(i + 5, 2);
         const char after2 = code_[i + 7];
         const std::string pair = std::string(op1) + ", " + std::string(op2);
-        if (const Mnemonic *m = findMnemonic(Form::TwoOperand, std::string_view(&after2, 1)))
+        if (const Mnemonic* m = findMnemonic(Form::TwoOperand, std::string_view(&after2, 1)))
             return emit(8, std::string(m->name) + " " + pair);
         if (after2 == kCopy) {
             // The copy operation has no mnemonic; no listing can give it back.
@@ -113,16 +113,16 @@ class Lister {
         }
         if (after2 != kSetC || !has(9)) return false;
         const char after3 = code_[i + 8];
-        if (const Mnemonic *m = findMnemonic(Form::Comparison, std::string_view(&after3, 1)))
+        if (const Mnemonic* m = findMnemonic(Form::Comparison, std::string_view(&after3, 1)))
             return emit(9, std::string(m->name) + " " + pair);
         if (after3 != kAddress || !has(12)) return false;
         const char final = code_[i + 11];
-        if (const Mnemonic *m = findMnemonic(Form::ThreeOperand, std::string_view(&final, 1)))
+        if (const Mnemonic* m = findMnemonic(Form::ThreeOperand, std::string_view(&final, 1)))
             return emit(12, std::string(m->name) + " " + pair + ", " + std::string(take(i + 9, 2)));
         return false;
     }
 
-    bool emit(std::size_t length, const std::string &text) {
+    bool emit(std::size_t length, const std::string& text) {
         flushStray();
         i_ += length;
         line(text);
@@ -165,7 +165,7 @@ class Lister {
     bool cutOffTail() {
         const std::string_view tail = code_.substr(i_);
         if (tail.size() < 2 || tail.size() > 13 || tail[0] != kAddress) return false;
-        for (const Mnemonic &m : kMnemonics) {
+        for (const Mnemonic& m : kMnemonics) {
             const std::size_t operands = operandCount(m.form);
             if (operands == 0) continue;
             // "a", "b", "a", "c", "a" around the operands; a comparison adds its "c".
@@ -216,9 +216,7 @@ class Lister {
 
 } // namespace
 
-std::string disasm(std::string_view code) {
-    return Lister(code).run();
-}
+std::string disasm(std::string_view code) { return Lister(code).run(); }
 
 std::string disasmProgramFile(std::string_view fileText) {
     if (fileText.size() >= 2 && fileText.substr(fileText.size() - 2) == kLineEnd)

@@ -83,8 +83,8 @@ TEST(Disasm, ProgramFilesLoseTheirClosingLineEnd) {
 }
 
 // Sources made of mnemonic pieces, operands, separators, comments, literals and noise.
-std::string randomSource(std::mt19937 &rng) {
-    static const char *const kPieces[] = {
+std::string randomSource(std::mt19937& rng) {
+    static const char* const kPieces[] = {
         "add", "sub", "mul", "div", "ife", "ifg", "ifl", "eif",  "tic", "mpt", "inp", "end", "inc",
         "dec", "clr", "doe", "gto", "dsp", "apd", "rnd", "set",  "pwr", "sqr", "lbl", "idl", "ADD",
         "Set", " ",   "  ",  ", ",  "01",  "99",  "7",   "\r\n", "\n",  "\r",  "//",  "/",   ";",

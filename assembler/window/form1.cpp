@@ -100,9 +100,7 @@ void Form1::createMenus() {
     file->addAction(exitAct);
 }
 
-void Form1::new_() {
-    t1->setPlainText(QString());
-}
+void Form1::new_() { t1->setPlainText(QString()); }
 
 void Form1::save() {
     ComDLG->Filter = kSourceFilter;
@@ -151,9 +149,7 @@ void Form1::compile() {
     ComDLG->FileName.clear();
 }
 
-void Form1::exit() {
-    platform::endProgramNow();
-}
+void Form1::exit() { platform::endProgramNow(); }
 
 QString Form1::editorText() const {
     // toPlainText() would turn a no-break space (byte A0) into a space; the raw text keeps it.

@@ -25,25 +25,25 @@ enum class Form {
 
 /// The sequence that makes the registers hold the right cells when an operation runs.
 enum class Shape : std::uint8_t {
-    Part,     ///< a piece of the other shapes: "aXX" (cur), "b" (opb), "c" (opc), "A ch"
-    Three,    ///< aXX b aYY c aZZ op: opb, opc, and cur for the result
-    Test,     ///< aXX b aYY c op: opb and opc
-    Two,      ///< aXX b aYY op: opb, and cur for the result
-    One,      ///< aXX op: cur
-    Bare,     ///< op: no cell
-    Marker,   ///< " k", " v", " ": no cell; "k" and "v" only directly after a space
+    Part,   ///< a piece of the other shapes: "aXX" (cur), "b" (opb), "c" (opc), "A ch"
+    Three,  ///< aXX b aYY c aZZ op: opb, opc, and cur for the result
+    Test,   ///< aXX b aYY c op: opb and opc
+    Two,    ///< aXX b aYY op: opb, and cur for the result
+    One,    ///< aXX op: cur
+    Bare,   ///< op: no cell
+    Marker, ///< " k", " v", " ": no cell; "k" and "v" only directly after a space
 };
 
 /// One operation character.
 struct Letter {
     char ch;
-    Op op;                      ///< the code the preparation pass gives the character
+    Op op; ///< the code the preparation pass gives the character
     Shape shape;
-    int cells;                  ///< cells the shape names (0 to 3)
-    int width;                  ///< positions one step takes: 3 for "aXX", 2 for "A ch"
-    std::string_view mnemonic;  ///< the assembler's name for it, or empty
-    Form form;                  ///< how the mnemonic is written; meaningless without one
-    std::string_view written;   ///< what the mnemonic appends after its operands
+    int cells;                 ///< cells the shape names (0 to 3)
+    int width;                 ///< positions one step takes: 3 for "aXX", 2 for "A ch"
+    std::string_view mnemonic; ///< the assembler's name for it, or empty
+    Form form;                 ///< how the mnemonic is written; meaningless without one
+    std::string_view written;  ///< what the mnemonic appends after its operands
 };
 
 // What each operation reads and writes; "cell X" is the text of the cell register X names.

@@ -42,9 +42,7 @@ namespace {
 using fast::Cell;
 using fast::Entry;
 
-constexpr bool isCell(std::int32_t n) {
-    return static_cast<std::uint32_t>(n) < kCells;
-}
+constexpr bool isCell(std::int32_t n) { return static_cast<std::uint32_t>(n) < kCells; }
 
 using Memory = std::array<Cell, kCells>;
 
@@ -66,12 +64,11 @@ inline Failure singles(Memory& mem, std::int32_t opb, std::int32_t opc, float& s
 }
 
 /// Runs a test on cells opb and opc: holds or not, or a failure.
-inline Failure test(fast::Kind kind, Memory& mem, std::int32_t opb, std::int32_t opc,
-                    bool& holds) {
+inline Failure test(fast::Kind kind, Memory& mem, std::int32_t opb, std::int32_t opc, bool& holds) {
     if (kind == fast::kIfEqual) {
         if (!isCell(opb) || !isCell(opc)) return Failure::SubscriptOutOfRange;
-        holds = Cell::sameText(mem[static_cast<std::size_t>(opb)],
-                               mem[static_cast<std::size_t>(opc)]);
+        holds =
+            Cell::sameText(mem[static_cast<std::size_t>(opb)], mem[static_cast<std::size_t>(opc)]);
         return Failure::None;
     }
     float sb = 0, sc = 0;
@@ -119,7 +116,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     // limit as of that look.
     std::int64_t remaining = limit;
     std::int64_t granted = 0, left = 0;
-    std::int64_t refreshedAt = 0; // steps done when the speed display was last refreshed
+    std::int64_t refreshedAt = 0;      // steps done when the speed display was last refreshed
     std::int64_t virtualRefreshAt = 0; // with the virtual clock: steps done at the next refresh
     bool firstStep = true;
     std::int32_t nexttick = 0;
@@ -205,7 +202,7 @@ dispatch:
 #undef TESSIVOR_FAST_CASE
 #endif
 
-refill: {
+refill : {
     remaining -= granted - left;
     granted = left = 0;
     if (remaining == 0) goto finish; // the step limit
@@ -255,7 +252,7 @@ op_kNone:
 #define ARITHMETIC(result)                                                                         \
     do {                                                                                           \
         double b = 0, c = 0;                                                                       \
-        if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);    \
+        if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);     \
         mem[static_cast<std::size_t>(cur)].storeNumber(result);                                    \
         NEXT_AT(e->next);                                                                          \
     } while (0)
@@ -279,7 +276,7 @@ op_kIfEqual:
                 ? e->at + 1
                 : eifpos[e->at] + 1);
 op_kIfGreater:
-op_kIfLess: {
+op_kIfLess : {
     float sb = 0, sc = 0;
     if (const Failure f = singles(mem, opb, opc, sb, sc); f != Failure::None) FAIL(f);
     const bool holds = e->kind == fast::kIfLess ? sb < sc : sb > sc;
@@ -287,7 +284,7 @@ op_kIfLess: {
 }
 
 op_kIncrement:
-op_kDecrement: {
+op_kDecrement : {
     if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
     Cell& cell = mem[static_cast<std::size_t>(cur)];
     double v = 0;
@@ -296,7 +293,7 @@ op_kDecrement: {
     NEXT_AT(e->next);
 }
 
-op_kLoopTail: {
+op_kLoopTail : {
     // The increment on its fixed cell: cur is that cell, set by the entry.
     const fast::Tail& tail = tails[e->aux];
     if (!tail.cell->stepWhole(tail.delta)) [[unlikely]] {
@@ -358,7 +355,7 @@ op_kLoopTail: {
     NEXT_AT(tail.testAt + 1);
 }
 
-op_kGoto: {
+op_kGoto : {
     if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
     Cell& cell = mem[static_cast<std::size_t>(cur)];
     const bool cached = kTabled && e->aux != fast::kNoAux;
@@ -388,17 +385,16 @@ op_kEvents:
     seenPulse = kUnseen;
     NEXT_AT(e->next);
 
-op_kTick: {
+op_kTick : {
     if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
-    const std::int32_t now =
-        virtualClock ? virtualTick(stepsBeforeLast()) : host.tickCount();
+    const std::int32_t now = virtualClock ? virtualTick(stepsBeforeLast()) : host.tickCount();
     mem[static_cast<std::size_t>(cur)].storeNumber(now);
     // The next step looks at the pulse, which may have moved in the host.
     if (!virtualClock) endGrant();
     NEXT_AT(e->next);
 }
 
-op_kPointer: {
+op_kPointer : {
     if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
     Cell& cell = mem[static_cast<std::size_t>(cur)];
     std::int32_t target = 0;
@@ -413,7 +409,7 @@ op_kPointer: {
     NEXT_AT(e->next);
 }
 
-op_kAppend: {
+op_kAppend : {
     if (!isCell(cur) || !isCell(opb)) FAIL(Failure::SubscriptOutOfRange);
     Cell& cell = mem[static_cast<std::size_t>(cur)];
     try {
@@ -428,7 +424,7 @@ op_kAppend: {
     NEXT_AT(e->next);
 }
 
-op_kRandom: {
+op_kRandom : {
     const double r = host.randomSingle(); // drawn before the cells are tested
     double b = 0, c = 0;
     if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);
@@ -450,7 +446,7 @@ op_kCopy:
     }
     NEXT_AT(e->next);
 
-op_kAppendRun: {
+op_kAppendRun : {
     const std::int32_t count = (e->next - e->at) / 2;
     // Only the table makes runs of more than one "A"; decoded one step at a time, an "A" is one.
     if (!kTabled && count != 1) fast::invariantBroken("an append run without the table");
@@ -510,7 +506,7 @@ op_kAppendRun: {
     NEXT_AT(e->next);
 }
 
-op_kSetText: {
+op_kSetText : {
     const std::int32_t count = (e->next - e->at - 1) / 2;
     if (!kTabled) fast::invariantBroken("a set text without the table");
     if (!isCell(cur)) {
@@ -549,7 +545,7 @@ op_kSetText: {
     NEXT_AT(e->next);
 }
 
-op_kSqrt: {
+op_kSqrt : {
     if (!isCell(opb) || !isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
     double b = 0;
     if (const Failure f = mem[static_cast<std::size_t>(opb)].read(b); f != Failure::None) FAIL(f);

@@ -13,7 +13,7 @@
 namespace tessivor::fast {
 
 class Cell {
-  public:
+public:
     /// The cell read as a double, as readDouble(text()) would give it.
     Failure read(double& out) {
         if (state_ > kNumber) [[unlikely]] {
@@ -141,7 +141,7 @@ class Cell {
         return std::move(text_);
     }
 
-  private:
+private:
     enum State : unsigned char {
         kWhole,  ///< number_ is a whole number below 1E+15 in size
         kNumber, ///< number_ is what the text reads as

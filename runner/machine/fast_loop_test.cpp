@@ -60,12 +60,10 @@ RunResult runWith(const std::string& code, Host& host, bool plain, std::int64_t 
 // The speed display on a tick counter that wraps.
 
 class PulsedHost : public RecordingHost {
-  public:
+public:
     std::atomic<std::uint32_t> pulse{0};
     bool withPulse = false;
-    const std::atomic<std::uint32_t>* tickPulse() override {
-        return withPulse ? &pulse : nullptr;
-    }
+    const std::atomic<std::uint32_t>* tickPulse() override { return withPulse ? &pulse : nullptr; }
 };
 
 int captions(const RecordingHost& host) {
@@ -78,8 +76,9 @@ int captions(const RecordingHost& host) {
 TEST(SpeedDisplay, RefreshesAcrossTheTickCounterTurningNegativeAndWrapping) {
     // Every "t" moves the clock on by 700 ms: the display is refreshed at the first step and
     // after the 2nd, 4th and 6th "t", wherever the counter stands.
-    const std::uint32_t starts[] = {1000, 0x7FFFFFFFu - 1500, 0x7FFFFFFFu - 300, 0x80000000u,
-                                    0xFFFFFFFFu - 1500, 0xFFFFFFFFu - 100, 0xFFFFFFFFu};
+    const std::uint32_t starts[] = {1000,        0x7FFFFFFFu - 1500, 0x7FFFFFFFu - 300,
+                                    0x80000000u, 0xFFFFFFFFu - 1500, 0xFFFFFFFFu - 100,
+                                    0xFFFFFFFFu};
     for (const std::uint32_t start : starts) {
         for (const bool plain : {true, false}) {
             for (const bool withPulse : {true, false}) {
@@ -125,10 +124,9 @@ TEST(OutOfMemory, AnAppendThatCannotGrowItsCellFailsWithOutOfStringSpace) {
     EXPECT_GE(appended, 18);
     EXPECT_EQ(r.mem[1].size(), std::size_t{1} << appended);
     EXPECT_EQ(r.steps, 3 + 4 * (appended + 1));
-    EXPECT_EQ(host.shown(), (std::vector<std::string>{
-                                "message:Out of string space byte " + std::to_string(r.pc) +
-                                    " op 120 x",
-                                "message:Program Ended", "larp"}));
+    EXPECT_EQ(host.shown(), (std::vector<std::string>{"message:Out of string space byte " +
+                                                          std::to_string(r.pc) + " op 120 x",
+                                                      "message:Program Ended", "larp"}));
 }
 
 TEST(OutOfMemory, ASetTextFailsAtTheFirstCharacterThatCannotBeAppended) {
@@ -185,9 +183,9 @@ TEST(OutOfMemory, ACopyAndAnAppendRunFailWithOutOfStringSpace) {
 /// A host whose clock is the virtual one of a plain run it follows through the trace: the
 /// reference the fast loop's own virtual clock is compared with.
 class TracedClockHost : public RecordingHost {
-  public:
-    std::int64_t begun = 0;   ///< steps begun, from the trace
-    bool tickStep = false;    ///< the step begun is an "l", which reads the clock next
+public:
+    std::int64_t begun = 0; ///< steps begun, from the trace
+    bool tickStep = false;  ///< the step begun is an "l", which reads the clock next
     std::int32_t tickCount() override {
         if (tickStep) {
             tickStep = false;
@@ -235,9 +233,10 @@ void expectSameVirtualRun(const std::string& code, std::int64_t maxSteps) {
 TEST(VirtualClock, TicksAndCaptionsFollowTheStepCountExactly) {
     // Counts to 700000 (nine steps a turn), reading the clock every turn into cell 03: the
     // display is refreshed at the first step and at exactly 1001000, 2002000 ... steps done.
-    const std::string code = compiletext("set 01, 0;\r\nset 02, 700000;\r\nset 90, 1;\r\nlbl 01\r\n"
-                                         "tic 03\r\ninc 01\r\nifl 01, 02\r\ngto 90\r\neif\r\nend\r\n")
-                                 .code;
+    const std::string code =
+        compiletext("set 01, 0;\r\nset 02, 700000;\r\nset 90, 1;\r\nlbl 01\r\n"
+                    "tic 03\r\ninc 01\r\nifl 01, 02\r\ngto 90\r\neif\r\nend\r\n")
+            .code;
     expectSameVirtualRun(code, 0);
     const VirtualRun fast = virtualRun(code, true, 0);
     // Captions: the first (0.00), then one a virtual second: 1.00 million steps each.
@@ -253,9 +252,9 @@ TEST(VirtualClock, TicksAndCaptionsFollowTheStepCountExactly) {
 
 TEST(VirtualClock, MatchesThePlainLoopOnAssembledPrograms) {
     std::mt19937_64 rng(42);
-    static const char* const kLines[] = {"tic 01", "inc 02", "dec 03", "ifl 02, 04", "ifg 01, 04",
-                                         "eif",    "lbl",    "gto 05", "doe",        "dsp 01",
-                                         "add 01, 02, 03", "ife 02, 03", "mpt 06", "end"};
+    static const char* const kLines[] = {
+        "tic 01", "inc 02", "dec 03", "ifl 02, 04",     "ifg 01, 04", "eif",    "lbl",
+        "gto 05", "doe",    "dsp 01", "add 01, 02, 03", "ife 02, 03", "mpt 06", "end"};
     for (int i = 0; i < 300; ++i) {
         std::string source = "set 02, 0;\r\nset 03, 5;\r\nset 04, 30000;\r\nset 05, 1;\r\n"
                              "set 06, 2;\r\n";
@@ -263,7 +262,8 @@ TEST(VirtualClock, MatchesThePlainLoopOnAssembledPrograms) {
         for (std::size_t k = 0; k < lines; ++k)
             source += std::string(kLines[rng() % std::size(kLines)]) + "\r\n";
         source += "gto 05\r\n";
-        expectSameVirtualRun(compiletext(source).code, 1 + static_cast<std::int64_t>(rng() % 3'000'000));
+        expectSameVirtualRun(compiletext(source).code,
+                             1 + static_cast<std::int64_t>(rng() % 3'000'000));
     }
 }
 

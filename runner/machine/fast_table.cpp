@@ -161,8 +161,8 @@ Table buildTable(const Prepared& tables) {
             // A run of "A ch" pairs; the last "A" must have its character (an "A" at position
             // n fails on its own).
             const Entry& rest = t.entries[static_cast<std::size_t>(p) + 2];
-            if (p + 3 <= n && code(p + 2) == kOpAppendChar &&
-                isBareRun(rest, p + 2) && rest.steps < kMaxEntrySteps / 2) {
+            if (p + 3 <= n && code(p + 2) == kOpAppendChar && isBareRun(rest, p + 2) &&
+                rest.steps < kMaxEntrySteps / 2) {
                 e.steps = static_cast<std::uint16_t>(rest.steps + 1);
                 e.next = rest.next;
             }

@@ -41,8 +41,8 @@ namespace tessivor::fast {
     X(kAppendRun) /* "A ch A ch ...": (next - at) / 2 characters, one step each */                 \
     X(kPower)     /* "B" */                                                                        \
     X(kSqrt)      /* "C" */                                                                        \
-    X(kSetText)   /* "s A ch A ch ...": the cell becomes the characters; 1 + (next-at-1)/2 steps */ \
-    X(kLoopTail)  /* "q" or "r" on a fixed cell, a test on fixed cells, maybe "aXX u": Tail */
+    X(kSetText)  /* "s A ch A ch ...": the cell becomes the characters; 1 + (next-at-1)/2 steps */ \
+    X(kLoopTail) /* "q" or "r" on a fixed cell, a test on fixed cells, maybe "aXX u": Tail */
 
 #define TESSIVOR_FAST_KIND_ENUMERATOR(name) name,
 enum Kind : std::uint8_t { TESSIVOR_FAST_KINDS(TESSIVOR_FAST_KIND_ENUMERATOR) };
@@ -80,20 +80,20 @@ class Cell;
 /// increment's and the test's entries, `at` is the increment's position. The pointers are
 /// filled by the loop that runs the table, whose cells they point into.
 struct Tail {
-    std::int32_t testAt = 0;    ///< position of the test
-    std::int32_t jump = 0;      ///< position of a fixed-cell "u" entry right after the test, or 0
+    std::int32_t testAt = 0;     ///< position of the test
+    std::int32_t jump = 0;       ///< position of a fixed-cell "u" entry right after the test, or 0
     std::uint16_t testSteps = 0; ///< steps of the test's entry
     std::uint16_t jumpSteps = 0; ///< steps of the "u" entry
-    Kind test = kIfLess;        ///< kIfEqual, kIfGreater or kIfLess
+    Kind test = kIfLess;         ///< kIfEqual, kIfGreater or kIfLess
     std::int8_t cur = 0, opb = 0, opc = 0; ///< the registers after the test's entry: fixed
-    std::int8_t jumpCur = 0;    ///< the "u" entry's cell
-    std::int8_t incCur = 0;     ///< the cell the increment steps
-    double delta = 1;           ///< 1 for "q", -1 for "r"
-    Cell* cell = nullptr;       ///< the cell the increment steps
-    Cell* b = nullptr;          ///< the test's cells
+    std::int8_t jumpCur = 0;               ///< the "u" entry's cell
+    std::int8_t incCur = 0;                ///< the cell the increment steps
+    double delta = 1;                      ///< 1 for "q", -1 for "r"
+    Cell* cell = nullptr;                  ///< the cell the increment steps
+    Cell* b = nullptr;                     ///< the test's cells
     Cell* c = nullptr;
-    Cell* jumpCell = nullptr;   ///< the "u" entry's cell, or null without one
-    const double* jumpValue = nullptr;  ///< the "u" entry's jump cache: value and target
+    Cell* jumpCell = nullptr;          ///< the "u" entry's cell, or null without one
+    const double* jumpValue = nullptr; ///< the "u" entry's jump cache: value and target
     const std::int32_t* jumpNext = nullptr;
 };
 

@@ -125,7 +125,7 @@ TEST(FastTable, SetTextsAndAppendRuns) {
 /// only inside host calls that end an operation, as a real one moves at any time: either loop
 /// then reads the clock at the next step.
 class ScriptedHost : public RecordingHost {
-  public:
+public:
     explicit ScriptedHost(std::uint64_t seed, bool withPulse) : rng_(seed), withPulse_(withPulse) {
         clock = static_cast<std::int32_t>(rng_() % 3) - 1;
         clockStep = static_cast<std::int32_t>(rng_() % 400);
@@ -154,7 +154,7 @@ class ScriptedHost : public RecordingHost {
         RecordingHost::processEvents();
     }
 
-  private:
+private:
     void maybePulse() {
         if (rng_() % 2) pulse_.fetch_add(1);
     }

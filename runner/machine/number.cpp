@@ -27,14 +27,19 @@ bool checkGrammar(std::string_view s, long long& magnitude) {
     for (; i < s.size() && isDigit(s[i]); ++i) {
         anyDigit = true;
         if (s[i] != '0') seenNonZero = true;
-        if (seenNonZero) ++intDigits; else ++leadingZeros;
+        if (seenNonZero)
+            ++intDigits;
+        else
+            ++leadingZeros;
     }
     if (i < s.size() && s[i] == '.') {
         ++i;
         for (; i < s.size() && isDigit(s[i]); ++i) {
             anyDigit = true;
-            if (!seenNonZero && s[i] == '0') ++fracZeros;
-            else seenNonZero = true;
+            if (!seenNonZero && s[i] == '0')
+                ++fracZeros;
+            else
+                seenNonZero = true;
         }
     }
     if (!anyDigit) return false;
@@ -59,8 +64,10 @@ bool checkGrammar(std::string_view s, long long& magnitude) {
 } // namespace
 
 Failure readDouble(std::string_view text, double& out) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
     long long magnitude = 0;
     if (!checkGrammar(text, magnitude)) return Failure::TypeMismatch;
     const bool negative = text.front() == '-';
@@ -208,8 +215,10 @@ bool fifteenDigitFraction(double value, double& out) {
         const double fraction = below + scaleError(a, j, hi);
         // Near a tie the last digit depends on bits hi + lo cannot resolve: leave it to the text.
         if (std::fabs(std::fabs(fraction) - 0.5) < 1e-6) return false;
-        if (fraction > 0.5) m += 1;
-        else if (fraction < -0.5) m -= 1;
+        if (fraction > 0.5)
+            m += 1;
+        else if (fraction < -0.5)
+            m -= 1;
     }
     // m < 2^53 and 10^|j| are exact, so one operation gives the correctly rounded value, as
     // reading the text would.

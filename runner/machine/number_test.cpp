@@ -9,9 +9,10 @@ namespace {
 
 TEST(ReadDouble, AcceptsTheNumberGrammarWithBlanksAround) {
     const std::pair<const char*, double> cases[] = {
-        {"5", 5},         {"-2.5", -2.5},   {"+3", 3},       {" \t7\t ", 7},  {"5.", 5},
-        {".5", 0.5},      {"1e3", 1000},    {"1E+3", 1000},  {"2.5e-1", 0.25}, {"007", 7},
-        {"-0.0", -0.0},   {"1.7976931348623157E308", 1.7976931348623157e308},
+        {"5", 5},       {"-2.5", -2.5}, {"+3", 3},
+        {" \t7\t ", 7}, {"5.", 5},      {".5", 0.5},
+        {"1e3", 1000},  {"1E+3", 1000}, {"2.5e-1", 0.25},
+        {"007", 7},     {"-0.0", -0.0}, {"1.7976931348623157E308", 1.7976931348623157e308},
     };
     for (const auto& [text, expected] : cases) {
         double value = -1;
@@ -54,8 +55,13 @@ TEST(ReadSingle, RoundsToFloatAndOverflowsPastItsRange) {
 TEST(ReadInteger, RoundsTiesToEvenWithinThe32BitRange) {
     std::int32_t v = 0;
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"2.5", 2}, {"3.5", 4}, {"-2.5", -2}, {"0.5", 0}, {"2147483647", 2147483647},
-        {"-2147483648", -2147483647 - 1}, {"2147483647.4", 2147483647},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"-2.5", -2},
+        {"0.5", 0},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"2147483647.4", 2147483647},
     };
     for (const auto& [text, expected] : cases) {
         ASSERT_EQ(readInteger(text, v), Failure::None) << text;
@@ -85,7 +91,8 @@ TEST(NumberText, FifteenSignificantDigits) {
         {-1e300 * 1e10, "-Infinity"},
         {std::nan(""), "NaN"},
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(numberText(value), text) << value;
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(numberText(value), text) << value;
 }
 
 } // namespace

@@ -12,10 +12,10 @@ using Table = std::vector<std::int32_t>;
 TEST(Prepare, WorkedExampleTables) {
     const Prepared t = prepare("a05ba06ch va07q kp\r\n");
     EXPECT_EQ(t.failedAt, 0);
-    EXPECT_EQ(t.codes, (Table{32, 97, 0, 5, 98, 97, 0, 6, 99, 104, 32, 118, 97, 0, 7, 113, 32,
-                              107, 112, 13, 10}));
-    EXPECT_EQ(t.eifpos, (Table{0, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17,
-                               17, 0, 0, 0}));
+    EXPECT_EQ(t.codes, (Table{32,  97, 0, 5, 98,  97, 0,   6,   99, 104, 32,
+                              118, 97, 0, 7, 113, 32, 107, 112, 13, 10}));
+    EXPECT_EQ(t.eifpos, (Table{0,  17, 17, 17, 17, 17, 17, 17, 17, 17, 17,
+                               17, 17, 17, 17, 17, 17, 17, 0,  0,  0}));
     EXPECT_EQ(t.addrs, (Table{0, 5, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0}));
     std::array<std::int32_t, kLabels> labels{};
     labels[1] = 11;
@@ -49,7 +49,8 @@ TEST(Prepare, MarkersNeedASpaceBeforeThem) {
 
 TEST(Prepare, NinetyNineLabelsFitAHundredthFails) {
     std::string code;
-    for (int i = 0; i < 99; ++i) code += " v";
+    for (int i = 0; i < 99; ++i)
+        code += " v";
     const Prepared ok = prepare(code);
     EXPECT_EQ(ok.failedAt, 0);
     EXPECT_EQ(ok.lblpos[99], 198);

@@ -66,8 +66,8 @@ struct RunResult {
     RunEnd end = RunEnd::PrepareFailed;
     Failure failure = Failure::None;                      ///< set when end is Error
     PrepareFailure prepareFailure = PrepareFailure::None; ///< set when end is PrepareFailed
-    std::int64_t steps = 0;          ///< every step begun, the failing or passing one included
-    std::int32_t pc = 1;             ///< position of the failing step, or of the next one
+    std::int64_t steps = 0; ///< every step begun, the failing or passing one included
+    std::int32_t pc = 1;    ///< position of the failing step, or of the next one
     std::int32_t cur = 0, opb = 0, opc = 0;
     std::array<std::string, kCells> mem;
 };

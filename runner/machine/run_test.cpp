@@ -38,10 +38,10 @@ RunResult run(const std::string& code) {
 TEST(Run, WorkedExampleEndsWithTheTypeMismatchReport) {
     RecordingHost host;
     const RunResult r = run("a05ba06ch va07q kp\r\n", host);
-    EXPECT_EQ(host.events, (Events{"caption:Tessivor 0.1 - Optimizing...", "caption:Tessivor 0.1",
-                                   "caption:Tessivor 0.1 - 0.00mhz",
-                                   "message:Type mismatch byte 15 op 113 q",
-                                   "message:Program Ended", "larp"}));
+    EXPECT_EQ(host.events,
+              (Events{"caption:Tessivor 0.1 - Optimizing...", "caption:Tessivor 0.1",
+                      "caption:Tessivor 0.1 - 0.00mhz", "message:Type mismatch byte 15 op 113 q",
+                      "message:Program Ended", "larp"}));
     EXPECT_EQ(r.end, RunEnd::Error);
     EXPECT_EQ(r.failure, Failure::TypeMismatch);
     EXPECT_EQ(r.steps, 9);
@@ -84,9 +84,8 @@ TEST(Run, AppendCharAtTheLastPositionIsASubscriptError) {
     RecordingHost host;
     const RunResult r = run("a01A", host);
     EXPECT_EQ(r.failure, Failure::SubscriptOutOfRange);
-    EXPECT_EQ(host.shown(),
-              (Events{"message:Subscript out of range byte 4 op 65 A", "message:Program Ended",
-                      "larp"}));
+    EXPECT_EQ(host.shown(), (Events{"message:Subscript out of range byte 4 op 65 A",
+                                    "message:Program Ended", "larp"}));
 }
 
 TEST(Run, AddressPrefixesAndAppendedCharacters) {
@@ -108,11 +107,20 @@ struct Arithmetic {
 
 TEST(Run, ArithmeticStoresFifteenDigitTexts) {
     const Arithmetic cases[] = {
-        {"d", "2.7", "1.5", "3"},   {"e", "2.7", "1.5", "1.2"},      {"d", "-2.5", "0", "-3"},
-        {"g", "1", "3", "0.333333333333333"}, {"f", "0.333333333333333", "3", "0.999999999999999"},
-        {"g", "1", "0", "Infinity"}, {"g", "0", "0", "NaN"},        {"g", "1", "-0", "-Infinity"},
-        {"f", "1e200", "1e200", "Infinity"}, {"B", "2", "10", "1024"}, {"B", "10", "400", "Infinity"},
-        {"B", "-8", "0.5", "NaN"},   {"B", "2", "-1", "0.5"},       {"d", " 4 ", "\t5", "9"},
+        {"d", "2.7", "1.5", "3"},
+        {"e", "2.7", "1.5", "1.2"},
+        {"d", "-2.5", "0", "-3"},
+        {"g", "1", "3", "0.333333333333333"},
+        {"f", "0.333333333333333", "3", "0.999999999999999"},
+        {"g", "1", "0", "Infinity"},
+        {"g", "0", "0", "NaN"},
+        {"g", "1", "-0", "-Infinity"},
+        {"f", "1e200", "1e200", "Infinity"},
+        {"B", "2", "10", "1024"},
+        {"B", "10", "400", "Infinity"},
+        {"B", "-8", "0.5", "NaN"},
+        {"B", "2", "-1", "0.5"},
+        {"d", " 4 ", "\t5", "9"},
     };
     for (const auto& [op, b, c, result] : cases) {
         const RunResult r = run(set("01", b) + set("02", c) + "a01ba02ca03" + op + "p");
@@ -179,16 +187,16 @@ TEST(Run, RandomTicksInputAndDisplay) {
     host.random = 0.99999994f;
     host.clock = -5;
     host.replies = {"Ada"};
-    const RunResult r =
-        run(set("01", "1") + set("02", "6") + "a01ba02ca03y" + "a04l" + set("05", "Name?") +
-                "a05ba06o" + "a06w" + "a07ba08o" + "p",
-            host);
+    const RunResult r = run(set("01", "1") + set("02", "6") + "a01ba02ca03y" + "a04l" +
+                                set("05", "Name?") + "a05ba06o" + "a06w" + "a07ba08o" + "p",
+                            host);
     EXPECT_EQ(r.mem[3], "6");
     EXPECT_EQ(r.mem[4], "-5");
     EXPECT_EQ(r.mem[6], "Ada");
     EXPECT_EQ(r.mem[8], ""); // Cancel
-    EXPECT_EQ(host.shown(), (Events{"input:Name?", "display:Ada", "input:", "message:Program "
-                                                                            "Terminated",
+    EXPECT_EQ(host.shown(), (Events{"input:Name?", "display:Ada", "input:",
+                                    "message:Program "
+                                    "Terminated",
                                     "larp"}));
     host.random = 0;
     EXPECT_EQ(run(set("01", "1") + set("02", "6") + "a01ba02ca03yp", host).mem[3], "1");
@@ -220,7 +228,8 @@ TEST(Run, StepLimitStopsBeforeTheNextStep) {
 
 TEST(Run, HundredthLabelFailsThePreparation) {
     std::string code;
-    for (int i = 0; i < 100; ++i) code += " v";
+    for (int i = 0; i < 100; ++i)
+        code += " v";
     RecordingHost host;
     const RunResult r = run(code + "p", host);
     EXPECT_EQ(r.end, RunEnd::PrepareFailed);

@@ -87,11 +87,9 @@ RunResult Form1::runprogram(const std::string& incode) {
 void Form1::larpClick() {
     ComDLG->Filter = kProgramFilter;
     // A cancelled dialog runs nothing, even when it still holds an earlier choice.
-    if (!ComDLG->ShowOpen())
-        return;
+    if (!ComDLG->ShowOpen()) return;
     std::string reason;
-    if (!platform::readWholeFile(ComDLG->FileName, Module1::loadedcode, reason))
-        return;
+    if (!platform::readWholeFile(ComDLG->FileName, Module1::loadedcode, reason)) return;
     runprogram(Module1::loadedcode);
 }
 

@@ -93,8 +93,8 @@ TEST_F(RunnerWindowTest, TextsCrossTheRealBoxesAsLatin1) {
     };
     platform::testing::whenModal(answer);
     form.runprogram("a01sANA?a01ba02oa02wp\r\n");
-    EXPECT_EQ(seen, (QStringList{"Tessivor", QStringLiteral("N?"), "Tessivor",
-                                          "Program Terminated"}));
+    EXPECT_EQ(seen,
+              (QStringList{"Tessivor", QStringLiteral("N?"), "Tessivor", "Program Terminated"}));
     EXPECT_EQ(form.findChild<QLineEdit*>("t1")->text(), QString::fromUtf8("h\u00e9 ?"));
 }
 
@@ -227,10 +227,10 @@ TEST_P(RunnerWindowUptimeTest, ClosingTheWindowEndsARunawayProgramAtAnyUptime) {
                          ::testing::Not(::testing::HasSubstr("no speed"))));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ticks, RunnerWindowUptimeTest,
-    ::testing::Values((std::int64_t{1} << 31) - 500, (std::int64_t{1} << 31) + 1000,
-                      (std::int64_t{1} << 32) - 500));
+INSTANTIATE_TEST_SUITE_P(Ticks, RunnerWindowUptimeTest,
+                         ::testing::Values((std::int64_t{1} << 31) - 500,
+                                           (std::int64_t{1} << 31) + 1000,
+                                           (std::int64_t{1} << 32) - 500));
 
 } // namespace
 } // namespace tessivor

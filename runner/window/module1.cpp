@@ -36,8 +36,7 @@ std::unique_ptr<Form1> startUp(std::string_view argumentText, const CreateForm1&
     const bool loaded = loadFromArgument(argumentText, fileName, errors);
     std::unique_ptr<Form1> form = createForm1();
     form->show();
-    if (!loaded)
-        return form;
+    if (!loaded) return form;
     const RunResult result = form->runprogram(loadedcode);
     // A run that passed its end is an ordinary end for a program without "end"; only a program
     // that never started is worth a word.
@@ -51,7 +50,8 @@ std::unique_ptr<Form1> startUp(std::string_view argumentText, const CreateForm1&
 }
 
 std::unique_ptr<Form1> startUp(std::string_view argumentText) {
-    return startUp(argumentText, [] { return std::make_unique<Form1>(); }, std::cerr);
+    return startUp(
+        argumentText, [] { return std::make_unique<Form1>(); }, std::cerr);
 }
 
 } // namespace tessivor::Module1

@@ -34,9 +34,7 @@ struct StartUp {
             errors);
     }
     bool ran() const { return !window->boxes->messages.empty(); }
-    QString display() const {
-        return form->findChild<QLineEdit*>(QStringLiteral("t1"))->text();
-    }
+    QString display() const { return form->findChild<QLineEdit*>(QStringLiteral("t1"))->text(); }
 };
 
 class StartUpTest : public ::testing::Test {
@@ -108,8 +106,7 @@ TEST_F(StartUpTest, AProgramThatCannotBePreparedIsReportedOnStderr) {
     std::ofstream("labels.tsp", std::ios::binary) << labels;
     StartUp s("\"labels.tsp\"");
     EXPECT_FALSE(s.ran());
-    EXPECT_EQ(s.errors.str(),
-              "tessivor: labels.tsp: more than 99 labels; nothing ran\n");
+    EXPECT_EQ(s.errors.str(), "tessivor: labels.tsp: more than 99 labels; nothing ran\n");
 }
 
 TEST_F(StartUpTest, ProgramsWithoutEndAndEmptyFilesEndSilently) {

@@ -14,8 +14,8 @@
 #include <QWidget>
 
 #include <deque>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,8 +36,7 @@ public:
             answer = answers.front();
             answers.pop_front();
         }
-        if (!answer)
-            return false;
+        if (!answer) return false;
         FileName = *answer;
         return true;
     }
@@ -66,8 +65,7 @@ public:
     }
     std::string inputBox(std::string_view, std::string_view prompt) override {
         prompts.emplace_back(prompt);
-        if (replies.empty())
-            return {};
+        if (replies.empty()) return {};
         std::string reply = replies.front();
         replies.pop_front();
         return reply;
@@ -102,8 +100,8 @@ class MenuUser : public QWidget {
 public:
     void choose(QAction* item) {
         pending_.push_back(item);
-        QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return,
-                                                         Qt::NoModifier));
+        QCoreApplication::postEvent(
+            this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
     }
 
 protected:

@@ -106,8 +106,8 @@ private:
     std::size_t next_ = 0;
 };
 
-std::string runEvents(const std::string& code, val inputs, double seed, double maxSteps,
-                      bool plain, bool virtualClock) {
+std::string runEvents(const std::string& code, val inputs, double seed, double maxSteps, bool plain,
+                      bool virtualClock) {
     EventsHost host(emscripten::vecFromJSArray<std::string>(inputs), seed);
     RunOptions options;
     options.maxSteps = static_cast<std::int64_t>(maxSteps);

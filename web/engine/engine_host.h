@@ -27,8 +27,8 @@ public:
     void processEvents() override {}
     /// The page's clock in milliseconds, wrapping like the 32-bit tick counter.
     std::int32_t tickCount() override {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(
-            static_cast<std::uint64_t>(emscripten_get_now())));
+        return static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now())));
     }
     float randomSingle() override { return random_.next(); }
     /// Without threads nothing moves the pulse while a slice runs: the page moves it before

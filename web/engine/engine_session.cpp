@@ -64,8 +64,7 @@ double number(const val& options, const char* key, double otherwise) {
 /// One debug session. `text` is assembly source, or with options.program a code string.
 class PageSession {
 public:
-    PageSession(const std::string& text, val options)
-        : host_(number(options, "seed", 1)) {
+    PageSession(const std::string& text, val options) : host_(number(options, "seed", 1)) {
         DebugOptions debug;
         debug.stopForInput = true;
         debug.virtualClock = options["virtualClock"].isTrue();
@@ -127,10 +126,10 @@ public:
         out.set("end", std::string(s.ended ? endText(s.end) : ""));
         out.set("failure", std::string(failureDescription(s.failure)));
         // Why it failed, in the learner's terms: "cell 08 holds "" (empty), not a number".
-        out.set("reason", s.ended && s.end == RunEnd::Error
-                              ? failureReason(code_, s.pc, s.cur, s.opb, s.opc,
-                                              session_->cells(), s.failure)
-                              : std::string());
+        out.set("reason",
+                s.ended && s.end == RunEnd::Error
+                    ? failureReason(code_, s.pc, s.cur, s.opb, s.opc, session_->cells(), s.failure)
+                    : std::string());
         out.set("display", s.display);
         out.set("line", s.line);
         out.set("instruction", s.instruction);
@@ -142,7 +141,8 @@ public:
 
     val cells() const {
         val list = val::array();
-        for (const std::string& cell : session_->cells()) list.call<void>("push", cell);
+        for (const std::string& cell : session_->cells())
+            list.call<void>("push", cell);
         return list;
     }
 
