@@ -7,17 +7,8 @@
 namespace tessivor::studio {
 namespace {
 
-std::size_t operandCount(Form form) {
-    switch (form) {
-    case Form::ThreeOperand: return 3;
-    case Form::Comparison:
-    case Form::TwoOperand: return 2;
-    case Form::OneOperand:
-    case Form::Text: return 1;
-    case Form::Marker: return 0;
-    }
-    return 0;
-}
+/// The cells a mnemonic of this form names, from the table of operations.
+std::size_t operandCount(Form form) { return static_cast<std::size_t>(formCells(form)); }
 
 } // namespace
 
