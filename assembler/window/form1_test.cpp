@@ -1,5 +1,6 @@
 #include "assembler/window/form1.h"
 
+#include "platform/fake_dialogs.h"
 #include "platform/files.h"
 
 #include <QAction>
@@ -19,30 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// Answers each Open or Save dialog with the next queued file name, or cancels for nullopt.
-struct FakeDialog : platform::FileDialog {
-    struct Shown {
-        std::string filter, fileName;
-    };
-    std::deque<std::optional<std::string>> answers;
-    std::vector<Shown> shown;
-
-    bool ShowOpen() override { return answer(); }
-    bool ShowSave() override { return answer(); }
-    bool answer() {
-        shown.push_back({Filter, FileName});
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected dialog";
-            return false;
-        }
-        const std::optional<std::string> name = answers.front();
-        answers.pop_front();
-        if (name) {
-            FileName = *name;
-        }
-        return name.has_value();
-    }
-};
+using FakeDialog = platform::testing::FakeFileDialog;
 
 struct FakeBoxes : platform::Boxes {
     std::vector<std::string> messages;
@@ -78,6 +56,7 @@ protected:
         dialog.answers = std::move(answers);
         form.findChild<QAction*>(item)->trigger();
         EXPECT_TRUE(dialog.answers.empty()) << item << " showed fewer dialogs than expected";
+        EXPECT_EQ(dialog.unexpected, 0) << item << " showed more dialogs than expected";
         EXPECT_EQ(dialog.FileName, "") << item;
     }
     std::string path(const char* name) const { return dir.filePath(name).toStdString(); }

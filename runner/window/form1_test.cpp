@@ -21,6 +21,7 @@ namespace tessivor {
 namespace {
 
 using testing::FakeBoxes;
+using testing::FakeFileDialog;
 using testing::MenuUser;
 using testing::TestWindow;
 using Message = FakeBoxes::Message;
@@ -115,9 +116,9 @@ TEST_F(RunnerWindowTest, LarpRunsTheChosenFileAndCancelRunsNothing) {
     w.comDlg->answers = {std::nullopt};
     w.action("larp")->trigger();
     EXPECT_EQ(w.boxes->messages.size(), 1u);
-    EXPECT_EQ(w.comDlg->namesOffered, (std::vector<std::string>{"", "", hello}));
-    EXPECT_EQ(w.comDlg->filtersSeen,
-              std::vector<std::string>(3, "Tessivor Program (*.tsp) | *.tsp"));
+    const std::string filter = "Tessivor Program (*.tsp) | *.tsp";
+    EXPECT_EQ(w.comDlg->shown,
+              (std::vector<FakeFileDialog::Shown>{{filter, ""}, {filter, ""}, {filter, hello}}));
 }
 
 TEST_F(RunnerWindowTest, LarpOnAnUnreadableFileChangesNothing) {

@@ -3,6 +3,7 @@
 // would, so it waits for "t" like a real click.
 
 #include "platform/dialogs.h"
+#include "platform/fake_dialogs.h"
 #include "platform/qt_testing.h"
 #include "platform/qt_text.h"
 #include "runner/window/form1.h"
@@ -21,27 +22,7 @@
 
 namespace tessivor::testing {
 
-/// Answers Open dialogs from a queue: a name is chosen, nullopt is Cancel.
-class FakeFileDialog : public platform::FileDialog {
-public:
-    std::deque<std::optional<std::string>> answers;
-    std::vector<std::string> filtersSeen;
-    std::vector<std::string> namesOffered;
-
-    bool ShowOpen() override {
-        filtersSeen.push_back(Filter);
-        namesOffered.push_back(FileName);
-        std::optional<std::string> answer;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.pop_front();
-        }
-        if (!answer) return false;
-        FileName = *answer;
-        return true;
-    }
-    bool ShowSave() override { return ShowOpen(); }
-};
+using platform::testing::FakeFileDialog;
 
 /// Records every message with the text `t1` showed at that moment; answers input boxes from a
 /// queue (empty: Cancel).
