@@ -2,27 +2,11 @@
 // "Out of string space" report instead of ending the process. Allocations above a limit fail
 // in this test program, as they would on a machine out of memory.
 
+#include "runner/machine/allocation_limit.h"
 #include "runner/machine/run.h"
 #include "runner/machine/test_host.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-std::atomic<std::size_t> largestAllowed{0}; // 0: no limit
-}
-
-void* operator new(std::size_t size) {
-    const std::size_t limit = largestAllowed.load();
-    if (limit != 0 && size > limit) throw std::bad_alloc();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace tessivor {
 namespace {
@@ -34,10 +18,8 @@ RunResult runLimited(const std::string& code, bool plain, testing::RecordingHost
     RunOptions options;
     options.plain = plain;
     options.maxSteps = 10'000'000;
-    largestAllowed = 1 << 20;
-    const RunResult r = runprogram(code, host, options);
-    largestAllowed = 0;
-    return r;
+    const testing::AllocationLimit limit(1 << 20);
+    return runprogram(code, host, options);
 }
 
 TEST(OutOfMemory, AGrowingTextEndsTheRunWithOutOfStringSpace) {

@@ -1,8 +1,9 @@
 // The step loops at the edges of their world: a tick counter that wraps, memory that runs out
-// while a cell's text grows, and the virtual clock. This test binary replaces operator new, so
-// it can make large allocations fail on demand.
+// while a cell's text grows, and the virtual clock. Large allocations fail on demand here
+// (allocation_limit.h).
 
 #include "assembler/translate/compiletext.h"
+#include "runner/machine/allocation_limit.h"
 #include "runner/machine/fast_table.h"
 #include "runner/machine/interpreters.h"
 #include "runner/machine/operations.h"
@@ -15,37 +16,16 @@
 
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <random>
 #include <string>
-
-namespace {
-// Allocations larger than this throw std::bad_alloc while it is not 0.
-std::size_t gFailAbove = 0;
-} // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void* operator new(std::size_t size) {
-    if (gFailAbove != 0 && size > gFailAbove) throw std::bad_alloc();
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace tessivor {
 namespace {
 
 using testing::RecordingHost;
 
-/// Allocations above `bytes` fail while it lives.
-struct AllocationLimit {
-    explicit AllocationLimit(std::size_t bytes) { gFailAbove = bytes; }
-    ~AllocationLimit() { gFailAbove = 0; }
-    AllocationLimit(const AllocationLimit&) = delete;
-    AllocationLimit& operator=(const AllocationLimit&) = delete;
-};
+using testing::AllocationLimit;
 
 RunResult runWith(const std::string& code, Host& host, bool plain, std::int64_t maxSteps = 0,
                   bool virtualClock = false) {
@@ -135,9 +115,10 @@ TEST(OutOfMemory, ASetTextFailsAtTheFirstCharacterThatCannotBeAppended) {
     std::string code = "t";
     code += compiletext("set 05, " + text + ";\r\nend\r\n").code;
     RecordingHost host;
-    host.onEvents = [] { gFailAbove = 5000; };
+    std::optional<AllocationLimit> limit;
+    host.onEvents = [&limit] { limit.emplace(5000); };
     const RunResult r = runWith(code, host, false);
-    gFailAbove = 0;
+    limit.reset();
     ASSERT_EQ(r.end, RunEnd::Error);
     EXPECT_EQ(r.failure, Failure::OutOfStringSpace);
     ASSERT_EQ(code[static_cast<std::size_t>(r.pc) - 1], 'A');
@@ -154,10 +135,9 @@ TEST(OutOfMemory, ACopyAndAnAppendRunFailWithOutOfStringSpace) {
     const std::string fill = compiletext("set 01, " + std::string(4000, 'a') + ";").code + "t";
     const auto run = [&](const std::string& code) {
         RecordingHost host;
-        host.onEvents = [] { gFailAbove = 3000; };
-        const RunResult r = runWith(code, host, false);
-        gFailAbove = 0;
-        return r;
+        std::optional<AllocationLimit> limit;
+        host.onEvents = [&limit] { limit.emplace(3000); };
+        return runWith(code, host, false);
     };
     const RunResult copy = run(fill + "a01ba02zp");
     EXPECT_EQ(copy.failure, Failure::OutOfStringSpace);
