@@ -2,6 +2,7 @@
 // A host for tests: records what a run shows and answers its boxes from a script.
 
 #include "runner/machine/host.h"
+#include "runner/machine/tick.h"
 
 #include <deque>
 #include <functional>
@@ -38,7 +39,7 @@ public:
     }
     std::int32_t tickCount() override {
         const std::int32_t now = clock;
-        clock += clockStep;
+        clock = tickAfter(clock, clockStep); // wraps as the system's counter does
         return now;
     }
     float randomSingle() override { return random; }
