@@ -24,5 +24,5 @@ endif()
 
 # toml++ is used header-only there (cli/CMakeLists.txt looks for its header in this folder).
 if(EXISTS ${tessivor_cross_include}/toml++/toml.h)
-    set(TESSIVOR_TOMLPP_INCLUDE ${tessivor_cross_include} CACHE PATH "toml++'s headers")
+    set(TESSIVOR_TOMLPP_INCLUDE ${tessivor_cross_include} CACHE PATH "toml++'s headers" FORCE)
 endif()
