@@ -29,6 +29,7 @@ constexpr const char* kCheckFooter =
 int checkCommand(std::span<const std::string_view> args) {
     CLI::App app(kCheckDescription, "tessivor-cli check");
     app.footer(kCheckFooter);
+    app.allow_windows_style_options(false); // a /path is a file name on every system
     std::vector<std::string> files;
     std::string format = "text";
     bool werror = false;

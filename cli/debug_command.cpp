@@ -476,6 +476,7 @@ int debugCommand(std::span<const std::string_view> args) {
                  "watches on cells. FILE is a source (.tsasm, built in memory) or a program "
                  "file (.tsp, listed as its source).",
                  "tessivor-cli debug"};
+    app.allow_windows_style_options(false); // a /path is a file name on every system
     std::string file, script, inputFile, clock = "real", source;
     bool json = false;
     std::optional<std::uint64_t> seed;

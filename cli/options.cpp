@@ -42,6 +42,8 @@ struct Options::Value {
 Options::Options(std::string command, std::string usage)
     : command_(std::move(command)), usage_(std::move(usage)), app_(std::make_unique<CLI::App>()) {
     app_->set_help_flag("-h,--help");
+    // Options start with - on every system: a /path is a file name, on Windows too.
+    app_->allow_windows_style_options(false);
     app_->allow_extras(); // unknown options are reported below, in this command line's words
 }
 

@@ -131,6 +131,7 @@ private:
 int testCommand(std::span<const std::string_view> args) {
     CLI::App app(kTestAbout, "tessivor-cli test");
     app.footer(kTestFooter);
+    app.allow_windows_style_options(false); // a /path is a file name on every system
     app.set_help_flag("-h,--help", "show this text");
     std::string specName;
     std::vector<std::string> fileNames;
