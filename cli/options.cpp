@@ -54,50 +54,39 @@ CLI::App& Options::app() { return *app_; }
 void Options::flag(const std::string& names, bool& value) { app_->add_flag(names, value); }
 
 void Options::text(const std::string& names, std::optional<std::string>& value, std::string what) {
-    auto v = std::make_unique<Value>();
-    v->names = spellings(names);
-    v->what = std::move(what);
-    v->store = [&value](const std::string& text) {
+    addValue(names, std::move(what), [&value](const std::string& text) {
         if (text.empty()) return false;
         value = text;
         return true;
-    };
-    app_->add_option(names, v->given)
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    values_.push_back(std::move(v));
+    });
 }
 
 void Options::number(const std::string& names, std::optional<std::int64_t>& value, std::int64_t min,
                      std::string what) {
-    auto v = std::make_unique<Value>();
-    v->names = spellings(names);
-    v->what = std::move(what);
-    v->store = [&value, min](const std::string& text) {
+    addValue(names, std::move(what), [&value, min](const std::string& text) {
         std::int64_t n = 0;
         if (!parseNumber(text, n) || n < min) return false;
         value = n;
         return true;
-    };
-    app_->add_option(names, v->given)
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    values_.push_back(std::move(v));
+    });
 }
 
 void Options::number(const std::string& names, std::optional<std::uint64_t>& value,
                      std::string what) {
-    auto v = std::make_unique<Value>();
-    v->names = spellings(names);
-    v->what = std::move(what);
-    v->store = [&value](const std::string& text) {
+    addValue(names, std::move(what), [&value](const std::string& text) {
         std::uint64_t n = 0;
         if (!parseNumber(text, n)) return false;
         value = n;
         return true;
-    };
+    });
+}
+
+void Options::addValue(const std::string& names, std::string what,
+                       std::function<bool(const std::string&)> store) {
+    auto v = std::make_unique<Value>();
+    v->names = spellings(names);
+    v->what = std::move(what);
+    v->store = std::move(store);
     app_->add_option(names, v->given)
         ->expected(1)
         ->allow_extra_args(false)

@@ -4,6 +4,7 @@
 // option given twice or with an empty value is an error, and FILE may be - for stdin.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -50,6 +51,9 @@ public:
 
 private:
     struct Value;
+    /// An option with one value, which `store` checks and keeps (false: not a valid value).
+    void addValue(const std::string& names, std::string what,
+                  std::function<bool(const std::string&)> store);
     std::optional<int> fail(std::string_view message);
 
     std::string command_;

@@ -145,28 +145,6 @@ private:
     platform::SingleRandom random_;
 };
 
-const char* endName(RunEnd end) {
-    switch (end) {
-    case RunEnd::Terminated: return "terminated";
-    case RunEnd::Error: return "error";
-    case RunEnd::PassedEnd: return "passed-end";
-    case RunEnd::PrepareFailed: return "prepare-failed";
-    case RunEnd::StepLimit: return "step-limit";
-    }
-    return "";
-}
-
-const char* failureName(Failure failure) {
-    switch (failure) {
-    case Failure::None: return "";
-    case Failure::SubscriptOutOfRange: return "subscript out of range";
-    case Failure::TypeMismatch: return "type mismatch";
-    case Failure::Overflow: return "overflow";
-    case Failure::OutOfStringSpace: return "out of string space";
-    }
-    return "";
-}
-
 int exitStatus(RunEnd end) {
     switch (end) {
     case RunEnd::Terminated: return 0;
@@ -182,7 +160,7 @@ int exitStatus(RunEnd end) {
 /// characters take some 4 GB as JSON.
 void writeEndObject(const RunResult& r, RunOutput& output, const std::string& place) {
     std::string line = "{\"end\": \"";
-    line += endName(r.end);
+    line += runEndName(r.end);
     line += "\", \"steps\": " + std::to_string(r.steps);
     if (r.end != RunEnd::PrepareFailed) {
         if (r.end == RunEnd::Error) {

@@ -9,4 +9,7 @@ enum class Failure { None, SubscriptOutOfRange, TypeMismatch, Overflow, OutOfStr
 /// The description an error report starts with ("Type mismatch").
 const char* failureDescription(Failure failure);
 
+/// The failure's name in the events format ("type mismatch"); "" for None.
+const char* failureName(Failure failure);
+
 } // namespace tessivor

@@ -18,6 +18,28 @@ const char* failureDescription(Failure failure) {
     return "";
 }
 
+const char* failureName(Failure failure) {
+    switch (failure) {
+    case Failure::None: return "";
+    case Failure::SubscriptOutOfRange: return "subscript out of range";
+    case Failure::TypeMismatch: return "type mismatch";
+    case Failure::Overflow: return "overflow";
+    case Failure::OutOfStringSpace: return "out of string space";
+    }
+    return "";
+}
+
+const char* runEndName(RunEnd end) {
+    switch (end) {
+    case RunEnd::Terminated: return "terminated";
+    case RunEnd::Error: return "error";
+    case RunEnd::PassedEnd: return "passed-end";
+    case RunEnd::PrepareFailed: return "prepare-failed";
+    case RunEnd::StepLimit: return "step-limit";
+    }
+    return "";
+}
+
 std::string speedCaption(std::int64_t steps) {
     const std::int64_t hundredths = (steps + 5000) / 10000; // millions, rounded to two places
     std::string caption = kCaption;

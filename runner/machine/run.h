@@ -29,6 +29,9 @@ enum class RunEnd {
     StepLimit,     ///< RunOptions::maxSteps steps have run
 };
 
+/// The end's name in the events format ("passed-end").
+const char* runEndName(RunEnd end);
+
 /// Why the preparation pass refused a code string.
 enum class PrepareFailure {
     None,

@@ -49,28 +49,6 @@ val buildSource(const std::string& source) {
     return result;
 }
 
-const char* endName(RunEnd end) {
-    switch (end) {
-    case RunEnd::Terminated: return "terminated";
-    case RunEnd::Error: return "error";
-    case RunEnd::PassedEnd: return "passed-end";
-    case RunEnd::PrepareFailed: return "prepare-failed";
-    case RunEnd::StepLimit: return "step-limit";
-    }
-    return "";
-}
-
-const char* failureName(Failure failure) {
-    switch (failure) {
-    case Failure::None: return "";
-    case Failure::SubscriptOutOfRange: return "subscript out of range";
-    case Failure::TypeMismatch: return "type mismatch";
-    case Failure::Overflow: return "overflow";
-    case Failure::OutOfStringSpace: return "out of string space";
-    }
-    return "";
-}
-
 /// The events of a whole run, one JSON object a line, in the command line's format.
 class EventsHost : public PageHost {
 public:
@@ -116,7 +94,7 @@ std::string runEvents(const std::string& code, val inputs, double seed, double m
     const RunResult r = runprogram(code, host, options);
     std::string& line = host.out;
     line += "{\"end\": \"";
-    line += endName(r.end);
+    line += runEndName(r.end);
     line += "\", \"steps\": " + std::to_string(r.steps);
     if (r.end != RunEnd::PrepareFailed) {
         if (r.end == RunEnd::Error) {
@@ -146,7 +124,7 @@ val timeRun(const std::string& code) {
     val result = val::object();
     result.set("steps", static_cast<double>(r.steps));
     result.set("seconds", ms / 1000);
-    result.set("end", std::string(endName(r.end)));
+    result.set("end", std::string(runEndName(r.end)));
     return result;
 }
 

@@ -123,7 +123,7 @@ public:
         out.set("opb", s.opb);
         out.set("opc", s.opc);
         out.set("ended", s.ended);
-        out.set("end", std::string(s.ended ? endText(s.end) : ""));
+        out.set("end", std::string(s.ended ? runEndName(s.end) : ""));
         out.set("failure", std::string(failureDescription(s.failure)));
         // Why it failed, in the learner's terms: "cell 08 holds "" (empty), not a number".
         out.set("reason",
@@ -150,17 +150,6 @@ public:
 
 private:
     static std::int64_t count(double n) { return n > 0 ? static_cast<std::int64_t>(n) : 0; }
-    static const char* endText(RunEnd end) {
-        switch (end) {
-        case RunEnd::Terminated: return "terminated";
-        case RunEnd::Error: return "error";
-        case RunEnd::PassedEnd: return "passed-end";
-        case RunEnd::PrepareFailed: return "prepare-failed";
-        case RunEnd::StepLimit: return "step-limit";
-        }
-        return "";
-    }
-
     SessionHost host_;
     std::string code_;
     std::unique_ptr<DebugSession> session_;
