@@ -114,12 +114,14 @@ for command in COMMANDS:
             check(status == 64 and "unknown option" not in err and "not expected" not in err,
                   f"{command} {option}: exit {status}, {err!r}")
     # Each usage line names the command's own arguments.
-    first = text.splitlines()[0]
-    for word in re.findall(r"[A-Z][A-Z.a-z]*(?:\.\.\.)?", first.split(command, 1)[1]):
+    first = text.splitlines()[0] if text else ""
+    prefix = f"usage: tessivor-cli {command} "
+    arguments = first[len(prefix):] if first.startswith(prefix) else ""
+    for word in re.findall(r"[A-Z][A-Z.a-z]*(?:\.\.\.)?", arguments):
         if word == "OPTIONS":
             continue
-        check(word.split(".")[0] in text.split("\n\n", 2)[1], f"{command}: {word} of the "
-              "usage line is not described")
+        check(word.split(".")[0] in sections(text)[1], f"{command}: {word} of the usage line "
+              "is not described")
 
 if failures:
     print("\n".join(failures), file=sys.stderr)
