@@ -1105,6 +1105,9 @@ void StudioWindow::applyFontSize() {
         menu->setFont(fontSteps_ == 0 ? QFont() : panes);
     if (shortcuts_) shortcuts_->setFont(fontSteps_ == 0 ? QFont() : panes);
     editor_->setFont(sized(QFontDatabase::systemFont(QFontDatabase::FixedFont)));
+    // Headers may carry a font of their own class; they grow with the panes.
+    for (QHeaderView* header : findChildren<QHeaderView*>())
+        header->setFont(fontSteps_ == 0 ? QFont() : panes);
     cells_->verticalHeader()->setDefaultSectionSize(QFontMetrics(panes).height() + 4);
     showCells(machine_);
 }
@@ -1118,6 +1121,12 @@ void StudioWindow::setHighContrast(bool on) {
     } else {
         QApplication::setPalette(systemPalette_);
     }
+    // The style draws a check box's edge in a shade of the window colour, which is black
+    // itself on black: the box gets a white edge of its own.
+    setStyleSheet(on ? QStringLiteral("QCheckBox::indicator { width: 0.8em; height: 0.8em; "
+                                      "border: 2px solid white; background: black; }"
+                                      "QCheckBox::indicator:checked { background: yellow; }")
+                     : QString());
     highContrast_ = on;
     showCells(machine_);
 }
