@@ -4,6 +4,7 @@
 #include "engine_host.h"
 
 #include "assembler/translate/program.h"
+#include "runner/debug/describe.h"
 #include "runner/debug/session.h"
 #include "runner/machine/explain.h"
 
@@ -140,6 +141,9 @@ public:
 
     val takeEvents() { return host_.take(); }
 
+    /// Where the session stands, as one sentence to read aloud.
+    std::string describe() const { return describeState(session_->state(), session_->cells()); }
+
 private:
     static std::int64_t count(double n) { return n > 0 ? static_cast<std::int64_t>(n) : 0; }
     SessionHost host_;
@@ -184,7 +188,8 @@ void bindSession() {
         .function("watchCell", &PageSession::watchCell)
         .function("state", &PageSession::state)
         .function("cells", &PageSession::cells)
-        .function("takeEvents", &PageSession::takeEvents);
+        .function("takeEvents", &PageSession::takeEvents)
+        .function("describe", &PageSession::describe);
 }
 
 } // namespace tessivor::web
