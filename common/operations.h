@@ -6,7 +6,7 @@
 //
 // A new operation is one row of TESSIVOR_OPERATIONS plus its handlers: a case in the step
 // (runner/machine/step.h) and a kind with its label in the fast loop. A switch over Op that
-// misses a row does not compile there (-Werror=switch-enum); the explanations and the undo list
+// misses a row does not compile there (-Werror=switch); the explanations and the undo list
 // read the columns and need nothing more.
 
 #include <array>

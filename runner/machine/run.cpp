@@ -57,7 +57,7 @@ RunResult runprogram(const std::string& incode, Host& host, const RunOptions& op
         return result;
     }
     host.setCaption(kCaption);
-    // The virtual clock is read by the plain loop.
+    // A trace sees every step before it runs, which only the plain loop takes one at a time.
     if (options.plain || options.trace) return runPlain(tables, host, options);
     return runFast(tables, host, options);
 }

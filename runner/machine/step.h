@@ -13,9 +13,11 @@
 #include <new>
 #include <string>
 
-// Every operation has its case in the step: a row of the table without one does not compile.
+// Every operation has its case in the step: a row of the table without one does not compile,
+// also where warnings are no errors (-Wall reports a missing case as -Wswitch first).
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
 #pragma GCC diagnostic error "-Wswitch-enum"
 #endif
 
