@@ -152,8 +152,8 @@ private:
 };
 
 /// `new Session(text, options)`: `text` is assembly source, or with options.program a program
-/// file's text (whose listing then stands in for the source). A source that does not build is
-/// refused with an Error that says why, as `build` would.
+/// file's text (nothing is then known of its positions' lines). A source that does not build
+/// is refused with an Error that says why, as `build` would.
 PageSession* makeSession(const std::string& text, val options) {
     std::string refusal;
     {
