@@ -2,7 +2,6 @@
 
 #include "assembler/translate/mnemonics.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -116,16 +115,6 @@ Translation compiletext(std::string_view source) {
         ++i;
     }
     return result;
-}
-
-SourcePlace sourcePlace(std::string_view source, std::size_t position) {
-    const std::size_t before = std::min(position == 0 ? 0 : position - 1, source.size());
-    const std::string_view head = source.substr(0, before);
-    SourcePlace place;
-    place.line = 1 + static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n'));
-    const std::size_t lastFeed = head.rfind('\n');
-    place.column = lastFeed == std::string_view::npos ? before + 1 : before - lastFeed;
-    return place;
 }
 
 } // namespace tessivor

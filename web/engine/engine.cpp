@@ -18,7 +18,8 @@
 #include "engine_host.h"
 
 #include "assembler/translate/compiletext.h"
-#include "cli/json.h"
+#include "assembler/translate/program.h"
+#include "runner/events/events.h"
 #include "runner/machine/run.h"
 
 #include <emscripten/bind.h>
@@ -38,7 +39,7 @@ val buildSource(const std::string& source) {
     result.set("ok", t.ok);
     if (t.ok) {
         result.set("code", t.code);
-        result.set("file", t.code + "\r\n"); // a program file: the code string and a line end
+        result.set("file", programFileText(t.code));
     } else {
         const SourcePlace setPlace = sourcePlace(source, t.setAt);
         result.set("position", static_cast<double>(t.position));
@@ -55,31 +56,20 @@ public:
     EventsHost(std::vector<std::string> inputs, double seed)
         : PageHost(seed), inputs_(std::move(inputs)) {}
 
-    void setCaption(std::string_view caption) override { emit("caption", caption); }
-    void setDisplay(std::string_view text) override { emit("display", text); }
-    void messageBox(std::string_view text) override { emit("message", text); }
+    void setCaption(std::string_view caption) override { events.caption(caption); }
+    void setDisplay(std::string_view text) override { events.display(text); }
+    void messageBox(std::string_view text) override { events.message(text); }
     std::string inputBox(std::string_view prompt) override {
         // Like end of input on a terminal: a missing reply counts as Cancel.
         std::string reply = next_ < inputs_.size() ? inputs_[next_++] : std::string();
-        out += "{\"input\": ";
-        cli::appendJsonString(out, prompt);
-        out += ", \"reply\": ";
-        cli::appendJsonString(out, reply);
-        out += "}\n";
+        events.input(prompt, reply);
         return reply;
     }
 
     std::string out;
+    EventWriter events{[this](std::string_view text) { out += text; }};
 
 private:
-    void emit(const char* key, std::string_view text) {
-        out += "{\"";
-        out += key;
-        out += "\": ";
-        cli::appendJsonString(out, text);
-        out += "}\n";
-    }
-
     std::vector<std::string> inputs_;
     std::size_t next_ = 0;
 };
@@ -92,27 +82,9 @@ std::string runEvents(const std::string& code, val inputs, double seed, double m
     options.plain = plain;
     options.virtualClock = virtualClock;
     const RunResult r = runprogram(code, host, options);
-    std::string& line = host.out;
-    line += "{\"end\": \"";
-    line += runEndName(r.end);
-    line += "\", \"steps\": " + std::to_string(r.steps);
-    if (r.end != RunEnd::PrepareFailed) {
-        if (r.end == RunEnd::Error) {
-            line += ", \"failure\": \"";
-            line += failureName(r.failure);
-            line += '"';
-        }
-        line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
-                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
-                ", \"cells\": [";
-        for (int i = 0; i < kCells; ++i) {
-            if (i) line += ", ";
-            cli::appendJsonString(line, r.mem[static_cast<std::size_t>(i)]);
-        }
-        line += ']';
-    }
-    line += "}\n";
-    return line;
+    // The page knows no source here: an error's end object has no "place".
+    host.events.end(r);
+    return std::move(host.out);
 }
 
 /// Runs `code` in the fast loop and times it (the speed comparison with the native loop).
@@ -137,12 +109,8 @@ EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("build", &buildSource);
     emscripten::function("runEvents", &runEvents);
     emscripten::function("timeRun", &timeRun);
-#ifdef TESSIVOR_WEB_CHECK
     bindCheck();
-#endif
-#ifdef TESSIVOR_WEB_SESSION
     bindSession();
-#endif
 }
 
 } // namespace tessivor::web
