@@ -344,7 +344,7 @@ private:
     std::optional<std::string> canonical(const Instruction& in) const {
         if (!suggestible(in.line)) return std::nullopt;
         const auto [tokens, comment] = tokensAfter(in);
-        const std::size_t count = in.mnemonic->cells;
+        const std::size_t count = operandColumns(*in.mnemonic);
         if (count == 0 || tokens.size() != count) return std::nullopt;
         std::string line(source_.substr(lines_.start(in.line), in.begin - lines_.start(in.line)));
         line += written(in);
@@ -404,7 +404,7 @@ private:
     /// The operand columns as the translation copies them.
     std::vector<std::string_view> operandsOf(const Instruction& in) const {
         std::vector<std::string_view> operands;
-        for (std::size_t k = 0; k < in.mnemonic->cells; ++k) {
+        for (std::size_t k = 0; k < operandColumns(*in.mnemonic); ++k) {
             const std::size_t column = in.begin + kOperandColumn[k];
             operands.push_back(column < source_.size() ? source_.substr(column, 2) : "");
         }
@@ -579,7 +579,7 @@ private:
             ++end;
         }
         std::string effect;
-        if (in.mnemonic->cells > 0) {
+        if (operandColumns(*in.mnemonic) > 0) {
             effect = ": the machine runs it as " + asRun(in, operandsOf(in));
         }
         warn("swallowed-text", k, end,
@@ -1193,7 +1193,7 @@ private:
             cells.push_back(token.size() == 1 ? "0" + token : token);
             k = end;
         }
-        if (cells.size() != m->cells) return line;
+        if (cells.size() != operandColumns(*m)) return line;
         std::string out = line.substr(0, column + 3);
         for (std::size_t c = 0; c < cells.size(); ++c)
             out += (c == 0 ? " " : ", ") + cells[c];

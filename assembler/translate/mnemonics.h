@@ -16,10 +16,6 @@ struct Mnemonic {
     std::string_view final; ///< the text appended after the operands
     std::size_t advance;    ///< where the next scan starts, counted from the mnemonic
     Op op;                  ///< the operation the final text names
-    std::size_t cells;      ///< operand columns it reads ("set": its cell)
-    /// Just past the last character it reads, counted from the mnemonic: its last operand
-    /// column, "lbl"'s two characters, or its own three letters ("set" reads on to its ";").
-    std::size_t reads;
 };
 
 /// How far the scan moves on after a mnemonic of `form` ("set" moves past its ";" instead).
@@ -35,18 +31,7 @@ constexpr std::size_t formAdvance(Form form, Op op) {
     return 0;
 }
 
-/// Operand columns, counted from the mnemonic's first character.
-inline constexpr std::size_t kOperandColumn[3] = {4, 8, 12};
-
 namespace detail {
-
-constexpr Mnemonic makeMnemonic(std::string_view name, Form form, std::string_view final, Op op) {
-    const auto cells = static_cast<std::size_t>(formCells(form));
-    const std::size_t reads = cells > 0        ? kOperandColumn[cells - 1] + 2
-                              : op == kOpLabel ? kOperandColumn[0] + 2
-                                               : 3;
-    return {name, form, final, formAdvance(form, op), op, cells, reads};
-}
 
 constexpr std::size_t countMnemonics() {
     std::size_t n = 1; // "set"
@@ -61,8 +46,8 @@ constexpr std::array<Mnemonic, countMnemonics()> makeMnemonics() {
     std::size_t k = 0;
     for (const Letter& l : kAlphabet) {
         if (l.mnemonic.empty()) continue;
-        out[k++] = makeMnemonic(l.mnemonic, l.form, l.written, l.op);
-        if (l.op == kOpClear) out[k++] = makeMnemonic("set", Form::Text, l.written, l.op);
+        out[k++] = {l.mnemonic, l.form, l.written, formAdvance(l.form, l.op), l.op};
+        if (l.op == kOpClear) out[k++] = {"set", Form::Text, l.written, 0, l.op};
     }
     return out;
 }
@@ -72,5 +57,21 @@ constexpr std::array<Mnemonic, countMnemonics()> makeMnemonics() {
 /// The mnemonics; the scan finds them by name, so their order decides nothing.
 inline constexpr auto kMnemonics = detail::makeMnemonics();
 static_assert(kMnemonics.size() == 25);
+
+/// Operand columns, counted from the mnemonic's first character.
+inline constexpr std::size_t kOperandColumn[3] = {4, 8, 12};
+
+/// The operand columns `m` reads ("set": its cell).
+constexpr std::size_t operandColumns(const Mnemonic& m) {
+    return static_cast<std::size_t>(formCells(m.form));
+}
+
+/// Just past the last character `m` reads, counted from its first letter: its last operand
+/// column, "lbl"'s two characters, or its own three letters ("set" reads on to its ";").
+constexpr std::size_t readsUpTo(const Mnemonic& m) {
+    const std::size_t cells = operandColumns(m);
+    if (cells > 0) return kOperandColumn[cells - 1] + 2;
+    return m.op == kOpLabel ? kOperandColumn[0] + 2 : 3;
+}
 
 } // namespace tessivor

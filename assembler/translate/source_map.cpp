@@ -24,8 +24,9 @@ public:
         ins.line = line_;
         ins.column = piece.begin - lineStart_ + 1;
         ins.begin = piece.begin;
-        const std::size_t read =
-            piece.mnemonic->form == Form::Text ? piece.end : piece.begin + piece.mnemonic->reads;
+        const std::size_t read = piece.mnemonic->form == Form::Text
+                                     ? piece.end
+                                     : piece.begin + readsUpTo(*piece.mnemonic);
         ins.end = std::min(read, source.size());
         ins.first = static_cast<std::int32_t>(result.code.size() + 1);
         TranslationSink::instruction(piece);

@@ -22,7 +22,7 @@ std::vector<SourceRole> sourceRoles(std::string_view source) {
         void instruction(const SourcePiece& piece) {
             const std::size_t at = piece.begin;
             mark(at, at + 3, SourceRole::Mnemonic);
-            for (std::size_t k = 0; k < piece.mnemonic->cells; ++k)
+            for (std::size_t k = 0; k < operandColumns(*piece.mnemonic); ++k)
                 mark(at + kOperandColumn[k], at + kOperandColumn[k] + 2, SourceRole::Operand);
             if (piece.mnemonic->form == Form::Text) {
                 mark(at + kSetTextColumn, piece.end,
