@@ -117,4 +117,17 @@ inline constexpr auto kMnemonics = detail::makeMnemonics();
 /// Operand columns, counted from the mnemonic's first character.
 inline constexpr std::size_t kOperandColumn[3] = {4, 8, 12};
 
+/// The operand columns `m` reads ("set": its cell).
+constexpr std::size_t operandColumns(const Mnemonic& m) {
+    return static_cast<std::size_t>(formCells(m.form));
+}
+
+/// Just past the last character `m` reads, counted from its first letter: its last operand
+/// column, "lbl"'s two characters, or its own three letters ("set" reads on to its ";").
+constexpr std::size_t readsUpTo(const Mnemonic& m) {
+    const std::size_t cells = operandColumns(m);
+    if (cells > 0) return kOperandColumn[cells - 1] + 2;
+    return m.op == kOpLabel ? kOperandColumn[0] + 2 : 3;
+}
+
 } // namespace tessivor

@@ -9,6 +9,8 @@
 //                                       column}
 //   check(source)                    -> [{line, column, endColumn, severity, code, message,
 //                                         suggestion}]
+//   roles(source)                    -> [{from, to, role}]: runs of bytes that play one part
+//                                       when the source is translated (the editor's colours)
 //   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
 //                                    -> the event lines `tessivor-cli run --events` writes
 //   timeRun(file)                    -> {steps, seconds, end}
@@ -19,6 +21,7 @@
 
 #include "assembler/translate/compiletext.h"
 #include "assembler/translate/program.h"
+#include "assembler/translate/source_roles.h"
 #include "runner/events/events.h"
 #include "runner/machine/run.h"
 
@@ -48,6 +51,24 @@ val buildSource(const std::string& source) {
         result.set("column", static_cast<double>(setPlace.column));
     }
     return result;
+}
+
+/// The roles of the source's bytes as runs of one role each, in order, covering the source.
+val sourceRoleRuns(const std::string& source) {
+    const std::vector<SourceRole> roles = sourceRoles(source);
+    val runs = val::array();
+    for (std::size_t from = 0; from < roles.size();) {
+        std::size_t to = from + 1;
+        while (to < roles.size() && roles[to] == roles[from])
+            ++to;
+        val run = val::object();
+        run.set("from", static_cast<double>(from));
+        run.set("to", static_cast<double>(to));
+        run.set("role", std::string(sourceRoleName(roles[from])));
+        runs.call<void>("push", run);
+        from = to;
+    }
+    return runs;
 }
 
 /// The events of a whole run, one JSON object a line, in the command line's format.
@@ -107,6 +128,7 @@ void bindCheck();   // engine_check.cpp
 
 EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("build", &buildSource);
+    emscripten::function("roles", &sourceRoleRuns);
     emscripten::function("runEvents", &runEvents);
     emscripten::function("timeRun", &timeRun);
     bindCheck();
