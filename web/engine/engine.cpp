@@ -12,18 +12,23 @@
 //   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
 //                                    -> the event lines `tessivor-cli run --events` writes
 //   timeRun(file)                    -> {steps, seconds, end}
+//   instructions()                   -> [{mnemonic, written, effect, operandColumns, textColumn,
+//                                         width}]: the mnemonics as the help panel shows them
+//   registers()                      -> [{name, meaning}]
 //   new Session(text, options)       -> a debug session over source, or over a program file's
 //                                       text with options.program (engine_session.cpp)
 
 #include "engine_host.h"
 
 #include "assembler/translate/compiletext.h"
+#include "assembler/translate/instruction_help.h"
 #include "cli/json.h"
 #include "runner/machine/run.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -103,13 +108,20 @@ std::string runEvents(const std::string& code, val inputs, double seed, double m
             line += '"';
         }
         line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
-                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
-                ", \"cells\": [";
-        for (int i = 0; i < kCells; ++i) {
-            if (i) line += ", ";
-            cli::appendJsonString(line, r.mem[static_cast<std::size_t>(i)]);
+                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc);
+        // The cells of a run that filled the memory do not fit into it a second time as text.
+        const std::size_t before = line.size();
+        try {
+            line += ", \"cells\": [";
+            for (int i = 0; i < kCells; ++i) {
+                if (i) line += ", ";
+                cli::appendJsonString(line, r.mem[static_cast<std::size_t>(i)]);
+            }
+            line += ']';
+        } catch (const std::bad_alloc&) {
+            line.resize(before);
+            line += ", \"cellsLeftOut\": true";
         }
-        line += ']';
     }
     line += "}\n";
     return line;
@@ -128,6 +140,35 @@ val timeRun(const std::string& code) {
     return result;
 }
 
+val instructions() {
+    val list = val::array();
+    for (const InstructionHelp& h : instructionHelp()) {
+        val item = val::object();
+        item.set("mnemonic", std::string(h.mnemonic));
+        item.set("written", h.written);
+        item.set("effect", std::string(h.effect));
+        val columns = val::array();
+        for (const std::size_t c : h.operandColumns)
+            columns.call<void>("push", static_cast<double>(c));
+        item.set("operandColumns", columns);
+        item.set("textColumn", static_cast<double>(h.textColumn));
+        item.set("width", static_cast<double>(h.width));
+        list.call<void>("push", item);
+    }
+    return list;
+}
+
+val registers() {
+    val list = val::array();
+    for (const RegisterHelp& r : registerHelp()) {
+        val item = val::object();
+        item.set("name", std::string(r.name));
+        item.set("meaning", std::string(r.meaning));
+        list.call<void>("push", item);
+    }
+    return list;
+}
+
 } // namespace
 
 void bindSession(); // engine_session.cpp
@@ -137,6 +178,8 @@ EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("build", &buildSource);
     emscripten::function("runEvents", &runEvents);
     emscripten::function("timeRun", &timeRun);
+    emscripten::function("instructions", &instructions);
+    emscripten::function("registers", &registers);
 #ifdef TESSIVOR_WEB_CHECK
     bindCheck();
 #endif

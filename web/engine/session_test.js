@@ -1,0 +1,121 @@
+// The page's debug session at its limits, under Node: memory the browser refuses, steps that
+// take milliseconds each, cells and displays of many megabytes, a flood of display events.
+//
+// usage: node --no-experimental-fetch --test session_test.js   (ENGINE names tessivor-engine.js)
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('fs');
+const path = require('path');
+
+const createTessivor = require(process.env.ENGINE);
+const engine = createTessivor();
+
+/// "apd 01, 01" n times after "set 01, x;": cell 01 holds 2^n characters.
+const doubled = (n) => 'set 01, x;\n' + 'apd 01, 01\n'.repeat(n);
+
+/// Runs `session` to its end in slices, as the worker does.
+function runOut(session) {
+    let stop;
+    do stop = session.contFor(50e6, 25); while (stop === 'slice');
+    return stop;
+}
+
+test('a run that fills the memory ends with "Out of string space", the module alive', async () => {
+    const m = await engine;
+    // 64 MiB in each cell until the browser's 2 GiB are gone.
+    let source = doubled(26);
+    for (let cell = 2; cell < 100; cell++) source += `apd 01, ${String(cell).padStart(2, '0')}\n`;
+    source += 'end\n';
+    const session = new m.Session(source, { textLimit: 100, cellLimit: 100 });
+    assert.equal(runOut(session), 'error');
+    const state = session.state();
+    assert.equal(state.failure, 'Out of string space');
+    assert.match(state.instruction, /^apd 01, \d\d$/);
+    const messages = session.takeEvents().filter((e) => e.kind === 'message').map((e) => e.text);
+    assert.match(messages[0], /^Out of string space byte \d+ op 120 x$/);
+    assert.equal(messages[1], 'Program Ended');
+    session.delete();
+    // The memory is the module's again: the same bomb through runEvents, then a small run.
+    const built = m.build(source);
+    const end = JSON.parse(m.runEvents(built.file, [], 1, 0, false, false).trim().split('\n').pop());
+    assert.equal(end.end, 'error');
+    assert.equal(end.failure, 'out of string space');
+    const small = new m.Session('set 01, 7;\ndsp 01\nend\n', {});
+    assert.equal(runOut(small), 'terminated');
+    small.delete();
+});
+
+test('a slice ends on time when each step copies 32 MiB', async () => {
+    const m = await engine;
+    // Quick steps first (a budget tuned on them would be huge), then steps of 32 MiB copies.
+    const source = doubled(25) + 'set 03, 0;\nset 04, 20000;\nset 90, 1;\nset 91, 2;\n' +
+        'lbl 01\ninc 03\nifl 03, 04\ngto 90\neif\nlbl 02\nclr 02\napd 01, 02\ngto 91\n';
+    const session = new m.Session(source, { cellLimit: 8 });
+    let slowest = 0;
+    let copying = 0; // slices since the first copy
+    for (let i = 0; i < 400 && copying < 40; i++) {
+        const started = Date.now();
+        assert.equal(session.contFor(50e6, 25), 'slice');
+        if (copying) slowest = Math.max(slowest, Date.now() - started);
+        if (copying || session.changedCells().some(([cell]) => cell === 2)) copying++;
+    }
+    assert.ok(copying >= 40, 'the loop of copies was never reached');
+    // 16 steps between two looks at the clock: a few copies of 32 MiB at most.
+    assert.ok(slowest < 2000, `a slice took ${slowest} ms`);
+    session.delete();
+});
+
+test('changed cells only, cut to what is shown, with their lengths', async () => {
+    const m = await engine;
+    const session = new m.Session(doubled(10) + 'set 02, ab;\nset 02, ab;\nset 03, 1;\n' +
+                                  'clr 03\nend\n', { cellLimit: 8 });
+    assert.deepEqual(session.changedCells(), []);
+    session.step(11); // cell 01 holds 1024 x
+    assert.deepEqual(session.changedCells(), [[1, 'xxxxxxxx', 1024]]);
+    session.step(1);
+    assert.deepEqual(session.changedCells(), [[2, 'ab', 2]]);
+    session.step(1); // the same text again: nothing to redraw
+    assert.deepEqual(session.changedCells(), []);
+    session.step(2); // set, then clear
+    assert.deepEqual(session.changedCells(), []);
+    assert.equal(session.cells()[1], 'xxxxxxxx');
+    session.back(1);
+    assert.deepEqual(session.changedCells(), [[3, '1', 1]]);
+    session.delete();
+});
+
+test('a flood of displays keeps the newest events, counts the rest and cuts long texts', async () => {
+    const m = await engine;
+    const source = doubled(12) + 'set 02, Your name?;\n' + 'dsp 01\n'.repeat(12) + 'dsp 02\ninp 01, 03\n';
+    const session = new m.Session(source, { eventLimit: 5, textLimit: 6 });
+    assert.equal(runOut(session), 'input');
+    const events = session.takeEvents();
+    assert.equal(events.length, 5);
+    assert.ok(session.eventsDropped() >= 8, 'the older displays are counted');
+    assert.equal(session.eventsDropped(), 0, 'counted once');
+    assert.deepEqual(events.slice(-2), [{ kind: 'display', text: 'xxxxxx', length: 4096 },
+                                        { kind: 'display', text: 'Your n', length: 10 }]);
+    const state = session.state();
+    assert.equal(state.display, 'Your n');
+    assert.equal(state.displayLength, 10);
+    assert.equal(state.inputPrompt, 'xxxxxx');
+    assert.equal(state.inputPromptLength, 4096);
+    assert.equal(state.outOfMemory, false);
+    session.delete();
+});
+
+test('the instruction table: every mnemonic the editor colours, with its form and columns', async () => {
+    const m = await engine;
+    const table = m.instructions();
+    const colours = fs.readFileSync(path.join(__dirname, '../src/tsasm.js'), 'utf8');
+    const coloured = [...new Set([...colours.matchAll(/'([a-z]{3})'/g)].map((x) => x[1]))];
+    assert.deepEqual(table.map((i) => i.mnemonic).sort(), coloured.sort());
+    const add = table.find((i) => i.mnemonic === 'add');
+    assert.deepEqual(add.operandColumns, [4, 8, 12]);
+    assert.equal(add.written, 'add A, B, C');
+    const set = table.find((i) => i.mnemonic === 'set');
+    assert.equal(set.textColumn, 8);
+    assert.deepEqual(m.registers().map((r) => r.name), ['pc', 'cur', 'opb', 'opc']);
+});
