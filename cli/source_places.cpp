@@ -1,7 +1,6 @@
 #include "cli/source_places.h"
 
 #include "cli/stream_io.h"
-#include "runner/machine/explain.h"
 
 #include <cstdio>
 #include <memory>
@@ -93,46 +92,8 @@ int loadProgram(std::string_view command, const std::string& file, std::string f
     return 0;
 }
 
-std::string placeOf(const ProgramSource& program, std::int32_t pc) {
-    const auto p = static_cast<std::size_t>(pc);
-    if (program.known && pc >= 1 && p < program.map.instruction.size() &&
-        program.map.instruction[p] != 0) {
-        const SourceInstruction& ins =
-            program.instructions[static_cast<std::size_t>(program.map.instruction[p] - 1)];
-        return program.name + ":" + std::to_string(ins.line) + ":" + std::to_string(ins.column);
-    }
-    return program.name + ": pc " + std::to_string(pc);
-}
-
-std::string failureLine(const ProgramSource& program, const RunResult& result) {
-    std::string line = placeOf(program, result.pc) + ": ";
-    const std::string instruction = instructionText(program.code, result.pc, program.map);
-    if (!instruction.empty()) line += instruction + ": ";
-    line += failureDescription(result.failure);
-    const std::string why = failureReason(program.code, result.pc, result.cur, result.opb,
-                                          result.opc, result.mem, result.failure);
-    if (!why.empty()) line += ": " + why;
-    return line;
-}
-
 std::function<void(const TraceStep&)> placedTrace(const ProgramSource& program) {
-    return [&program](const TraceStep& s) {
-        char head[160];
-        if (s.code < 0) {
-            std::snprintf(head, sizeof head, "%lld pc=%d past the end\n",
-                          static_cast<long long>(s.step), s.pc);
-            std::fputs(head, stderr);
-            return;
-        }
-        const char shown = s.code >= 32 && s.code < 127 ? static_cast<char>(s.code) : '?';
-        std::snprintf(head, sizeof head, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d",
-                      static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
-        std::string line = head;
-        const std::string instruction = instructionText(program.code, s.pc, program.map);
-        if (!instruction.empty()) line += "  " + instruction + "  " + placeOf(program, s.pc);
-        line += '\n';
-        std::fputs(line.c_str(), stderr);
-    };
+    return [&program](const TraceStep& s) { std::fputs(traceLine(program, s).c_str(), stderr); };
 }
 
 } // namespace tessivor::cli

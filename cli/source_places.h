@@ -43,6 +43,10 @@ std::string placeOf(const ProgramSource& program, std::int32_t pc);
 /// `guess.tsasm:14:1: ifl 08, 03: Type mismatch: cell 08 holds "" (empty), not a number`.
 std::string failureLine(const ProgramSource& program, const RunResult& result);
 
+/// One step's line of `run --trace`, with its line end: the step, the registers, and (where
+/// the position holds one) the instruction and its place.
+std::string traceLine(const ProgramSource& program, const TraceStep& step);
+
 /// A trace that adds the instruction and its place to each step's line on stderr.
 std::function<void(const TraceStep&)> placedTrace(const ProgramSource& program);
 

@@ -12,6 +12,9 @@
 //   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
 //                                    -> the event lines `tessivor-cli run --events` writes
 //   timeRun(file)                    -> {steps, seconds, end}
+//   trace(source, name, inputs, seed, maxSteps, virtualClock)
+//                                    -> what `tessivor-cli run --trace --max-steps` writes on
+//                                       stderr for a source file called `name`
 //   instructions()                   -> [{mnemonic, written, effect, operandColumns, textColumn,
 //                                         width}]: the mnemonics as the help panel shows them
 //   registers()                      -> [{name, meaning}]
@@ -22,7 +25,9 @@
 
 #include "assembler/translate/compiletext.h"
 #include "assembler/translate/instruction_help.h"
+#include "assembler/translate/source_map.h"
 #include "cli/json.h"
+#include "cli/source_places.h"
 #include "runner/machine/run.h"
 
 #include <emscripten/bind.h>
@@ -140,6 +145,42 @@ val timeRun(const std::string& code) {
     return result;
 }
 
+/// A run's trace: one line a step, then the line that says why it stopped, as the command line
+/// writes them for the source file `name`, answered with `inputs` (then Cancel).
+std::string trace(const std::string& source, const std::string& name, val inputs, double seed,
+                  double maxSteps, bool virtualClock) {
+    cli::ProgramSource program;
+    MappedTranslation built = compileWithMap(source);
+    if (!built.translation.ok) return "Error Compiling.\n";
+    program.code = built.translation.code + "\r\n";
+    program.name = name;
+    program.known = true;
+    program.map = built.sourceMap();
+    program.instructions = std::move(built.instructions);
+    program.text = source;
+
+    std::string out;
+    EventsHost host(emscripten::vecFromJSArray<std::string>(inputs), seed);
+    RunOptions options;
+    options.maxSteps = static_cast<std::int64_t>(maxSteps);
+    options.virtualClock = virtualClock;
+    options.trace = [&](const TraceStep& step) { out += cli::traceLine(program, step); };
+    try {
+        const RunResult r = runprogram(program.code, host, options);
+        if (r.end == RunEnd::Error) {
+            out += cli::failureLine(program, r) + "\n";
+        } else if (r.end == RunEnd::PassedEnd) {
+            out += "tessivor-cli run: the program ran past its last position without \"end\"\n";
+        } else if (r.end == RunEnd::StepLimit) {
+            out += "tessivor-cli run: stopped after " + std::to_string(r.steps) + " steps\n";
+        }
+    } catch (const std::bad_alloc&) {
+        // The trace itself filled the memory: what it holds so far, and why it ends there.
+        out += "(the trace ends here: no more memory)\n";
+    }
+    return out;
+}
+
 val instructions() {
     val list = val::array();
     for (const InstructionHelp& h : instructionHelp()) {
@@ -178,6 +219,7 @@ EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("build", &buildSource);
     emscripten::function("runEvents", &runEvents);
     emscripten::function("timeRun", &timeRun);
+    emscripten::function("trace", &trace);
     emscripten::function("instructions", &instructions);
     emscripten::function("registers", &registers);
 #ifdef TESSIVOR_WEB_CHECK

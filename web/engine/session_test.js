@@ -119,3 +119,38 @@ test('the instruction table: every mnemonic the editor colours, with its form an
     assert.equal(set.textColumn, 8);
     assert.deepEqual(m.registers().map((r) => r.name), ['pc', 'cur', 'opb', 'opc']);
 });
+
+test('a trace is what tessivor-cli run --trace writes, replies, failure and step limit alike', async (t) => {
+    const cli = process.env.TESSIVOR_CLI;
+    if (!cli) {
+        t.skip('TESSIVOR_CLI names no tessivor-cli');
+        return;
+    }
+    const m = await engine;
+    const { spawnSync } = require('child_process');
+    const os = require('os');
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tessivor-trace-'));
+    const cases = [
+        // A reply, a random number, then a failed operation with its reason.
+        { source: 'set 10, Name?;\ninp 10, 01\ndsp 01\nset 04, 1;\nset 05, 9;\nrnd 04, 05, 06\nmul 01, 02, 03\nend\n',
+          replies: ['Ada'], maxSteps: 0 },
+        // A loop cut at the step limit; the second box gets no reply (Cancel).
+        { source: 'set 10, a;\ninp 10, 01\ninp 10, 02\nset 90, 1;\nlbl 01\ninc 03\ngto 90\n',
+          replies: ['x'], maxSteps: 500 },
+        // Past the last position.
+        { source: 'set 01, 1;\ndsp 01\n', replies: [], maxSteps: 0 },
+    ];
+    for (const [i, c] of cases.entries()) {
+        const file = path.join(work, `t${i}.tsasm`);
+        fs.writeFileSync(file, c.source);
+        const args = ['run', '--quiet', '--trace', '--seed', '7', '--clock', 'virtual'];
+        if (c.maxSteps) args.push('--max-steps', String(c.maxSteps));
+        const native = spawnSync(cli, [...args, file], {
+            input: c.replies.map((r) => `${r}\n`).join(''),
+        });
+        const got = m.trace(c.source, file, c.replies, 7, c.maxSteps, true);
+        assert.equal(got, native.stderr.toString('latin1'), c.source);
+        assert.ok(got.split('\n').length > 5);
+    }
+    fs.rmSync(work, { recursive: true, force: true });
+});
