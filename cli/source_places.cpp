@@ -1,6 +1,7 @@
 #include "cli/source_places.h"
 
 #include "cli/stream_io.h"
+#include "runner/events/trace_line.h"
 
 #include <cstdio>
 #include <memory>
@@ -15,20 +16,13 @@ void complain(std::string_view command, std::string_view file, std::string_view 
                  static_cast<int>(reason.size()), reason.data());
 }
 
-std::string placeText(const SourcePlace& place) {
-    return std::to_string(place.line) + ":" + std::to_string(place.column);
-}
-
 /// Builds `source`; prints the failure as `build` does and returns false when it fails.
-bool build(std::string_view command, const std::string& name, const std::string& source,
-           MappedTranslation& out) {
-    out = compileWithMap(source);
-    if (out.translation.ok) return true;
+bool build(std::string_view command, Program& program) {
+    if (program.built) return true;
     std::fflush(stdout);
     std::fputs("Error Compiling.\n", stderr);
-    complain(command, name + ":" + placeText(sourcePlace(source, out.translation.position)),
-             "the text of the \"set\" at " + placeText(sourcePlace(source, out.translation.setAt)) +
-                 " has no closing \";\"");
+    std::fprintf(stderr, "tessivor-cli %.*s: %s\n", static_cast<int>(command.size()),
+                 command.data(), program.buildError().c_str());
     return false;
 }
 
@@ -47,26 +41,13 @@ bool isSourceFile(std::string_view name) {
 }
 
 int loadProgram(std::string_view command, const std::string& file, std::string fileText,
-                const std::optional<std::string>& sourceFile, ProgramSource& out, bool listing) {
+                const std::optional<std::string>& sourceFile, Program& out, bool listing) {
     if (isSourceFile(file) && !sourceFile) {
-        MappedTranslation built;
-        if (!build(command, file, fileText, built)) return 1;
-        out.code = built.translation.code + "\r\n"; // as a program file holds it
-        out.name = file;
-        out.known = true;
-        out.map = built.sourceMap();
-        out.instructions = std::move(built.instructions);
-        out.text = std::move(fileText);
-        return 0;
+        out = Program::fromSource(fileText, file);
+        return build(command, out) ? 0 : 1;
     }
-    out.code = std::move(fileText);
-    out.name = file;
     if (!sourceFile) {
-        if (!listing) return 0;
-        ListedProgram listed = listProgram(out.code);
-        out.text = std::move(listed.listing);
-        out.map = std::move(listed.map);
-        out.instructions = std::move(listed.mapped.instructions);
+        out = Program::fromFile(std::move(fileText), file, listing);
         return 0;
     }
     std::string source, reason;
@@ -74,26 +55,29 @@ int loadProgram(std::string_view command, const std::string& file, std::string f
         complain(command, *sourceFile, reason);
         return 66;
     }
-    MappedTranslation built;
-    if (!build(command, *sourceFile, source, built)) return 1;
-    const std::string& code = built.translation.code;
-    if (out.code != code + "\r\n" && out.code != code) {
+    Program built = Program::fromSource(source, *sourceFile);
+    if (!build(command, built)) return 1;
+    std::optional<Program> mapped = Program::fromFileBuiltFrom(std::move(fileText), built);
+    if (!mapped) {
         complain(command, *sourceFile, "does not build to the program in " + file);
         return 65;
     }
-    out.name = *sourceFile;
-    out.known = true;
-    out.map = built.sourceMap();
-    out.map.line.resize(out.code.size() + 1);
-    out.map.instruction.resize(out.code.size() + 1);
-    out.map.instructionStart.resize(out.code.size() + 1);
-    out.instructions = std::move(built.instructions);
-    out.text = std::move(source);
+    out = std::move(*mapped);
     return 0;
 }
 
-std::function<void(const TraceStep&)> placedTrace(const ProgramSource& program) {
-    return [&program](const TraceStep& s) { std::fputs(traceLine(program, s).c_str(), stderr); };
+std::string failureLine(const Program& program, const RunResult& result) {
+    return tessivor::failureLine(program.placeOf(result.pc), program.instructionAt(result.pc),
+                                 program.code, result);
+}
+
+std::function<void(const TraceStep&)> placedTrace(const Program& program) {
+    return [&program](const TraceStep& s) {
+        const std::string instruction = program.instructionAt(s.pc);
+        const std::string line =
+            traceLine(s, instruction, instruction.empty() ? std::string() : program.placeOf(s.pc));
+        std::fputs(line.c_str(), stderr);
+    };
 }
 
 } // namespace tessivor::cli

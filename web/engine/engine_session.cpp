@@ -3,9 +3,9 @@
 
 #include "engine_host.h"
 
-#include "assembler/translate/source_map.h"
-#include "runner/machine/debug.h"
-#include "runner/machine/describe.h"
+#include "assembler/translate/program.h"
+#include "runner/debug/describe.h"
+#include "runner/debug/session.h"
 #include "runner/machine/explain.h"
 
 #include <emscripten/bind.h>
@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -35,13 +36,18 @@ public:
     void setDisplay(std::string_view text) override { add("display", text); }
     void messageBox(std::string_view text) override { add("message", text); }
 
-    /// [{kind, text}], with `length` (the whole text's) where the text was cut.
+    /// Where add() reads the step that shows a text.
+    void countSteps(std::function<std::int64_t()> steps) { steps_ = std::move(steps); }
+
+    /// [{kind, text, step}], with `length` (the whole text's) where the text was cut; `step`
+    /// is the step that showed it (0 before the first).
     val take() {
         val list = val::array();
         for (const Event& e : events_) {
             val event = val::object();
             event.set("kind", std::string(e.kind));
             event.set("text", e.text);
+            event.set("step", static_cast<double>(e.step));
             if (e.length > e.text.size()) event.set("length", static_cast<double>(e.length));
             list.call<void>("push", event);
         }
@@ -57,6 +63,7 @@ private:
         const char* kind;
         std::string text;
         std::size_t length;
+        std::int64_t step;
     };
 
     void add(const char* kind, std::string_view text) {
@@ -66,9 +73,11 @@ private:
             events_.pop_front();
             ++dropped_;
         }
-        events_.push_back({kind, std::string(cut(text, textLimit_)), text.size()});
+        events_.push_back(
+            {kind, std::string(cut(text, textLimit_)), text.size(), steps_ ? steps_() : 0});
     }
 
+    std::function<std::int64_t()> steps_;
     std::deque<Event> events_;
     std::size_t dropped_ = 0;
     std::size_t limit_;
@@ -88,10 +97,10 @@ void setCut(val& object, const std::string& key, std::string_view text, std::siz
     if (shown.size() < text.size()) object.set(key + "Length", static_cast<double>(text.size()));
 }
 
-/// One debug session. `text` is assembly source, or with options.program a code string.
+/// One debug session over a program that builds.
 class PageSession {
 public:
-    PageSession(const std::string& text, val options)
+    PageSession(Program program, val options)
         : textLimit_(static_cast<std::size_t>(number(options, "textLimit", 0))),
           cellLimit_(static_cast<std::size_t>(number(options, "cellLimit", 0))),
           host_(number(options, "seed", 1),
@@ -103,17 +112,10 @@ public:
         debug.historySteps = static_cast<std::size_t>(number(options, "historySteps", 1'000'000));
         debug.historyBytes =
             static_cast<std::size_t>(number(options, "historyBytes", 64.0 * 1024 * 1024));
-        std::string code;
-        SourceMap map;
-        if (options["program"].isTrue()) {
-            code = text;
-        } else {
-            const MappedTranslation mapped = compileWithMap(text);
-            code = mapped.translation.code + "\r\n"; // what a program file holds
-            map = mapped.sourceMap();
-        }
-        code_ = code;
-        session_ = std::make_unique<DebugSession>(std::move(code), host_, std::move(map), debug);
+        code_ = program.code;
+        session_ = std::make_unique<DebugSession>(
+            DebugProgram{program.code, program.map, program.instructionTexts()}, host_, debug);
+        host_.countSteps([this] { return session_->steps(); });
     }
 
     std::string stepi(double n) {
@@ -249,11 +251,29 @@ private:
     std::unique_ptr<DebugSession> session_;
 };
 
+/// `new Session(text, options)`: `text` is assembly source, or with options.program a program
+/// file's text (nothing is then known of its positions' lines). A source that does not build
+/// is refused with an Error that says why, as `build` would.
+PageSession* makeSession(const std::string& text, val options) {
+    std::string refusal;
+    {
+        Program program = options["program"].isTrue() ? Program::fromFile(text, "program", false)
+                                                      : Program::fromSource(text, "source");
+        if (program.built) return new PageSession(std::move(program), options);
+        refusal = "Error Compiling. " + program.buildError();
+    }
+    // A JavaScript exception passes over the C++ frames without unwinding them: nothing that
+    // owns memory may be left on them.
+    val error = val::global("Error").new_(refusal);
+    std::string().swap(refusal);
+    error.throw_();
+}
+
 } // namespace
 
 void bindSession() {
     emscripten::class_<PageSession>("Session")
-        .constructor<const std::string&, val>()
+        .constructor(&makeSession, emscripten::allow_raw_pointers())
         .function("stepi", &PageSession::stepi)
         .function("step", &PageSession::step)
         .function("cont", &PageSession::cont)

@@ -95,9 +95,13 @@ test('a flood of displays keeps the newest events, counts the rest and cuts long
     assert.equal(events.length, 5);
     assert.ok(session.eventsDropped() >= 8, 'the older displays are counted');
     assert.equal(session.eventsDropped(), 0, 'counted once');
-    assert.deepEqual(events.slice(-2), [{ kind: 'display', text: 'xxxxxx', length: 4096 },
-                                        { kind: 'display', text: 'Your n', length: 10 }]);
     const state = session.state();
+    // Each event names the step that showed it (the steps of "inp" before its box came after).
+    assert.deepEqual(events.slice(-2).map(({ step, ...e }) => e),
+                     [{ kind: 'display', text: 'xxxxxx', length: 4096 },
+                      { kind: 'display', text: 'Your n', length: 10 }]);
+    assert.ok(events.at(-1).step < state.steps);
+    for (let i = 1; i < events.length; i++) assert.ok(events[i].step > events[i - 1].step);
     assert.equal(state.display, 'Your n');
     assert.equal(state.displayLength, 10);
     assert.equal(state.inputPrompt, 'xxxxxx');
@@ -106,12 +110,44 @@ test('a flood of displays keeps the newest events, counts the rest and cuts long
     session.delete();
 });
 
+test('an event names the step that showed it, so that a move back can take it away', async () => {
+    const m = await engine;
+    const session = new m.Session('set 01, a;\ndsp 01\nset 01, b;\ndsp 01\nend\n', {});
+    const seen = [];
+    while (!session.state().ended) {
+        session.stepi(1);
+        for (const e of session.takeEvents()) {
+            if (e.kind !== 'caption') seen.push([e.kind, e.text, e.step === session.state().steps]);
+        }
+    }
+    assert.deepEqual(seen, [['display', 'a', true], ['display', 'b', true],
+                            ['message', 'Program Terminated', true]]);
+    // Back over the second "dsp" and forward again: it is shown again, at the same step.
+    const end = session.state().steps;
+    session.back(4);
+    assert.equal(session.state().display, 'a');
+    session.step(2);
+    const again = session.takeEvents().filter((e) => e.kind === 'display');
+    assert.deepEqual(again.map((e) => e.text), ['b']);
+    assert.ok(again[0].step < end);
+    session.delete();
+});
+
 test('the instruction table: every mnemonic the editor colours, with its form and columns', async () => {
     const m = await engine;
     const table = m.instructions();
-    const colours = fs.readFileSync(path.join(__dirname, '../src/tsasm.js'), 'utf8');
-    const coloured = [...new Set([...colours.matchAll(/'([a-z]{3})'/g)].map((x) => x[1]))];
-    assert.deepEqual(table.map((i) => i.mnemonic).sort(), coloured.sort());
+    assert.equal(new Set(table.map((i) => i.mnemonic)).size, table.length);
+    for (const entry of table) {
+        // Written as the table says, with cells for A, B and C: the translation reads it as
+        // that mnemonic with its operands in the columns the table names.
+        const line = entry.written.replace('A', '01').replace('B', '02').replace('C', '03');
+        const roles = m.roles(`${line}\n`);
+        assert.deepEqual(roles[0], { from: 0, to: 3, role: 'mnemonic' }, line);
+        for (const column of entry.operandColumns) {
+            assert.ok(roles.some((r) => r.role === 'operand' && r.from <= column && column < r.to),
+                      `${line}: column ${column}`);
+        }
+    }
     const add = table.find((i) => i.mnemonic === 'add');
     assert.deepEqual(add.operandColumns, [4, 8, 12]);
     assert.equal(add.written, 'add A, B, C');
@@ -149,7 +185,11 @@ test('a trace is what tessivor-cli run --trace writes, replies, failure and step
             input: c.replies.map((r) => `${r}\n`).join(''),
         });
         const got = m.trace(c.source, file, c.replies, 7, c.maxSteps, true);
-        assert.equal(got, native.stderr.toString('latin1'), c.source);
+        // On a terminal the prompts and the message boxes come between the lines: the trace
+        // holds the steps' lines and the line that says why the run stopped.
+        const traced = native.stderr.toString('latin1').split('\n')
+            .filter((l) => /^\d+ pc=|^tessivor-cli run: |\.tsasm:\d+:\d+: /.test(l));
+        assert.equal(got, traced.map((l) => `${l}\n`).join(''), c.source);
         assert.ok(got.split('\n').length > 5);
     }
     fs.rmSync(work, { recursive: true, force: true });

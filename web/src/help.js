@@ -3,7 +3,6 @@
 // the editor with what it does and where its operands stand on that line, and F1 for the same
 // from the keyboard.
 import { hoverTooltip, activateHover, closeHoverTooltips } from '@codemirror/view';
-import { syntaxTree } from '@codemirror/language';
 
 let table = []; // the engine's instructions()
 const byName = new Map();
@@ -40,18 +39,27 @@ export function operandPlaces(entry, column = 0) {
     return `${text}.`;
 }
 
-/// The mnemonic the editor colours at `pos`: {from, to, entry, column}, or null.
+let mnemonicRanges = () => null; // the state's ranges the engine found to be mnemonics
+
+/// Where the editor learns which characters are mnemonics: `field` holds the engine's
+/// decorations, the mnemonics' marked with the class `tok-keyword`.
+export function useRoles(field) {
+    mnemonicRanges = (state) => state.field(field, false) ?? null;
+}
+
+/// The mnemonic the editor colours at `pos`: {from, to, entry, column}, or null. Only what the
+/// engine's translation takes as a mnemonic counts (not the same letters in a comment or text).
 export function mnemonicAt(state, pos) {
-    const line = state.doc.lineAt(pos);
-    for (let from = Math.max(line.from, pos - 2); from <= pos && from + 3 <= line.to; from++) {
+    const ranges = mnemonicRanges(state);
+    if (!ranges) return null;
+    let found = null;
+    ranges.between(Math.max(0, pos - 3), Math.min(state.doc.length, pos + 1), (from, to, deco) => {
+        if (found || from > pos || to < pos || !/tok-keyword/.test(deco.spec.class || '')) return;
         const entry = byName.get(state.sliceDoc(from, from + 3).toLowerCase());
-        if (!entry) continue;
-        // Only where the editor colours it as a mnemonic (not inside a comment or a text).
-        const node = syntaxTree(state).resolveInner(from + 1, 1);
-        if (!/keyword/.test(node.type.name)) continue;
-        return { from, to: from + 3, entry, column: from - line.from + 1 };
-    }
-    return null;
+        if (!entry) return;
+        found = { from, to: from + 3, entry, column: from - state.doc.lineAt(from).from + 1 };
+    });
+    return found;
 }
 
 /// What the tooltip and the announcement say of a mnemonic found by mnemonicAt.

@@ -8,12 +8,12 @@
 export const stopPatience = 300;
 
 export class MachineLink {
-    /// `onMessage(message)` gets everything the worker says but the answers to build(); a
-    /// worker that failed is announced as {type: 'failed', message}, and replaced.
+    /// `onMessage(message)` gets everything the worker says but the answers to build() and
+    /// roles(); a worker that failed is announced as {type: 'failed', message}, and replaced.
     constructor(onMessage, url = 'worker.js') {
         this.onMessage = onMessage;
         this.url = url;
-        this.builds = new Map(); // id -> {text, resolve}
+        this.requests = new Map(); // id -> {type, text, resolve}: questions not answered yet
         this.nextId = 0;
         this.stopTimer = 0;
         this.stopping = false; // Stop was asked; the worker has not said "stopped" yet
@@ -28,14 +28,14 @@ export class MachineLink {
             event.preventDefault();
             this.fail(event.message || 'the engine failed');
         };
-        // Builds asked of the worker that went are asked again.
-        for (const [id, { text }] of this.builds) this.worker.postMessage({ type: 'build', id, text });
+        // Questions asked of the worker that went are asked again.
+        for (const [id, { type, text }] of this.requests) this.worker.postMessage({ type, id, text });
     }
 
     receive(message) {
-        if (message.type === 'built') {
-            this.builds.get(message.id)?.resolve(message);
-            this.builds.delete(message.id);
+        if (message.type === 'built' || message.type === 'roles') {
+            this.requests.get(message.id)?.resolve(message);
+            this.requests.delete(message.id);
             return;
         }
         if (message.type === 'failed') {
@@ -57,10 +57,21 @@ export class MachineLink {
 
     /// The translation and the checker's findings for `text`: {result, diagnostics}.
     build(text) {
+        return this.ask('build', text);
+    }
+
+    /// The part each byte of `text` plays in the translation: {runs}.
+    roles(text) {
+        return this.ask('roles', text);
+    }
+
+    /// A question about `text` that the worker answers whatever it does, and that a fresh
+    /// worker is asked again; never held back by a Stop.
+    ask(type, text) {
         const id = ++this.nextId;
         return new Promise((resolve) => {
-            this.builds.set(id, { text, resolve });
-            this.worker.postMessage({ type: 'build', id, text });
+            this.requests.set(id, { type, text, resolve });
+            this.worker.postMessage({ type, id, text });
         });
     }
 

@@ -6,17 +6,15 @@ import {
     drawSelection, gutter, GutterMarker, Decoration,
 } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirror/commands';
-import { syntaxHighlighting, HighlightStyle, bracketMatching } from '@codemirror/language';
+import { bracketMatching } from '@codemirror/language';
 import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
 import { linter, lintGutter, forceLinting, openLintPanel, closeLintPanel } from '@codemirror/lint';
-import { tags } from '@lezer/highlight';
-import { tsasmLanguage } from './tsasm.js';
 import { MachineLink } from './link.js';
 import { readShare, shareLink } from './share.js';
 import { Keeper } from './keep.js';
 import { Log } from './log.js';
 import { InputQueue } from './queue.js';
-import { HelpPanel, mnemonicTooltips, showMnemonicAtCaret, describeMnemonic } from './help.js';
+import { HelpPanel, mnemonicTooltips, showMnemonicAtCaret, describeMnemonic, useRoles } from './help.js';
 import { fixAction, applyFixAtCaret } from './fixes.js';
 import { downloadBytes, RunRecord } from './exports.js';
 import examples from './examples.json';
@@ -67,6 +65,7 @@ const machine = new MachineLink((m) => {
     } else if (m.type === 'failed') {
         // The engine itself failed (its memory, most likely): a fresh one is already loading.
         messages.append([`The machine stopped working (${m.message}); a fresh one is ready for the next run.`], 'failure');
+        messages.flush();
         endSession('The machine stopped working');
     } else if (m.type === 'traced') {
         if (m.id === traceId) downloadBytes(`${programName}.trace.txt`, m.text);
@@ -82,6 +81,8 @@ function endSession(status) {
     setStatus(status);
     announce(status);
     if ($('input-dialog').open) $('input-dialog').close();
+    output.flush();
+    messages.flush();
     updateButtons();
 }
 
@@ -184,7 +185,7 @@ const diagnosticsSource = linter(async (v) => {
         const from = place(d.line, d.column);
         const to = Math.max(from, place(d.line, d.endColumn));
         const message = d.suggestion ? `${d.message} Write: ${d.suggestion}` : d.message;
-        const fix = d.suggestion !== undefined ? fixAction(doc, d.line, d.suggestion) : null;
+        const fix = typeof d.suggestion === 'string' ? fixAction(doc, d.line, d.suggestion) : null;
         return { from, to, severity: d.severity === 'note' ? 'info' : d.severity,
                  source: d.code, message, ...(fix ? { actions: [fix] } : {}) };
     });
@@ -196,14 +197,71 @@ const diagnosticsSource = linter(async (v) => {
     return marks;
 }, { delay: 400 });
 
-const highlight = HighlightStyle.define([
-    { tag: tags.keyword, class: 'tok-keyword' },
-    { tag: tags.strong, class: 'tok-strong' },
-    { tag: tags.number, class: 'tok-number' },
-    { tag: tags.string, class: 'tok-string' },
-    { tag: tags.comment, class: 'tok-comment' },
-    { tag: tags.punctuation, class: 'tok-punctuation' },
-]);
+// ---- Colours: the part each byte plays when the engine translates the text ----
+
+const roleMarks = {
+    mnemonic: Decoration.mark({ class: 'tok-keyword' }),
+    operand: Decoration.mark({ class: 'tok-number' }),
+    text: Decoration.mark({ class: 'tok-string' }),
+    'open-text': Decoration.mark({ class: 'tok-string tok-open' }),
+    comment: Decoration.mark({ class: 'tok-comment' }),
+    skipped: Decoration.mark({ class: 'tok-punctuation' }),
+};
+const setRoles = StateEffect.define(); // a DecorationSet
+const rolesField = StateField.define({
+    create: () => Decoration.none,
+    update(deco, tr) {
+        deco = deco.map(tr.changes);
+        for (const e of tr.effects) if (e.is(setRoles)) deco = e.value;
+        return deco;
+    },
+    provide: (f) => EditorView.decorations.from(f),
+});
+useRoles(rolesField);
+
+// One request in flight; a change meanwhile asks again once it is answered.
+let rolesAsked = null; // {id, text, ends, positions} of the request in flight
+let rolesAgain = false;
+let rolesId = 0;
+
+function requestRoles() {
+    if (rolesAsked) {
+        rolesAgain = true;
+        return;
+    }
+    const text = view.state.doc.toString();
+    // The editor position of each byte of sourceBytes(text): a CR LF is two bytes for the
+    // editor's one line break.
+    const positions = [];
+    for (let i = 0; i < text.length; i++) {
+        if (text[i] === '\n' && lineEnd === '\r\n') positions.push(i);
+        positions.push(i);
+    }
+    positions.push(text.length);
+    rolesAsked = { id: ++rolesId, text, ends: lineEnd, positions };
+    const id = rolesId;
+    machine.roles(sourceBytes(text)).then((m) => showRoles({ ...m, id }));
+}
+
+function showRoles(m) {
+    const asked = rolesAsked;
+    if (!asked || asked.id !== m.id) return;
+    rolesAsked = null;
+    if (view.state.doc.toString() === asked.text && lineEnd === asked.ends) {
+        const ranges = [];
+        for (const run of m.runs) {
+            const from = asked.positions[run.from];
+            const to = asked.positions[run.to];
+            if (from < to && roleMarks[run.role]) ranges.push(roleMarks[run.role].range(from, to));
+        }
+        view.dispatch({ effects: setRoles.of(Decoration.set(ranges)) });
+    }
+    // Any change while the request was out asked again.
+    if (rolesAgain) {
+        rolesAgain = false;
+        requestRoles();
+    }
+}
 
 let saveTimer = 0;
 const view = new EditorView({
@@ -222,8 +280,7 @@ const view = new EditorView({
             highlightActiveLineGutter(),
             highlightSelectionMatches(),
             bracketMatching(),
-            tsasmLanguage,
-            syntaxHighlighting(highlight),
+            rolesField,
             currentField,
             diagnosticsSource,
             mnemonicTooltips,
@@ -231,6 +288,7 @@ const view = new EditorView({
                        ...searchKeymap, indentWithTab]),
             EditorView.updateListener.of((u) => {
                 if (!u.docChanged) return;
+                requestRoles();
                 clearTimeout(saveTimer);
                 saveTimer = setTimeout(saveSource, 300);
             }),
@@ -483,30 +541,47 @@ function showUpdate(m) {
     running = m.running;
     // Every display of the update in one batch: a loop that shows text at full speed costs the
     // page one layout an update, not one a line.
+    const s = m.state;
+    // A move back takes away what was shown after the step it went back to; the display box
+    // shows what it showed then.
+    output.rewind(s.steps);
+    messages.rewind(s.steps);
     const shown = [];
+    const shownSteps = [];
     const said = [];
     for (const e of m.events) {
-        if (e.kind === 'display') shown.push(shownText(e.text, e.length));
-        else if (e.kind === 'message') said.push(e);
+        if (e.kind === 'display') {
+            shown.push(shownText(e.text, e.length));
+            shownSteps.push(e.step ?? s.steps);
+        } else if (e.kind === 'message') {
+            said.push(e);
+        }
     }
-    output.append(shown, '', m.dropped || 0);
-    if (shown.length > 0) $('display').textContent = shown[shown.length - 1];
-    for (const { prompt, reply } of m.answered || []) {
+    output.append(shown, '', m.dropped || 0, shownSteps);
+    $('display').textContent = shownText(s.display, s.displayLength);
+    for (const { prompt, reply, step } of m.answered || []) {
         record.reply(reply);
-        messages.append([`${prompt} ${reply} (from the input queue)`], 'reply');
+        messages.append([`${prompt} ${reply} (from the input queue)`], 'reply', 0, step);
     }
     if (m.answered?.length) queue.take(m.answered.length);
     for (const e of said) {
-        messages.append([shownText(e.text, e.length)], e.text === 'Program Terminated' ? 'ok' : 'failure');
+        messages.append([shownText(e.text, e.length)], e.text === 'Program Terminated' ? 'ok' : 'failure',
+                        0, e.step ?? s.steps);
     }
-    const s = m.state;
     if (m.stop === 'error' && s.reason) {
         const where = s.line ? `line ${s.line}: ${s.instruction}: ` : '';
-        messages.append([`${where}${s.failure}: ${s.reason}`], 'failure');
+        messages.append([`${where}${s.failure}: ${s.reason}`], 'failure', 0, s.steps);
+    }
+    if (!m.running) {
+        // A stop shows everything at once; while the run goes on the lists follow a few times
+        // a second.
+        output.flush();
+        messages.flush();
     }
     if (m.stop === 'error' && s.failure === 'Out of string space') freshWorker = true;
     if (m.stop === 'out-of-memory') {
         messages.append(['The browser gives the machine no more memory; the run ends here.'], 'failure');
+        messages.flush();
         freshWorker = true;
     }
     $('reg-pc').textContent = s.pc;
@@ -557,6 +632,7 @@ async function startSession(then) {
     if (!result.ok) {
         clearPanels();
         messages.append(['Error Compiling.'], 'failure');
+        messages.flush();
         setStatus('Error Compiling.');
         const line = view.state.doc.line(Math.min(result.line, view.state.doc.lines));
         view.dispatch({ selection: { anchor: line.from + result.column - 1 }, scrollIntoView: true });
@@ -615,6 +691,7 @@ const commands = {
         const { result } = await build(sourceBytes(view.state.doc.toString()));
         if (!result.ok) {
             messages.append(['Error Compiling.'], 'failure');
+        messages.flush();
             setStatus('Error Compiling.');
             return;
         }
@@ -796,5 +873,6 @@ if ('serviceWorker' in navigator && location.protocol !== 'file:') {
 
 clearPanels();
 updateButtons(null);
+requestRoles();
 openShareLink();
 window.tessivor = { view, commands, toggleBreakpoint, setSource, breakpointLines, machine, help, record };

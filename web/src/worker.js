@@ -91,7 +91,9 @@ function finish(stop) {
 /// The next queued reply answers the input box; the run goes on as the page's reply would.
 function answerFromQueue() {
     const reply = queue.shift();
-    answered.push({ prompt: session.state().inputPrompt, reply });
+    const s = session.state();
+    // The "inp" that takes it is the next step.
+    answered.push({ prompt: s.inputPrompt, reply, step: s.steps + 1 });
     session.provideInput(reply);
     if (afterInput === 'step') {
         handlers.step();
@@ -146,6 +148,10 @@ function startSession(message) {
 const handlers = {
     shown() {
         unanswered = Math.max(0, unanswered - 1);
+    },
+    // The part each byte plays in the translation, for the editor's colours.
+    roles(message) {
+        post({ type: 'roles', id: message.id, runs: engine.roles(message.text) });
     },
     build(message) {
         const result = engine.build(message.text);
