@@ -92,7 +92,7 @@ export const mnemonicTooltips = hoverTooltip((view, pos) => {
 export function showMnemonicAtCaret(view) {
     const found = mnemonicAt(view.state, view.state.selection.main.head);
     if (!found) return null;
-    closeHoverTooltips(view);
+    view.dispatch({ effects: closeHoverTooltips });
     activateHover(view, found.from + 1, 1, {
         tooltip: mnemonicTooltips,
         until: (tr) => tr.docChanged || tr.selection !== undefined,
