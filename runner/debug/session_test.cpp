@@ -405,9 +405,10 @@ TEST(DebugSession, PauseFromAnotherThreadStopsAContinue) {
 
 /// Where a run stops at breakpoints (the steps done at each stop) when its continues are cut
 /// into slices of `slice` steps (0: one call).
-std::vector<std::int64_t> breakpointStops(const Program& p, std::int32_t line, std::int64_t slice) {
+std::vector<std::int64_t> breakpointStops(const TestProgram& p, std::int32_t line,
+                                          std::int64_t slice) {
     RecordingHost host;
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     s.breakAtLine(line);
     std::vector<std::int64_t> stops;
     for (int guard = 0; guard < 100000; ++guard) {
@@ -422,8 +423,8 @@ std::vector<std::int64_t> breakpointStops(const Program& p, std::int32_t line, s
 }
 
 TEST(DebugSession, AContinueCutIntoSlicesStopsAtTheSameBreakpoints) {
-    const Program p = fromSource("set 01, 0;\nset 02, 6;\nset 90, 1;\nlbl 01\ninc 01\n"
-                                 "ifl 01, 02\ngto 90\neif\nend\n");
+    const TestProgram p = fromSource("set 01, 0;\nset 02, 6;\nset 90, 1;\nlbl 01\ninc 01\n"
+                                     "ifl 01, 02\ngto 90\neif\nend\n");
     const std::vector<std::int64_t> whole = breakpointStops(p, 5, 0);
     ASSERT_EQ(whole.size(), 6u);
     // Some slices end exactly on the breakpoint: they stop there as one continue does, so a
