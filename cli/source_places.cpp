@@ -1,7 +1,7 @@
 #include "cli/source_places.h"
 
 #include "cli/stream_io.h"
-#include "runner/machine/explain.h"
+#include "runner/events/trace_line.h"
 
 #include <cstdio>
 #include <memory>
@@ -67,32 +67,15 @@ int loadProgram(std::string_view command, const std::string& file, std::string f
 }
 
 std::string failureLine(const Program& program, const RunResult& result) {
-    std::string line = program.placeOf(result.pc) + ": ";
-    const std::string instruction = program.instructionAt(result.pc);
-    if (!instruction.empty()) line += instruction + ": ";
-    line += failureDescription(result.failure);
-    const std::string why = failureReason(program.code, result.pc, result.cur, result.opb,
-                                          result.opc, result.mem, result.failure);
-    if (!why.empty()) line += ": " + why;
-    return line;
+    return tessivor::failureLine(program.placeOf(result.pc), program.instructionAt(result.pc),
+                                 program.code, result);
 }
 
 std::function<void(const TraceStep&)> placedTrace(const Program& program) {
     return [&program](const TraceStep& s) {
-        char head[160];
-        if (s.code < 0) {
-            std::snprintf(head, sizeof head, "%lld pc=%d past the end\n",
-                          static_cast<long long>(s.step), s.pc);
-            std::fputs(head, stderr);
-            return;
-        }
-        const char shown = s.code >= 32 && s.code < 127 ? static_cast<char>(s.code) : '?';
-        std::snprintf(head, sizeof head, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d",
-                      static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
-        std::string line = head;
         const std::string instruction = program.instructionAt(s.pc);
-        if (!instruction.empty()) line += "  " + instruction + "  " + program.placeOf(s.pc);
-        line += '\n';
+        const std::string line =
+            traceLine(s, instruction, instruction.empty() ? std::string() : program.placeOf(s.pc));
         std::fputs(line.c_str(), stderr);
     };
 }

@@ -644,4 +644,6 @@ std::size_t DebugSession::codeLength() const { return impl_->code.size(); }
 
 std::int64_t DebugSession::historyDepth() const { return static_cast<std::int64_t>(impl_->count); }
 
+std::int64_t DebugSession::steps() const { return impl_->steps; }
+
 } // namespace tessivor

@@ -136,6 +136,9 @@ public:
     std::size_t codeLength() const; ///< N
     /// The number of steps back() can still undo.
     std::int64_t historyDepth() const;
+    /// Steps run so far, as state().steps, without copying the state's texts; while a step
+    /// runs (in the host's calls), that step counted.
+    std::int64_t steps() const;
 
 private:
     struct Impl;

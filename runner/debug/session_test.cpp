@@ -403,6 +403,36 @@ TEST(DebugSession, PauseFromAnotherThreadStopsAContinue) {
     EXPECT_EQ(s.cont(100), Stop::Slice);
 }
 
+/// Where a run stops at breakpoints (the steps done at each stop) when its continues are cut
+/// into slices of `slice` steps (0: one call).
+std::vector<std::int64_t> breakpointStops(const TestProgram& p, std::int32_t line,
+                                          std::int64_t slice) {
+    RecordingHost host;
+    DebugSession s(p.debug(), host);
+    s.breakAtLine(line);
+    std::vector<std::int64_t> stops;
+    for (int guard = 0; guard < 100000; ++guard) {
+        const Stop stop = s.cont(slice);
+        if (stop == Stop::Breakpoint) {
+            stops.push_back(s.state().steps);
+        } else if (stop != Stop::Slice) {
+            break;
+        }
+    }
+    return stops;
+}
+
+TEST(DebugSession, AContinueCutIntoSlicesStopsAtTheSameBreakpoints) {
+    const TestProgram p = fromSource("set 01, 0;\nset 02, 6;\nset 90, 1;\nlbl 01\ninc 01\n"
+                                     "ifl 01, 02\ngto 90\neif\nend\n");
+    const std::vector<std::int64_t> whole = breakpointStops(p, 5, 0);
+    ASSERT_EQ(whole.size(), 6u);
+    // Some slices end exactly on the breakpoint: they stop there as one continue does, so a
+    // page may cut a run into slices of any length.
+    for (std::int64_t slice = 1; slice <= 13; ++slice)
+        EXPECT_EQ(breakpointStops(p, 5, slice), whole) << "slices of " << slice;
+}
+
 TEST(DebugSession, ACodeStringThatCannotBePreparedDoesNotMove) {
     std::string code;
     for (int i = 0; i < 100; ++i)

@@ -14,20 +14,29 @@
 //   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
 //                                    -> the event lines `tessivor-cli run --events` writes
 //   timeRun(file)                    -> {steps, seconds, end}
+//   trace(source, name, inputs, seed, maxSteps, virtualClock)
+//                                    -> what `tessivor-cli run --trace --max-steps` writes on
+//                                       stderr for a source file called `name`
+//   instructions()                   -> [{mnemonic, written, effect, operandColumns, textColumn,
+//                                         width}]: the mnemonics as the help panel shows them
+//   registers()                      -> [{name, meaning}]
 //   new Session(text, options)       -> a debug session over source, or over a program file's
 //                                       text with options.program (engine_session.cpp)
 
 #include "engine_host.h"
 
 #include "assembler/translate/compiletext.h"
+#include "assembler/translate/instruction_help.h"
 #include "assembler/translate/program.h"
 #include "assembler/translate/source_roles.h"
 #include "runner/events/events.h"
+#include "runner/events/trace_line.h"
 #include "runner/machine/run.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -103,8 +112,28 @@ std::string runEvents(const std::string& code, val inputs, double seed, double m
     options.plain = plain;
     options.virtualClock = virtualClock;
     const RunResult r = runprogram(code, host, options);
-    // The page knows no source here: an error's end object has no "place".
-    host.events.end(r);
+    // The page knows no source here: an error's end object has no "place". The cells of a run
+    // that filled the memory may not fit into it a second time as text: the end then leaves
+    // them out and says so.
+    const std::size_t before = host.out.size();
+    try {
+        host.events.end(r);
+    } catch (const std::bad_alloc&) {
+        host.out.resize(before);
+        host.out.shrink_to_fit();
+        std::string line = "{\"end\": \"";
+        line += runEndName(r.end);
+        line += "\", \"steps\": " + std::to_string(r.steps);
+        if (r.end == RunEnd::Error) {
+            line += ", \"failure\": \"";
+            line += failureName(r.failure);
+            line += '"';
+        }
+        line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
+                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
+                ", \"cellsLeftOut\": true}\n";
+        host.out += line;
+    }
     return std::move(host.out);
 }
 
@@ -121,6 +150,68 @@ val timeRun(const std::string& code) {
     return result;
 }
 
+/// A run's trace: one line a step, then the line that says why it stopped, as the command line
+/// writes them for the source file `name`, answered with `inputs` (then Cancel).
+std::string trace(const std::string& source, const std::string& name, val inputs, double seed,
+                  double maxSteps, bool virtualClock) {
+    const Program program = Program::fromSource(source, name);
+    if (!program.built) return "Error Compiling.\n";
+
+    std::string out;
+    EventsHost host(emscripten::vecFromJSArray<std::string>(inputs), seed);
+    RunOptions options;
+    options.maxSteps = static_cast<std::int64_t>(maxSteps);
+    options.virtualClock = virtualClock;
+    options.trace = [&](const TraceStep& step) {
+        const std::string instruction = program.instructionAt(step.pc);
+        out += traceLine(step, instruction, instruction.empty() ? "" : program.placeOf(step.pc));
+    };
+    try {
+        const RunResult r = runprogram(program.code, host, options);
+        if (r.end == RunEnd::Error) {
+            out += failureLine(program.placeOf(r.pc), program.instructionAt(r.pc), program.code, r);
+            out += '\n';
+        } else if (r.end == RunEnd::PastEnd) {
+            out += "tessivor-cli run: the program ran past its last position without \"end\"\n";
+        } else if (r.end == RunEnd::StepLimit) {
+            out += "tessivor-cli run: stopped after " + std::to_string(r.steps) + " steps\n";
+        }
+    } catch (const std::bad_alloc&) {
+        // The trace itself filled the memory: what it holds so far, and why it ends there.
+        out += "(the trace ends here: no more memory)\n";
+    }
+    return out;
+}
+
+val instructions() {
+    val list = val::array();
+    for (const InstructionHelp& h : instructionHelp()) {
+        val item = val::object();
+        item.set("mnemonic", std::string(h.mnemonic));
+        item.set("written", h.written);
+        item.set("effect", std::string(h.effect));
+        val columns = val::array();
+        for (const std::size_t c : h.operandColumns)
+            columns.call<void>("push", static_cast<double>(c));
+        item.set("operandColumns", columns);
+        item.set("textColumn", static_cast<double>(h.textColumn));
+        item.set("width", static_cast<double>(h.width));
+        list.call<void>("push", item);
+    }
+    return list;
+}
+
+val registers() {
+    val list = val::array();
+    for (const RegisterHelp& r : registerHelp()) {
+        val item = val::object();
+        item.set("name", std::string(r.name));
+        item.set("meaning", std::string(r.meaning));
+        list.call<void>("push", item);
+    }
+    return list;
+}
+
 } // namespace
 
 void bindSession(); // engine_session.cpp
@@ -131,6 +222,9 @@ EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("roles", &sourceRoleRuns);
     emscripten::function("runEvents", &runEvents);
     emscripten::function("timeRun", &timeRun);
+    emscripten::function("trace", &trace);
+    emscripten::function("instructions", &instructions);
+    emscripten::function("registers", &registers);
     bindCheck();
     bindSession();
 }

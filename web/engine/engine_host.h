@@ -14,6 +14,11 @@
 
 namespace tessivor::web {
 
+/// The first `limit` characters of `text` (all of it for 0).
+inline std::string_view cut(std::string_view text, std::size_t limit) {
+    return limit == 0 || text.size() <= limit ? text : text.substr(0, limit);
+}
+
 class PageHost : public Host {
 public:
     /// `seed` as the command line's --seed takes it, so seeded runs match it number for number.

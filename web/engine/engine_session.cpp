@@ -11,50 +11,77 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <new>
 #include <string>
-#include <vector>
+#include <utility>
 
 using emscripten::val;
 
 namespace tessivor::web {
 namespace {
 
-/// Collects captions, displays and messages until the page takes them.
+/// Collects captions, displays and messages until the page takes them: at most `limit` of them
+/// (the oldest give way and are counted), each text cut to `textLimit` characters (0: whole).
 class SessionHost : public PageHost {
 public:
-    using PageHost::PageHost;
+    SessionHost(double seed, std::size_t limit, std::size_t textLimit)
+        : PageHost(seed), limit_(limit), textLimit_(textLimit) {}
 
     void setCaption(std::string_view caption) override { add("caption", caption); }
     void setDisplay(std::string_view text) override { add("display", text); }
     void messageBox(std::string_view text) override { add("message", text); }
 
+    /// Where add() reads the step that shows a text.
+    void countSteps(std::function<std::int64_t()> steps) { steps_ = std::move(steps); }
+
+    /// [{kind, text, step}], with `length` (the whole text's) where the text was cut; `step`
+    /// is the step that showed it (0 before the first).
     val take() {
         val list = val::array();
-        for (std::size_t i = 0; i < kinds_.size(); ++i) {
+        for (const Event& e : events_) {
             val event = val::object();
-            event.set("kind", std::string(kinds_[i]));
-            event.set("text", texts_[i]);
+            event.set("kind", std::string(e.kind));
+            event.set("text", e.text);
+            event.set("step", static_cast<double>(e.step));
+            if (e.length > e.text.size()) event.set("length", static_cast<double>(e.length));
             list.call<void>("push", event);
         }
-        kinds_.clear();
-        texts_.clear();
+        events_.clear();
         return list;
     }
 
+    /// How many events gave way since the last call.
+    double takeDropped() { return static_cast<double>(std::exchange(dropped_, 0)); }
+
 private:
+    struct Event {
+        const char* kind;
+        std::string text;
+        std::size_t length;
+        std::int64_t step;
+    };
+
     void add(const char* kind, std::string_view text) {
-        // A run that only writes its caption would fill the memory if the page never looked.
-        if (kinds_.size() >= 10'000) {
-            kinds_.erase(kinds_.begin());
-            texts_.erase(texts_.begin());
+        // A run that shows text at full speed would fill the memory if the page never looked,
+        // and make the page draw what nobody can read.
+        if (events_.size() >= limit_) {
+            events_.pop_front();
+            ++dropped_;
         }
-        kinds_.push_back(kind);
-        texts_.emplace_back(text);
+        events_.push_back(
+            {kind, std::string(cut(text, textLimit_)), text.size(), steps_ ? steps_() : 0});
     }
 
-    std::vector<const char*> kinds_;
-    std::vector<std::string> texts_;
+    std::function<std::int64_t()> steps_;
+    std::deque<Event> events_;
+    std::size_t dropped_ = 0;
+    std::size_t limit_;
+    std::size_t textLimit_;
 };
 
 double number(const val& options, const char* key, double otherwise) {
@@ -62,10 +89,22 @@ double number(const val& options, const char* key, double otherwise) {
     return v.isNumber() ? v.as<double>() : otherwise;
 }
 
+/// Sets `key` to `text` cut to `limit` characters (0: whole), and `key + "Length"` to the whole
+/// length where it was cut.
+void setCut(val& object, const std::string& key, std::string_view text, std::size_t limit) {
+    const std::string_view shown = cut(text, limit);
+    object.set(key, std::string(shown));
+    if (shown.size() < text.size()) object.set(key + "Length", static_cast<double>(text.size()));
+}
+
 /// One debug session over a program that builds.
 class PageSession {
 public:
-    PageSession(Program program, val options) : host_(number(options, "seed", 1)) {
+    PageSession(Program program, val options)
+        : textLimit_(static_cast<std::size_t>(number(options, "textLimit", 0))),
+          cellLimit_(static_cast<std::size_t>(number(options, "cellLimit", 0))),
+          host_(number(options, "seed", 1),
+                static_cast<std::size_t>(number(options, "eventLimit", 10'000)), textLimit_) {
         DebugOptions debug;
         debug.stopForInput = true;
         debug.virtualClock = options["virtualClock"].isTrue();
@@ -76,27 +115,42 @@ public:
         code_ = program.code;
         session_ = std::make_unique<DebugSession>(
             DebugProgram{program.code, program.map, program.instructionTexts()}, host_, debug);
+        host_.countSteps([this] { return session_->steps(); });
     }
 
     std::string stepi(double n) {
-        host_.movePulse();
-        return stopName(session_->stepi(count(n)));
+        return move([&] { return session_->stepi(count(n)); });
     }
     std::string step(double n) {
-        host_.movePulse();
-        return stopName(session_->step(count(n)));
+        return move([&] { return session_->step(count(n)); });
     }
     std::string cont(double budget) {
-        host_.movePulse();
-        return stopName(session_->cont(count(budget)));
+        return move([&] { return session_->cont(count(budget)); });
+    }
+    /// cont(budget) that also returns "slice" once `milliseconds` have passed. The clock is
+    /// read every few steps, as a step can take milliseconds (one that copies a long text), and
+    /// a slice of a budget tuned on quick steps would then take minutes.
+    std::string contFor(double budget, double milliseconds) {
+        return move([&] {
+            const double deadline = emscripten_get_now() + milliseconds;
+            std::int64_t left = count(budget); // 0: no budget
+            for (;;) {
+                constexpr std::int64_t kBetweenLooks = 16;
+                const std::int64_t steps =
+                    left == 0 ? kBetweenLooks : std::min(left, kBetweenLooks);
+                // A breakpoint on the last step of a piece stops it as one continue would.
+                const Stop stop = session_->cont(steps);
+                if (stop != Stop::Slice) return stop;
+                if (left != 0 && (left -= steps) == 0) return Stop::Slice;
+                if (emscripten_get_now() >= deadline) return Stop::Slice;
+            }
+        });
     }
     std::string back(double n) {
-        host_.movePulse();
-        return stopName(session_->back(count(n)));
+        return move([&] { return session_->back(count(n)); });
     }
     std::string backInstruction() {
-        host_.movePulse();
-        return stopName(session_->backInstruction());
+        return move([&] { return session_->backInstruction(); });
     }
     void restart() { session_->restart(); }
     void provideInput(const std::string& reply) { session_->provideInput(reply); }
@@ -123,10 +177,11 @@ public:
                 s.ended && s.end == RunEnd::Error
                     ? failureReason(code_, s.pc, s.cur, s.opb, s.opc, session_->cells(), s.failure)
                     : std::string());
-        out.set("display", s.display);
+        setCut(out, "display", s.display, textLimit_);
         out.set("line", s.line);
         out.set("instruction", s.instruction);
-        out.set("inputPrompt", s.inputPrompt);
+        setCut(out, "inputPrompt", s.inputPrompt, textLimit_);
+        out.set("outOfMemory", outOfMemory_);
         out.set("historyDepth", static_cast<double>(session_->historyDepth()));
         out.set("codeLength", static_cast<double>(session_->codeLength()));
         return out;
@@ -135,17 +190,62 @@ public:
     val cells() const {
         val list = val::array();
         for (const std::string& cell : session_->cells())
-            list.call<void>("push", cell);
+            list.call<void>("push", std::string(cut(cell, cellLimit_)));
+        return list;
+    }
+
+    /// The cells whose shown text (cut to cellLimit) or length changed since the last call, as
+    /// [cell, text, length]: what a page needs to redraw, however long the texts are.
+    val changedCells() {
+        val list = val::array();
+        const auto& cells = session_->cells();
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const std::string_view shown = cut(cells[i], cellLimit_);
+            Shown& last = shown_[i];
+            if (last.length == cells[i].size() && last.text == shown) continue;
+            last.text.assign(shown);
+            last.length = cells[i].size();
+            val change = val::array();
+            change.call<void>("push", static_cast<double>(i));
+            change.call<void>("push", last.text);
+            change.call<void>("push", static_cast<double>(last.length));
+            list.call<void>("push", change);
+        }
         return list;
     }
 
     val takeEvents() { return host_.take(); }
+    /// Events that gave way to newer ones (beyond eventLimit) since the last call.
+    double eventsDropped() { return host_.takeDropped(); }
 
     /// Where the session stands, as one sentence to read aloud.
     std::string describe() const { return describeState(session_->state(), session_->cells()); }
 
 private:
+    struct Shown {
+        std::string text;
+        std::size_t length = 0;
+    };
+
     static std::int64_t count(double n) { return n > 0 ? static_cast<std::int64_t>(n) : 0; }
+
+    /// Runs one move. Memory the browser refuses outside the cells (the history, the events)
+    /// ends the session with "out-of-memory" instead of taking the whole module down.
+    template <typename Move> std::string move(Move&& run) {
+        if (outOfMemory_) return "out-of-memory";
+        host_.movePulse();
+        try {
+            return stopName(run());
+        } catch (const std::bad_alloc&) {
+            outOfMemory_ = true;
+            return "out-of-memory";
+        }
+    }
+
+    std::size_t textLimit_;
+    std::size_t cellLimit_;
+    bool outOfMemory_ = false;
+    std::array<Shown, kCells> shown_;
     SessionHost host_;
     std::string code_;
     std::unique_ptr<DebugSession> session_;
@@ -177,6 +277,7 @@ void bindSession() {
         .function("stepi", &PageSession::stepi)
         .function("step", &PageSession::step)
         .function("cont", &PageSession::cont)
+        .function("contFor", &PageSession::contFor)
         .function("back", &PageSession::back)
         .function("backInstruction", &PageSession::backInstruction)
         .function("restart", &PageSession::restart)
@@ -188,7 +289,9 @@ void bindSession() {
         .function("watchCell", &PageSession::watchCell)
         .function("state", &PageSession::state)
         .function("cells", &PageSession::cells)
+        .function("changedCells", &PageSession::changedCells)
         .function("takeEvents", &PageSession::takeEvents)
+        .function("eventsDropped", &PageSession::eventsDropped)
         .function("describe", &PageSession::describe);
 }
 

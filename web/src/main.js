@@ -9,6 +9,14 @@ import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirro
 import { bracketMatching } from '@codemirror/language';
 import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
 import { linter, lintGutter, forceLinting, openLintPanel, closeLintPanel } from '@codemirror/lint';
+import { MachineLink } from './link.js';
+import { readShare, shareLink } from './share.js';
+import { Keeper } from './keep.js';
+import { Log } from './log.js';
+import { InputQueue } from './queue.js';
+import { HelpPanel, mnemonicTooltips, showMnemonicAtCaret, describeMnemonic, useRoles } from './help.js';
+import { fixAction, applyFixAtCaret } from './fixes.js';
+import { downloadBytes, RunRecord } from './exports.js';
 import examples from './examples.json';
 
 const $ = (id) => document.getElementById(id);
@@ -23,64 +31,60 @@ function sourceBytes(text) {
     return lines.replace(/[^\x00-\xff]/g, '?');
 }
 
-function downloadBytes(name, text, type) {
-    const data = Uint8Array.from(text, (c) => c.charCodeAt(0));
-    const url = URL.createObjectURL(new Blob([data], { type }));
-    const a = document.createElement('a');
-    a.href = url;
-    a.download = name;
-    document.body.append(a);
-    a.click();
-    a.remove();
-    setTimeout(() => URL.revokeObjectURL(url), 1000);
-}
+/// A text cut by the engine, with how long it is: "xxxx... (67108864 characters)".
+const shownText = (text, length) => (length > text.length ? `${text}... (${length} characters)` : text);
 
 // ---- The worker ----
 
-const worker = new Worker('worker.js');
 let features = { session: false, check: false };
-let pendingBuilds = new Map();
-let buildId = 0;
 let running = false;
 let sessionActive = false;
 let lineEnd = '\n';
 let programName = 'program';
+let freshWorker = false; // the next run starts a fresh worker (the last one filled its memory)
+const record = new RunRecord();
+let traceId = 0;
 
-function build(text) {
-    const id = ++buildId;
-    return new Promise((resolve) => {
-        pendingBuilds.set(id, resolve);
-        worker.postMessage({ type: 'build', id, text });
-    });
-}
-
-worker.onmessage = (event) => {
-    const m = event.data;
+const machine = new MachineLink((m) => {
     if (m.type === 'ready') {
         features = m;
         document.body.dataset.ready = 'true';
+        help.fill(m.instructions || [], m.registers || []);
         updateButtons();
         forceLinting(view);
-    } else if (m.type === 'roles') {
-        showRoles(m);
-    } else if (m.type === 'built') {
-        pendingBuilds.get(m.id)?.(m);
-        pendingBuilds.delete(m.id);
     } else if (m.type === 'update') {
         showUpdate(m);
+        // The worker sends the next update only after this one, so updates never pile up.
+        machine.post({ type: 'shown' });
     } else if (m.type === 'input') {
-        askInput(m.prompt);
+        askInput(m.prompt, m.promptLength);
     } else if (m.type === 'described') {
         announce(m.text || noSession);
     } else if (m.type === 'stopped') {
-        running = false;
-        sessionActive = false;
-        setCurrentLine(0);
-        setStatus('Stopped');
-        announce('Stopped');
-        updateButtons();
+        endSession('Stopped');
+    } else if (m.type === 'failed') {
+        // The engine itself failed (its memory, most likely): a fresh one is already loading.
+        messages.append([`The machine stopped working (${m.message}); a fresh one is ready for the next run.`], 'failure');
+        messages.flush();
+        endSession('The machine stopped working');
+    } else if (m.type === 'traced') {
+        if (m.id === traceId) downloadBytes(`${programName}.trace.txt`, m.text);
     }
-};
+});
+const build = (text) => machine.build(text);
+
+function endSession(status) {
+    running = false;
+    sessionActive = false;
+    document.body.dataset.stop = 'stopped';
+    setCurrentLine(0);
+    setStatus(status);
+    announce(status);
+    if ($('input-dialog').open) $('input-dialog').close();
+    output.flush();
+    messages.flush();
+    updateButtons();
+}
 
 // ---- The editor ----
 
@@ -119,7 +123,7 @@ function breakpointLines(state = view.state) {
 function toggleBreakpoint(line) {
     const on = !breakpointLines().includes(line);
     view.dispatch({ effects: setBreakpoint.of({ line, on }) });
-    worker.postMessage({ type: 'breakpoints', lines: breakpointLines() });
+    machine.post({ type: 'breakpoints', lines: breakpointLines() });
     announce(on ? `Breakpoint on line ${line}` : `No breakpoint on line ${line}`);
     return true;
 }
@@ -154,7 +158,11 @@ const currentField = StateField.define({
     provide: (f) => EditorView.decorations.from(f),
 });
 
+let currentLine = 0;
 function setCurrentLine(line) {
+    // A run at full speed sets "no line" on every update: the editor hears of changes only.
+    if (line === 0 && currentLine === 0) return;
+    currentLine = line;
     const effects = [setCurrent.of(line)];
     if (line > 0 && line <= view.state.doc.lines) {
         effects.push(EditorView.scrollIntoView(view.state.doc.line(line).from, { y: 'nearest' }));
@@ -177,8 +185,9 @@ const diagnosticsSource = linter(async (v) => {
         const from = place(d.line, d.column);
         const to = Math.max(from, place(d.line, d.endColumn));
         const message = d.suggestion ? `${d.message} Write: ${d.suggestion}` : d.message;
+        const fix = typeof d.suggestion === 'string' ? fixAction(doc, d.line, d.suggestion) : null;
         return { from, to, severity: d.severity === 'note' ? 'info' : d.severity,
-                 source: d.code, message };
+                 source: d.code, message, ...(fix ? { actions: [fix] } : {}) };
     });
     if (!result.ok && !diagnostics.some((d) => d.severity === 'error')) {
         const from = place(result.line, result.column);
@@ -208,6 +217,7 @@ const rolesField = StateField.define({
     },
     provide: (f) => EditorView.decorations.from(f),
 });
+useRoles(rolesField);
 
 // One request in flight; a change meanwhile asks again once it is answered.
 let rolesAsked = null; // {id, text, ends, positions} of the request in flight
@@ -229,7 +239,8 @@ function requestRoles() {
     }
     positions.push(text.length);
     rolesAsked = { id: ++rolesId, text, ends: lineEnd, positions };
-    worker.postMessage({ type: 'roles', id: rolesId, text: sourceBytes(text) });
+    const id = rolesId;
+    machine.roles(sourceBytes(text)).then((m) => showRoles({ ...m, id }));
 }
 
 function showRoles(m) {
@@ -272,7 +283,9 @@ const view = new EditorView({
             rolesField,
             currentField,
             diagnosticsSource,
-            keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, indentWithTab]),
+            mnemonicTooltips,
+            keymap.of([{ key: 'Mod-.', run: quickFix }, ...defaultKeymap, ...historyKeymap,
+                       ...searchKeymap, indentWithTab]),
             EditorView.updateListener.of((u) => {
                 if (!u.docChanged) return;
                 requestRoles();
@@ -292,17 +305,31 @@ function saveSource() {
     }
 }
 
+/// Puts `text` into the editor at once (the tests' way in; the page's own commands ask first).
 function setSource(text, name) {
     lineEnd = /\r\n/.test(text) ? '\r\n' : '\n';
     programName = name || 'program';
-    view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text.replace(/\r\n/g, '\n') } });
+    const shown = text.replace(/\r\n/g, '\n');
+    view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: shown } });
+    keeper.markLoaded(shown);
     saveSource();
 }
 
-/// The program from a Share link, or the one kept from the last visit, or the first example.
+/// Replaces the learner's program with `text` from `what` ("the example "hello""), asking
+/// first when that would lose what they wrote; resolves to true when it was replaced.
+async function loadProgram(text, name, what) {
+    const incoming = text.replace(/\r\n/g, '\n');
+    if (!(await keeper.mayReplace(view.state.doc.toString(), incoming, what))) {
+        setStatus(`Your program was kept; ${what} was not opened.`);
+        announce(`Your program was kept; ${what} was not opened.`);
+        return false;
+    }
+    setSource(text, name);
+    return true;
+}
+
+/// The program kept from the last visit, or the first example.
 function initialSource() {
-    const shared = sharedSource();
-    if (shared !== null) return shared;
     try {
         const kept = localStorage.getItem(storageKey);
         if (kept !== null) return kept;
@@ -314,38 +341,45 @@ function initialSource() {
 
 // ---- Share links: the source in the address, after "#source=" ----
 
-function encodeShare(text) {
-    const utf8 = new TextEncoder().encode(text);
-    let binary = '';
-    for (const b of utf8) binary += String.fromCharCode(b);
-    return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
-}
-
-function sharedSource() {
-    const match = /^#source=([A-Za-z0-9_-]*)$/.exec(location.hash);
-    if (!match) return null;
-    try {
-        const binary = atob(match[1].replace(/-/g, '+').replace(/_/g, '/'));
-        const text = new TextDecoder('utf-8', { fatal: true })
-            .decode(Uint8Array.from(binary, (c) => c.charCodeAt(0)));
-        window.history.replaceState(null, '', location.pathname + location.search);
-        return text;
-    } catch {
-        setStatus('The Share link is damaged; the last program was kept.');
-        return null;
+/// Opens the program of a Share link in the address (at load, or pasted into an open page),
+/// then takes the link out of the address, so that a reload does not ask again.
+async function openShareLink() {
+    const shared = readShare(location.hash);
+    if (shared === null) return;
+    window.history.replaceState(null, '', location.pathname + location.search);
+    if (shared.damaged) {
+        const text = 'The Share link is damaged (it was cut or changed on the way); your program was kept.';
+        setStatus(text);
+        announce(text);
+        return;
+    }
+    if (await loadProgram(shared.text, 'shared', 'the program of the Share link')) {
+        setStatus('The program of the Share link is open.');
     }
 }
+window.addEventListener('hashchange', openShareLink);
 
 async function share() {
-    const url = `${location.origin}${location.pathname}#source=${encodeShare(view.state.doc.toString())}`;
-    $('share-url').value = url;
+    const link = shareLink(`${location.origin}${location.pathname}`, view.state.doc.toString());
+    const note = $('share-note');
+    if (link.tooLong) {
+        // A browser refuses to open it: no link at all rather than one that fails.
+        $('share-url').value = '';
+        note.textContent = `This program is too long for a link (${link.length} characters; ` +
+            'browsers open about 2 million). Save the .tsasm and share the file instead.';
+        $('share-dialog').showModal();
+        return;
+    }
+    $('share-url').value = link.url;
     $('share-dialog').showModal();
     $('share-url').select();
+    const warning = link.long ? ` The link is ${link.length} characters long: mail and chat ` +
+        'programs may cut it; share the .tsasm file if it does not open.' : '';
     try {
-        await navigator.clipboard.writeText(url);
-        $('share-note').textContent = 'Copied to the clipboard.';
+        await navigator.clipboard.writeText(link.url);
+        note.textContent = `Copied to the clipboard.${warning}`;
     } catch {
-        $('share-note').textContent = 'Copy the link above.';
+        note.textContent = `Copy the link above.${warning}`;
     }
 }
 
@@ -355,6 +389,7 @@ async function share() {
 // and each cell reads as its number and its text.
 const cellsTable = $('cells');
 const cellNodes = [];
+const cellLengths = new Array(100).fill(0); // where a cell's text was cut: its whole length
 const twoDigits = (n) => String(n).padStart(2, '0');
 for (let row = 0; row < 10; row++) {
     const rowNode = document.createElement('div');
@@ -379,29 +414,38 @@ for (let row = 0; row < 10; row++) {
     cellsTable.append(rowNode);
 }
 
+let changedCells = [];
+let marked = { cur: -1, opb: -1, opc: -1 };
+
 function labelCell(n) {
     const cell = cellNodes[n] ? cellNodes[n].parentNode : null;
     if (!cell) return;
     const empty = cellNodes[n].textContent === '' ? 'empty' : '';
+    const long = cellLengths[n] ? `, ${cellLengths[n]} characters` : '';
     const watched = cell.classList.contains('watched') ? ', watched' : '';
-    cell.lastChild.textContent = empty + watched;
+    cell.lastChild.textContent = empty + long + watched;
 }
 
-function showCells(cells, cur, opb, opc) {
-    cells.forEach((text, i) => {
-        const node = cellNodes[i];
-        if (node.textContent !== text) {
-            const wasEmpty = node.textContent === '';
-            node.textContent = text;
-            node.parentNode.classList.add('changed');
-            if (wasEmpty !== (text === '')) labelCell(i);
-        } else {
-            node.parentNode.classList.remove('changed');
-        }
-        node.parentNode.classList.toggle('cur', i === cur);
-        node.parentNode.classList.toggle('opb', i === opb);
-        node.parentNode.classList.toggle('opc', i === opc);
-    });
+/// Redraws the cells in `changes` ([cell, text, length], the engine's changedCells()) and
+/// marks the cells cur, opb and opc name.
+function showCells(changes, cur, opb, opc) {
+    for (const n of changedCells) cellNodes[n].parentNode.classList.remove('changed');
+    changedCells = [];
+    for (const [n, text, length] of changes) {
+        const node = cellNodes[n];
+        const cut = length > text.length;
+        node.textContent = cut ? `${text}...` : text;
+        cellLengths[n] = cut ? length : 0;
+        node.parentNode.classList.add('changed');
+        changedCells.push(n);
+        labelCell(n);
+    }
+    for (const [name, n] of Object.entries({ cur, opb, opc })) {
+        if (marked[name] === n) continue;
+        cellNodes[marked[name]]?.parentNode.classList.remove(name);
+        cellNodes[n]?.parentNode.classList.add(name);
+    }
+    marked = { cur, opb, opc };
 }
 
 /// Watched cells: a double click or Enter pauses the run whenever that cell's text changes.
@@ -413,7 +457,7 @@ function toggleWatch(cell) {
     cell.classList.toggle('watched', watchedCells.has(n));
     labelCell(n);
     announce(`${watchedCells.has(n) ? 'Watching' : 'No longer watching'} cell ${twoDigits(n)}`);
-    worker.postMessage({ type: 'watches', cells: [...watchedCells] });
+    machine.post({ type: 'watches', cells: [...watchedCells] });
 }
 cellsTable.addEventListener('dblclick', (event) => {
     const cell = event.target.closest('.cell');
@@ -445,24 +489,20 @@ cellsTable.addEventListener('keydown', (event) => {
 });
 
 function clearPanels() {
-    showCells(new Array(100).fill(''), -1, -1, -1);
+    showCells(cellNodes.map((node, n) => [n, '', 0]).filter(([n]) => cellNodes[n].textContent !== ''),
+              -1, -1, -1);
     for (const node of cellNodes) node.parentNode.classList.remove('changed');
+    changedCells = [];
     $('display').textContent = '';
-    $('output').replaceChildren();
-    $('messages').replaceChildren();
+    output.clear();
+    messages.clear();
     for (const id of ['reg-pc', 'reg-cur', 'reg-opb', 'reg-opc', 'reg-steps']) $(id).textContent = '0';
     $('reg-speed').textContent = '0.00';
     $('reg-instruction').textContent = '';
 }
 
-function appendLine(list, text, className) {
-    const item = document.createElement('li');
-    item.textContent = text;
-    if (className) item.className = className;
-    list.append(item);
-    while (list.childElementCount > 1000) list.firstChild.remove();
-    list.parentNode.scrollTop = list.parentNode.scrollHeight;
-}
+const output = new Log($('output'));
+const messages = new Log($('messages'));
 
 // ---- What a screen reader hears: the output and the messages are logs of their own; each
 // stop, each question and "read the state" go to one polite live region.
@@ -493,23 +533,56 @@ const stopTexts = {
     paused: 'Paused', input: 'Waiting for input', terminated: 'Program Terminated',
     error: 'Program Ended', 'past-end': 'Ran past the last position without "end"',
     'step-limit': 'Stopped at the step limit', 'prepare-failed': 'The program cannot run',
+    'out-of-memory': 'Out of memory',
     running: 'Running', none: 'Ready to step', slice: 'Running',
 };
 
 function showUpdate(m) {
     running = m.running;
+    // Every display of the update in one batch: a loop that shows text at full speed costs the
+    // page one layout an update, not one a line.
+    const s = m.state;
+    // A move back takes away what was shown after the step it went back to; the display box
+    // shows what it showed then.
+    output.rewind(s.steps);
+    messages.rewind(s.steps);
+    const shown = [];
+    const shownSteps = [];
+    const said = [];
     for (const e of m.events) {
         if (e.kind === 'display') {
-            $('display').textContent = e.text;
-            appendLine($('output'), e.text);
+            shown.push(shownText(e.text, e.length));
+            shownSteps.push(e.step ?? s.steps);
         } else if (e.kind === 'message') {
-            appendLine($('messages'), e.text, e.text === 'Program Terminated' ? 'ok' : 'failure');
+            said.push(e);
         }
     }
-    const s = m.state;
+    output.append(shown, '', m.dropped || 0, shownSteps);
+    $('display').textContent = shownText(s.display, s.displayLength);
+    for (const { prompt, reply, step } of m.answered || []) {
+        record.reply(reply);
+        messages.append([`${prompt} ${reply} (from the input queue)`], 'reply', 0, step);
+    }
+    if (m.answered?.length) queue.take(m.answered.length);
+    for (const e of said) {
+        messages.append([shownText(e.text, e.length)], e.text === 'Program Terminated' ? 'ok' : 'failure',
+                        0, e.step ?? s.steps);
+    }
     if (m.stop === 'error' && s.reason) {
         const where = s.line ? `line ${s.line}: ${s.instruction}: ` : '';
-        appendLine($('messages'), `${where}${s.failure}: ${s.reason}`, 'failure');
+        messages.append([`${where}${s.failure}: ${s.reason}`], 'failure', 0, s.steps);
+    }
+    if (!m.running) {
+        // A stop shows everything at once; while the run goes on the lists follow a few times
+        // a second.
+        output.flush();
+        messages.flush();
+    }
+    if (m.stop === 'error' && s.failure === 'Out of string space') freshWorker = true;
+    if (m.stop === 'out-of-memory') {
+        messages.append(['The browser gives the machine no more memory; the run ends here.'], 'failure');
+        messages.flush();
+        freshWorker = true;
     }
     $('reg-pc').textContent = s.pc;
     $('reg-cur').textContent = s.cur;
@@ -523,8 +596,8 @@ function showUpdate(m) {
     setCurrentLine(running && stepsPerSecond() === 0 ? 0 : s.line);
     document.body.dataset.stop = m.stop;
     setStatus(stopTexts[m.stop] || m.stop);
-    const said = stopAnnouncement(m.stop, s);
-    if (said) announce(said);
+    const heard = stopAnnouncement(m.stop, s);
+    if (heard) announce(heard);
     updateButtons(s);
 }
 
@@ -558,7 +631,8 @@ async function startSession(then) {
     const { result } = await build(text);
     if (!result.ok) {
         clearPanels();
-        appendLine($('messages'), 'Error Compiling.', 'failure');
+        messages.append(['Error Compiling.'], 'failure');
+        messages.flush();
         setStatus('Error Compiling.');
         const line = view.state.doc.line(Math.min(result.line, view.state.doc.lines));
         view.dispatch({ selection: { anchor: line.from + result.column - 1 }, scrollIntoView: true });
@@ -567,27 +641,57 @@ async function startSession(then) {
     }
     clearPanels();
     sessionActive = true;
-    worker.postMessage({ type: 'speed', stepsPerSecond: stepsPerSecond() });
-    worker.postMessage({ type: 'start', text, breakpoints: breakpointLines(),
-                         watches: [...watchedCells], then,
-                         virtualClock: $('virtual-clock').checked });
+    if (freshWorker) {
+        // The last run filled the worker's memory, which a worker never gives back.
+        freshWorker = false;
+        machine.replace();
+    }
+    const seed = Math.floor(Math.random() * 2 ** 32);
+    const virtualClock = $('virtual-clock').checked;
+    record.start(text, programName, seed, virtualClock);
+    machine.post({ type: 'speed', stepsPerSecond: stepsPerSecond() });
+    machine.post({ type: 'start', text, breakpoints: breakpointLines(), watches: [...watchedCells],
+                   then, seed, virtualClock, replies: queue.start() });
     return true;
+}
+
+/// Answers the input box the run waits for.
+function reply(text) {
+    record.reply(text);
+    machine.post({ type: 'input', reply: text });
 }
 
 const commands = {
     run: () => startSession('run'),
-    pause: () => worker.postMessage({ type: 'pause' }),
-    stop: () => worker.postMessage({ type: 'stop' }),
-    continue: () => (sessionActive ? worker.postMessage({ type: 'continue' }) : startSession('run')),
+    pause: () => machine.post({ type: 'pause' }),
+    stop: () => machine.stop(),
+    continue: () => (sessionActive ? machine.post({ type: 'continue' }) : startSession('run')),
     // The first Step shows where the run starts; the next ones run an instruction each.
-    step: () => (sessionActive ? worker.postMessage({ type: 'step' }) : startSession('none')),
-    back: () => worker.postMessage({ type: 'back' }),
-    downloadSource: () => downloadBytes(`${programName}.tsasm`,
-                                        sourceBytes(view.state.doc.toString()), 'text/plain'),
+    step: () => (sessionActive ? machine.post({ type: 'step' }) : startSession('none')),
+    back: () => machine.post({ type: 'back' }),
+    downloadSource() {
+        keeper.markLoaded(view.state.doc.toString());
+        downloadBytes(`${programName}.tsasm`, sourceBytes(view.state.doc.toString()));
+    },
+    downloadOutput: () => downloadBytes(`${programName}.output.txt`, output.text()),
+    downloadTrace() {
+        const request = record.traceRequest(++traceId);
+        if (!request) {
+            announce('Run the program first: the trace follows its last run.');
+            return;
+        }
+        setStatus('Tracing the last run...');
+        machine.post(request);
+    },
+    help() {
+        if (help.isOpen) help.close();
+        else help.open();
+    },
     async downloadProgram() {
         const { result } = await build(sourceBytes(view.state.doc.toString()));
         if (!result.ok) {
-            appendLine($('messages'), 'Error Compiling.', 'failure');
+            messages.append(['Error Compiling.'], 'failure');
+        messages.flush();
             setStatus('Error Compiling.');
             return;
         }
@@ -595,7 +699,7 @@ const commands = {
     },
     open: () => $('open-file').click(),
     share,
-    readState: () => (sessionActive ? worker.postMessage({ type: 'describe' }) : announce(noSession)),
+    readState: () => (sessionActive ? machine.post({ type: 'describe' }) : announce(noSession)),
     problems() {
         if (view.dom.querySelector('.cm-panel-lint')) {
             closeLintPanel(view);
@@ -609,7 +713,8 @@ const commands = {
 for (const [id, command] of [['run', 'run'], ['pause', 'pause'], ['stop', 'stop'],
     ['step', 'step'], ['back', 'back'], ['continue', 'continue'],
     ['download-source', 'downloadSource'], ['download-program', 'downloadProgram'],
-    ['open', 'open'], ['share', 'share'], ['read-state', 'readState'], ['problems', 'problems']]) {
+    ['open', 'open'], ['share', 'share'], ['read-state', 'readState'], ['problems', 'problems'],
+    ['download-output', 'downloadOutput'], ['download-trace', 'downloadTrace'], ['help-button', 'help']]) {
     $(id).addEventListener('click', () => commands[command]());
 }
 
@@ -623,8 +728,8 @@ $('open-file').addEventListener('change', async (event) => {
     }
     // Kept whole, its last line end too, so that saving gives back the same bytes and the
     // page builds exactly what tessivor-cli build reads from the saved file.
-    setSource(text, file.name.replace(/\.[^.]*$/, ''));
     event.target.value = '';
+    await loadProgram(text, file.name.replace(/\.[^.]*$/, ''), `the file ${file.name}`);
 });
 
 const exampleMenu = $('examples');
@@ -636,12 +741,51 @@ for (const e of examples) {
 }
 exampleMenu.addEventListener('change', () => {
     const e = examples.find((x) => x.name === exampleMenu.value);
-    if (e) setSource(e.source, e.name);
     exampleMenu.value = '';
+    if (e) loadProgram(e.source, e.name, `the example "${e.name}"`);
 });
 
+// ---- Help, the input queue, and the question before the program is replaced ----
+
+const help = new HelpPanel({
+    panel: $('help'), rows: $('help-rows'), registers: $('help-registers'),
+    beside: $('register-help'), heading: $('help-title'), closeButton: $('help-close'),
+    onToggle(open) {
+        document.body.dataset.help = open ? 'open' : 'closed';
+        $('help-button').setAttribute('aria-expanded', open ? 'true' : 'false');
+    },
+});
+const queue = new InputQueue($('queue'), $('queue-status'));
+const keeper = new Keeper({
+    dialog: $('replace-dialog'),
+    examples: examples.map((e) => e.source.replace(/\r\n/g, '\n')),
+    download: (text) => {
+        keeper.markLoaded(text);
+        downloadBytes(`${programName}.tsasm`, sourceBytes(text));
+    },
+});
+
+/// F1: on a mnemonic in the editor, its tooltip, its row of the help panel and its sentence
+/// read aloud (the editor keeps the keyboard); elsewhere the help panel opens or closes.
+function helpKey() {
+    const found = view.hasFocus ? showMnemonicAtCaret(view) : null;
+    if (!found) {
+        commands.help();
+        return;
+    }
+    help.open({ mnemonic: found.entry.mnemonic, focus: false });
+    announce(describeMnemonic(found));
+}
+
+/// Ctrl+.: the checker's fix for the caret's line.
+function quickFix(v) {
+    const fixed = applyFixAtCaret(v);
+    announce(fixed ? `Fixed line ${fixed.line}: ${fixed.text}` : 'The checker has no fix for this line.');
+    return true;
+}
+
 $('speed').addEventListener('input', () => {
-    worker.postMessage({ type: 'speed', stepsPerSecond: stepsPerSecond() });
+    machine.post({ type: 'speed', stepsPerSecond: stepsPerSecond() });
 });
 
 function showTheme() {
@@ -672,9 +816,9 @@ showTheme();
 
 // ---- Input boxes: "inp" stops the session until the reply comes ----
 
-function askInput(prompt) {
+function askInput(prompt, length) {
     announce(`The program asks: ${prompt}`);
-    $('input-prompt').textContent = prompt;
+    $('input-prompt').textContent = shownText(prompt, length);
     $('input-reply').value = '';
     $('input-dialog').showModal();
     $('input-reply').focus();
@@ -683,15 +827,15 @@ function askInput(prompt) {
 $('input-form').addEventListener('submit', (event) => {
     event.preventDefault();
     const cancelled = event.submitter && event.submitter.value === 'cancel';
-    const reply = cancelled ? '' : $('input-reply').value.replace(/[^\x00-\xff]/g, '?');
+    const text = cancelled ? '' : $('input-reply').value.replace(/[^\x00-\xff]/g, '?');
     $('input-dialog').close();
-    worker.postMessage({ type: 'input', reply });
+    reply(text);
 });
 $('input-dialog').addEventListener('cancel', (event) => {
     // Escape is Cancel: the empty reply.
     event.preventDefault();
     $('input-dialog').close();
-    worker.postMessage({ type: 'input', reply: '' });
+    reply('');
 });
 $('share-close').addEventListener('click', () => $('share-dialog').close());
 $('skip').addEventListener('click', (event) => {
@@ -713,6 +857,7 @@ document.addEventListener('keydown', (event) => {
     else if (key === 'F10') commands.step();
     else if (key === 'F9') toggleBreakpoint(view.state.doc.lineAt(view.state.selection.main.head).number);
     else if (key === 'F2') commands.readState();
+    else if (key === 'F1') helpKey();
     else if (ctrl && event.shiftKey && key.toLowerCase() === 'm') commands.problems();
     else if (ctrl && key.toLowerCase() === 'b') commands.downloadProgram();
     else if (ctrl && key.toLowerCase() === 's') commands.downloadSource();
@@ -729,4 +874,5 @@ if ('serviceWorker' in navigator && location.protocol !== 'file:') {
 clearPanels();
 updateButtons(null);
 requestRoles();
-window.tessivor = { view, commands, toggleBreakpoint, setSource, breakpointLines };
+openShareLink();
+window.tessivor = { view, commands, toggleBreakpoint, setSource, breakpointLines, machine, help, record };

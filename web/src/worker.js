@@ -1,5 +1,6 @@
-// The machine's thread: one debug session at a time, run in slices so that the page's Pause and
-// Stop are answered between two slices, and "inp" stops the session until the page replies.
+// The machine's thread: one debug session at a time, run in slices of about 25 ms so that the
+// page's Pause and Stop are answered between two slices, and "inp" stops the session until the
+// page replies (or a reply from the input queue answers it at once).
 /* global importScripts, createTessivor */
 
 importScripts('tessivor-engine.js');
@@ -10,20 +11,28 @@ let breakpoints = new Map(); // source line -> the session's breakpoint number
 let running = false;
 let stepsPerSecond = 0; // 0: as fast as the machine goes
 let sliceTimer = 0;
-let budget = 100000; // steps a full-speed slice runs; tuned to about 25 ms
 let rate = { steps: 0, time: 0, value: 0 };
 let lastPost = 0;
+let unanswered = 0; // updates the page has not said it showed
 let credit = 1; // steps a slow run may take now
 let lastSlice = 0;
 let afterInput = 'run'; // what the reply to an input box goes on with: 'run' or 'step'
+let queue = []; // replies typed before the run, for the input boxes in order
+let answered = []; // {prompt, reply} taken from the queue since the last update
 
+// What the page shows of a run: the cells in small boxes, the display and the logs in lines. A
+// run may hold 64 MiB in each cell and show them all at full speed; the page gets only this much.
+const limits = { cellLimit: 256, textLimit: 8192, eventLimit: 500 };
+const sliceSteps = 50000000; // a full-speed slice ends after 25 ms, long before this
 
 const post = (message) => self.postMessage(message);
 
 createTessivor().then((module) => {
     engine = module;
     post({ type: 'ready', session: typeof engine.Session === 'function',
-           check: typeof engine.check === 'function' });
+           check: typeof engine.check === 'function',
+           instructions: engine.instructions ? engine.instructions() : [],
+           registers: engine.registers ? engine.registers() : [] });
 });
 
 let watches = []; // cells
@@ -51,27 +60,55 @@ function measureRate(state, now) {
 
 function update(stop, force) {
     const now = performance.now();
+    // At most one update on its way and one each 50 ms: the events wait in the session (which
+    // keeps the newest and counts the rest), so a page slower than the machine is never flooded.
+    if (!force && (unanswered > 0 || now - lastPost < 50)) return;
+    lastPost = now;
+    unanswered++;
     const state = session.state();
     const mhz = running ? measureRate(state, now) : rate.value;
+    const dropped = session.eventsDropped();
     const events = session.takeEvents();
-    if (!force && events.length === 0 && now - lastPost < 50) return;
-    lastPost = now;
-    post({ type: 'update', stop, running, state, cells: session.cells(), events, mhz });
+    post({ type: 'update', stop, running, state, cells: session.changedCells(), events, dropped,
+           answered: answered.splice(0), queued: queue.length, mhz });
 }
 
 function finish(stop) {
     afterInput = running ? 'run' : 'step';
     running = false;
     clearTimeout(sliceTimer);
+    if (stop === 'input' && queue.length > 0) {
+        answerFromQueue();
+        return;
+    }
     update(stop, true);
-    if (stop === 'input') post({ type: 'input', prompt: session.state().inputPrompt });
+    if (stop === 'input') {
+        const s = session.state();
+        post({ type: 'input', prompt: s.inputPrompt, promptLength: s.inputPromptLength });
+    }
+}
+
+/// The next queued reply answers the input box; the run goes on as the page's reply would.
+function answerFromQueue() {
+    const reply = queue.shift();
+    const s = session.state();
+    // The "inp" that takes it is the next step.
+    answered.push({ prompt: s.inputPrompt, reply, step: s.steps + 1 });
+    session.provideInput(reply);
+    if (afterInput === 'step') {
+        handlers.step();
+        return;
+    }
+    // From a timer, not from here: a long queue must not nest one call in the next.
+    running = true;
+    sliceTimer = setTimeout(runSlice, 0);
 }
 
 function slice() {
     sliceTimer = 0;
     if (!running || !session) return;
     const started = performance.now();
-    let steps = budget;
+    let steps = sliceSteps;
     if (stepsPerSecond > 0) {
         // A slow run earns steps with the time that passed, so 10 steps/s is 10 steps a second.
         credit = Math.min(credit + stepsPerSecond * (started - lastSlice) / 1000,
@@ -79,22 +116,18 @@ function slice() {
         lastSlice = started;
         steps = Math.floor(credit);
         if (steps === 0) {
-            sliceTimer = setTimeout(slice, 20);
+            sliceTimer = setTimeout(runSlice, 20);
             return;
         }
         credit -= steps;
     }
-    const stop = session.cont(steps);
-    const took = performance.now() - started;
+    const stop = session.contFor(steps, 25);
     if (stop !== 'slice') {
         finish(stop);
         return;
     }
-    if (stepsPerSecond === 0 && took > 0) {
-        budget = Math.max(1000, Math.min(50000000, Math.round(budget * 25 / took)));
-    }
     update(stop, false);
-    sliceTimer = setTimeout(slice, stepsPerSecond > 0 ? 20 : 0);
+    sliceTimer = setTimeout(runSlice, stepsPerSecond > 0 ? 20 : 0);
 }
 
 function startSession(message) {
@@ -103,12 +136,19 @@ function startSession(message) {
         program: !!message.program,
         seed: message.seed ?? Math.floor(Math.random() * 2 ** 32),
         virtualClock: !!message.virtualClock,
+        ...limits,
     });
     rate = { steps: 0, time: 0, value: 0 };
+    unanswered = 0;
+    queue = [...(message.replies || [])];
+    answered = [];
     setPoints(message.breakpoints || [], message.watches || []);
 }
 
 const handlers = {
+    shown() {
+        unanswered = Math.max(0, unanswered - 1);
+    },
     // The part each byte plays in the translation, for the editor's colours.
     roles(message) {
         post({ type: 'roles', id: message.id, runs: engine.roles(message.text) });
@@ -175,7 +215,25 @@ const handlers = {
     describe() {
         post({ type: 'described', text: session ? session.describe() : '' });
     },
+    trace(message) {
+        const text = engine.trace ? engine.trace(message.text, message.name, message.replies,
+                                                 message.seed, message.maxSteps,
+                                                 !!message.virtualClock) : '';
+        post({ type: 'traced', id: message.id, text });
+    },
 };
+
+/// Runs a handler; anything the engine throws (it should not) is told to the page, which then
+/// starts a fresh worker: after an abort the module answers no more.
+function handle(run) {
+    try {
+        run();
+    } catch (e) {
+        running = false;
+        clearTimeout(sliceTimer);
+        post({ type: 'failed', message: String(e && e.message ? e.message : e) });
+    }
+}
 
 self.onmessage = (event) => {
     const handler = handlers[event.data.type];
@@ -184,5 +242,10 @@ self.onmessage = (event) => {
         setTimeout(() => self.onmessage(event), 20);
         return;
     }
-    if (handler) handler(event.data);
+    if (handler) handle(() => handler(event.data));
 };
+
+/// A slice from a timer, outside onmessage.
+function runSlice() {
+    handle(slice);
+}

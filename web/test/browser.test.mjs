@@ -38,9 +38,12 @@ after(async () => {
     if (profile) fs.rmSync(profile, { recursive: true, force: true });
 });
 
-/// A fresh page with the program `source` in the editor, the engine ready.
+/// A fresh page of its own storage (no program kept by another test, which the page would
+/// not replace without a question) with the program `source` in the editor, the engine ready.
 async function openPage(source, url = base) {
-    const page = await browser.newPage();
+    const context = await browser.createBrowserContext();
+    const page = await context.newPage();
+    page.close = () => context.close();
     await page.setViewport({ width: 1400, height: 900 });
     page.on('request', (r) => requests.push(r.url()));
     page.on('pageerror', (e) => { throw e; });
@@ -215,8 +218,7 @@ test('a watched cell pauses the run when it changes; F9 and F5 work from the key
 test('Build .tsp downloads the same bytes as tessivor-cli build', async () => {
     const page = await openPage();
     const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'tessivor-downloads-'));
-    const cdp = await page.createCDPSession();
-    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: downloads });
     await page.select('#examples', 'hello');
     await page.keyboard.down('Control');
     await page.keyboard.press('b');
@@ -232,8 +234,7 @@ test('Build .tsp downloads the same bytes as tessivor-cli build', async () => {
 test('an opened file saves back byte for byte; its build matches tessivor-cli build', async () => {
     const page = await openPage();
     const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tessivor-files-'));
-    const cdp = await page.createCDPSession();
-    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: work });
+    await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: work });
     // CR LF line ends and a Latin-1 byte, as the desktop editor writes them.
     const original = Buffer.concat([Buffer.from('set 01, caf'), Buffer.from([0xe9]),
                                     Buffer.from(';\r\ndsp 01\r\nend\r\n')]);
