@@ -51,9 +51,10 @@ enum class QuickDigits : unsigned char {
 };
 
 /// fifteenDigitValue's common case, in line: magnitudes from 2^-26 (about 1.5E-08) up to 2^49
-/// (about 5.6E+14), where the 15 digits are found with one multiply and one division. About one
-/// value in fifteen also needs the multiply's rounding error, which a call works out (at a tie,
-/// from the text); zero and the other magnitudes are Declined.
+/// (about 5.6E+14), where the 15 digits are found with one multiply and one division. A value
+/// whose scaled product rounds to a half (one in 8 to 64) also needs the multiply's rounding
+/// error, which a call works out (at a tie, from the text); zero and the other magnitudes are
+/// Declined.
 inline QuickDigits fifteenDigitsQuick(double value, double& out);
 
 namespace number_detail {
@@ -76,12 +77,7 @@ inline constexpr std::size_t kExponents = kLastExponent - kFirstExponent + 1;
 struct Scales {
     double first;
     double scale[2]; ///< 10^j, exact; 0 where no value takes the row
-    /// Below this distance of hi = |value| * 10^j, rounded, from a whole number m, m is the
-    /// rounding of the exact product too: 1/2 less half the largest ulp hi can have in the
-    /// row, which bounds the product's rounding error.
-    double limit[2];
 };
-static_assert(sizeof(Scales) == 5 * sizeof(double), "rows are found as slot * 5 + row");
 
 /// x * y - xy exactly, where xy is x * y rounded (Dekker's product), for the constant tables.
 constexpr double exactProductError(double x, double y, double xy) {
@@ -104,14 +100,6 @@ constexpr double powerOfTenUp(int k) {
     return q;
 }
 
-/// Half the ulp of a double below `top` at most (positive, below 2^53).
-constexpr double halfUlpBelow(double top) {
-    double binade = 0x1p52;
-    while (binade >= top)
-        binade /= 2;
-    return binade * 0x1p-53;
-}
-
 /// The scales of the exponents kFirstExponent..kLastExponent.
 inline constexpr auto kScales = [] {
     std::array<Scales, kExponents> table{};
@@ -119,23 +107,18 @@ inline constexpr auto kScales = [] {
         const int d = (e * 78913) >> 18; // floor(e log10 2): log10 2 ~ 78913 / 2^18, exact here
         Scales& s = table[static_cast<std::size_t>(e - kFirstExponent)];
         s.first = powerOfTenUp(d + 1);
-        // hi lies below 2^(e+1) * 10^j, and at most at 1e15, where a product just short of
-        // it rounds.
-        const double top = 0x1p1 * std::bit_cast<double>(std::uint64_t(e + 1023) << 52);
         for (int k = 0; k < 2; ++k) {
             const int j = 14 - d - k;
             if (j < 0) continue; // the digit at 10^15 and beyond: no value takes the row
             s.scale[k] = kPowersOfTen[j];
-            const double reach = top * s.scale[k] < 1e15 ? top * s.scale[k] : 1e15; // exact
-            s.limit[k] = 0.5 - halfUlpBelow(reach);
         }
     }
     return table;
 }();
 
-/// The quick path's result where hi = value * scale, rounded, lies within 1/16 of a half above
-/// or below m, hi rounded to a whole number: the product's rounding error decides, and at a
-/// tie the text's rounding. Nothing of the caller's is needed after it.
+/// The quick path's result where hi = value * scale, rounded, lies half way between m, hi rounded
+/// to a whole number, and a neighbour: the product's rounding error decides, and at a tie of
+/// the exact product the text's rounding. Nothing of the caller's is needed after it.
 double fifteenDigitsNearHalf(double value, double scale, double hi, double m);
 
 /// fifteenDigitFraction where the quick path declined.
@@ -153,7 +136,7 @@ inline QuickDigits fifteenDigitsQuick(double value, double& out) {
         return QuickDigits::Declined;
     // hi = value * 10^j, with the 15 significant digits before the point: 1e14 <= |hi| <= 1e15
     // (1e15 when a product just short of it rounds up, which is then its rounding too). The
-    // product is rounded; its error is at most half an ulp of hi: 1/16 or less.
+    // product is rounded: its error is at most half an ulp of hi, an ulp being 1/8 or less.
     const Scales& scales = kScales[slot];
     const std::size_t row = std::fabs(value) > scales.first ? 1 : 0;
     const double scale = scales.scale[row];
@@ -169,8 +152,10 @@ inline QuickDigits fifteenDigitsQuick(double value, double& out) {
             out = value;
             return QuickDigits::Whole;
         }
-    } else if (!(std::fabs(below) < scales.limit[row])) [[unlikely]] {
-        // Nearer the half the error may carry hi past it.
+    } else if (std::fabs(below) == 0.5) [[unlikely]] {
+        // hi is a tie, and the exact product may lie on either side of it. Anywhere else hi
+        // lies at least an ulp of its own nearer m than the half (below is a whole number of
+        // those ulps), and the error, half an ulp at most, cannot carry it past.
         out = fifteenDigitsNearHalf(value, scale, hi, m);
         return QuickDigits::Fraction;
     }
