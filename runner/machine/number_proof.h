@@ -1,7 +1,7 @@
 #pragma once
 // The rounding of arithmetic results against the text: every value a cell may be given is
 // written as its text and read back, and every shortcut must give that number exactly. Used by
-// the machine's tests (a million values) and by bench/rounding-proof (as many as asked).
+// the machine's tests (a million values) and by tessivor_rounding_proof (bench/, as many as asked).
 
 #include "runner/machine/fast_cell.h"
 #include "runner/machine/number.h"
