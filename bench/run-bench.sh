@@ -222,17 +222,22 @@ printf '%-36s %10s %10s   %s\n' "start and run a three-step program" "$(awk -v m
     "< 5 ms: $start ms ($how)"
 BENCH_RUNS=$runs "$root/bench/grading-bench.sh" "$cli"
 # The WebAssembly engine (make web) against the native fast loop, both timed around the run
-# alone, where Node and the engine are there: the count program, median of $runs runs.
+# alone, where Node and the engine are there: the count and harmonic programs, median of $runs
+# runs.
 engine=${WEB_DIR:-$root/build-web}/engine/web/tessivor-engine.js
 if command -v node >/dev/null 2>&1 && [ -f "$engine" ]; then
-    "$cli" build "$programs/count.tsasm" -o "$work/count.tsp" >/dev/null
-    read -r _ ws wm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
-        "$engine" "$work/count.tsp" "$runs")
-    ns=$(for ((i = 0; i < runs; i++)); do
-        "$cli" run --stats "$work/count.tsp" 2>&1 >/dev/null | awk '/^seconds:/ { print $2 }'
-    done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] }')
-    printf '%-36s %10s %10s   %s\n' "count, WebAssembly engine in Node" "$ws" "" \
-        "<= 2x native: $wm M steps/s, $(ratio "$ws" "$ns")x the native loop's $ns s"
+    for name in count harmonic; do
+        "$cli" build "$programs/$name.tsasm" -o "$work/$name.tsp" >/dev/null
+        read -r _ ws wm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
+            "$engine" "$work/$name.tsp" "$runs")
+        ns=$(for ((i = 0; i < runs; i++)); do
+            "$cli" run --stats "$work/$name.tsp" 2>&1 >/dev/null | awk '/^seconds:/ { print $2 }'
+        done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] }')
+        target="<= 2x native: "
+        [ "$name" = count ] || target=""
+        printf '%-36s %10s %10s   %s\n' "$name, WebAssembly engine in Node" "$ws" "" \
+            "$target$wm M steps/s, $(ratio "$ws" "$ns")x the native loop's $ns s"
+    done
 else
     notes+=("WebAssembly engine skipped: Node or $engine missing (make web builds it).")
 fi
