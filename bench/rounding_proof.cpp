@@ -56,11 +56,14 @@ int main(int argc, char** argv) {
                      total.values, count, seconds);
         if (total.failures != 0) break;
     }
-    std::printf("values: %" PRIu64 "\n", total.values);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("values: %" PRIu64 " in %.0f s\n", total.values, seconds);
     std::printf("quick, fraction: %" PRIu64 "\n", total.quickFractions);
     std::printf("quick, whole: %" PRIu64 "\n", total.quickWhole);
     std::printf("left to the text: %" PRIu64 "\n", total.declined);
     std::printf("failures: %" PRIu64 "\n", total.failures);
+    std::printf("digest of the results: %016" PRIx64 "\n", total.digest);
     if (total.failures != 0) {
         std::printf("first failure: %s\n", total.firstFailure.c_str());
         return 1;

@@ -91,8 +91,14 @@ struct Counts {
     std::uint64_t declined = 0;       ///< fifteenDigitValue left the value to the text
     std::uint64_t failures = 0;
     std::string firstFailure;
+    /// Every result found, folded in order: two builds (with and without FMA instructions,
+    /// say) that find the same digits for the same values show the same digest.
+    std::uint64_t digest = 0;
+
+    void fold(std::uint64_t bits) { digest = (digest ^ bits) * 0x100000001b3 + 1; }
 
     void add(const Counts& other) {
+        fold(other.digest);
         values += other.values;
         quickFractions += other.quickFractions;
         quickWhole += other.quickWhole;
@@ -120,7 +126,10 @@ inline void check(double value, Counts& counts) {
         return readable && std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(read);
     };
     double out = 0;
-    switch (fifteenDigitsQuick(value, out)) {
+    const QuickDigits quick = fifteenDigitsQuick(value, out);
+    counts.fold(static_cast<std::uint64_t>(quick));
+    if (quick != QuickDigits::Declined) counts.fold(std::bit_cast<std::uint64_t>(out));
+    switch (quick) {
     case QuickDigits::Fraction:
         ++counts.quickFractions;
         if (!same(out)) fail("fifteenDigitsQuick");
@@ -133,6 +142,7 @@ inline void check(double value, Counts& counts) {
     case QuickDigits::Declined: break;
     }
     if (fifteenDigitValue(value, out)) {
+        counts.fold(std::bit_cast<std::uint64_t>(out));
         if (!same(out)) fail("fifteenDigitValue");
     } else {
         ++counts.declined;
@@ -145,6 +155,7 @@ inline void check(double value, Counts& counts) {
             cell.storeFraction(value);
         double number = 0;
         const Failure f = cell.read(number);
+        counts.fold(f == Failure::None ? std::bit_cast<std::uint64_t>(number) : 1);
         if (readable ? (f != Failure::None || !same(number)) : f == Failure::None)
             fail(store == 0 ? "Cell::storeNumber's number" : "Cell::storeFraction's number");
         if (cell.text() != text)
