@@ -1,7 +1,6 @@
 #include "runner/machine/number.h"
 
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -217,7 +216,7 @@ bool fifteenDigitsElsewhere(double value, double& out) {
     if (!(a >= 1e-7 && a <= 1e21)) return false; // NaN, infinities and far magnitudes too
     // The 15 significant digits are m, a whole number in [1e14, 1e15], with a = m * 10^-j.
     // log10(2) ~ 78913 / 2^18 gives the decimal exponent of the leading digit, or one less.
-    const int binaryExponent = static_cast<int>(std::bit_cast<std::uint64_t>(a) >> 52) - 1023;
+    const int binaryExponent = static_cast<int>(bitCast<std::uint64_t>(a) >> 52) - 1023;
     int j = 14 - ((binaryExponent * 78913) >> 18);
     double hi = scaleByPowerOfTen(a, j);
     while (hi >= 1e15) {

@@ -13,6 +13,18 @@
 
 namespace tessivor {
 
+/// The bits of `from` as a `To` of the same size, in constant expressions too: std::bit_cast
+/// where the standard library has it, else the compiler's own (older libraries, such as the one
+/// the WebAssembly engine is built with, lack it).
+template <typename To, typename From> constexpr To bitCast(const From& from) noexcept {
+    static_assert(sizeof(To) == sizeof(From), "bitCast keeps the size");
+#if defined(__cpp_lib_bit_cast)
+    return std::bit_cast<To>(from);
+#else
+    return __builtin_bit_cast(To, from);
+#endif
+}
+
 /// Reads a cell's text as a double: blanks (spaces, tabs) around an optional sign, digits with an
 /// optional point and at least one digit, and an optional exponent. Anything else is a
 /// TypeMismatch; beyond the double range an Overflow; too small a magnitude reads as zero.
@@ -96,7 +108,7 @@ constexpr double powerOfTenUp(int k) {
     // q >= 10^k when q * 10^-k >= 1, which the exact product tells.
     const double qp = q * p;
     if (qp < 1 || (qp == 1 && exactProductError(q, p, qp) < 0))
-        q = std::bit_cast<double>(std::bit_cast<std::uint64_t>(q) + 1);
+        q = bitCast<double>(bitCast<std::uint64_t>(q) + 1);
     return q;
 }
 
@@ -130,7 +142,7 @@ inline QuickDigits fifteenDigitsQuick(double value, double& out) {
     using namespace number_detail;
     // The slot of |value|'s binary exponent; zero, subnormals, far magnitudes, infinities and
     // NaN all fall outside.
-    const std::uint64_t slot = (std::bit_cast<std::uint64_t>(value) << 1 >> 53) -
+    const std::uint64_t slot = (bitCast<std::uint64_t>(value) << 1 >> 53) -
                                static_cast<std::uint64_t>(1023 + kFirstExponent);
     if (slot >= kExponents) [[unlikely]]
         return QuickDigits::Declined;

@@ -6,7 +6,6 @@
 #include "runner/machine/fast_cell.h"
 #include "runner/machine/number.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -32,12 +31,12 @@ inline double sample(std::mt19937_64& rng, std::uint64_t i) {
     const auto bits = [&](int exponent) {
         const std::uint64_t mantissa = rng() & ((std::uint64_t{1} << 52) - 1);
         const std::uint64_t sign = rng() & (std::uint64_t{1} << 63);
-        return std::bit_cast<double>(sign | (std::uint64_t(exponent + 1023) << 52) | mantissa);
+        return bitCast<double>(sign | (std::uint64_t(exponent + 1023) << 52) | mantissa);
     };
     const auto nudge = [&](double v) {
         // Up to four ulps either way.
-        const auto raw = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(v));
-        return std::bit_cast<double>(static_cast<std::uint64_t>(raw + std::int64_t(rng() % 9) - 4));
+        const auto raw = static_cast<std::int64_t>(bitCast<std::uint64_t>(v));
+        return bitCast<double>(static_cast<std::uint64_t>(raw + std::int64_t(rng() % 9) - 4));
     };
     const auto fifteenDigits = [&] {
         // A random 15-digit text read as a double, at a random decimal exponent.
@@ -48,7 +47,7 @@ inline double sample(std::mt19937_64& rng, std::uint64_t i) {
         return rng() % 2 ? -v : v;
     };
     switch (static_cast<Kind>(i % kCount)) {
-    case kAnyBits: return std::bit_cast<double>(rng());
+    case kAnyBits: return bitCast<double>(rng());
     case kQuickRange: return bits(static_cast<int>(rng() % 90) - 32);
     case kNearTies: {
         const std::uint64_t m = 100'000'000'000'000 + rng() % 900'000'000'000'000;
@@ -116,19 +115,19 @@ inline void check(double value, Counts& counts) {
     const auto fail = [&](const char* what) {
         if (counts.failures++ == 0) {
             counts.firstFailure = std::string(what) + " for the value with bits " +
-                                  std::to_string(std::bit_cast<std::uint64_t>(value));
+                                  std::to_string(bitCast<std::uint64_t>(value));
         }
     };
     const std::string text = numberText(value);
     double read = std::numeric_limits<double>::quiet_NaN();
     const bool readable = readDouble(text, read) == Failure::None;
     const auto same = [&](double x) {
-        return readable && std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(read);
+        return readable && bitCast<std::uint64_t>(x) == bitCast<std::uint64_t>(read);
     };
     double out = 0;
     const QuickDigits quick = fifteenDigitsQuick(value, out);
     counts.fold(static_cast<std::uint64_t>(quick));
-    if (quick != QuickDigits::Declined) counts.fold(std::bit_cast<std::uint64_t>(out));
+    if (quick != QuickDigits::Declined) counts.fold(bitCast<std::uint64_t>(out));
     switch (quick) {
     case QuickDigits::Fraction:
         ++counts.quickFractions;
@@ -142,7 +141,7 @@ inline void check(double value, Counts& counts) {
     case QuickDigits::Declined: break;
     }
     if (fifteenDigitValue(value, out)) {
-        counts.fold(std::bit_cast<std::uint64_t>(out));
+        counts.fold(bitCast<std::uint64_t>(out));
         if (!same(out)) fail("fifteenDigitValue");
     } else {
         ++counts.declined;
@@ -155,7 +154,7 @@ inline void check(double value, Counts& counts) {
             cell.storeFraction(value);
         double number = 0;
         const Failure f = cell.read(number);
-        counts.fold(f == Failure::None ? std::bit_cast<std::uint64_t>(number) : 1);
+        counts.fold(f == Failure::None ? bitCast<std::uint64_t>(number) : 1);
         if (readable ? (f != Failure::None || !same(number)) : f == Failure::None)
             fail(store == 0 ? "Cell::storeNumber's number" : "Cell::storeFraction's number");
         if (cell.text() != text)

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -116,8 +115,8 @@ TEST(FifteenDigits, EveryExponentsEdgesAndScaleBoundaries) {
     proof::Counts counts;
     const auto around = [&](double v) {
         for (int step = -3; step <= 3; ++step) {
-            const auto raw = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(v)) + step;
-            const double x = std::bit_cast<double>(static_cast<std::uint64_t>(raw));
+            const auto raw = static_cast<std::int64_t>(bitCast<std::uint64_t>(v)) + step;
+            const double x = bitCast<double>(static_cast<std::uint64_t>(raw));
             proof::check(x, counts);
             proof::check(-x, counts);
         }
