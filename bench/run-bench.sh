@@ -6,7 +6,8 @@
 # translation and start-up against their targets.
 #
 # Usage: bench/run-bench.sh [BUILD_DIR]   (BUILD_DIR holds a Release build; default: build)
-# BENCH_RUNS=N sets the runs a measurement takes (default 5).
+# BENCH_RUNS=N sets the runs a measurement takes (default 5). BENCH_BEFORE=CLI adds columns for
+# another tessivor-cli (an older build, say), measured in the same run.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,6 +56,14 @@ if [ -z "$valgrind" ] && command -v apt-get >/dev/null 2>&1; then
     fi
 fi
 [ -n "$valgrind" ] || notes+=("Instructions per turn skipped: valgrind is not installed and could not be installed.")
+# LuaJIT stands beside Lua 5.4 where Debian's luajit package is installed.
+luajit=$(command -v luajit || true)
+[ -n "$luajit" ] || notes+=("LuaJIT skipped: luajit is not installed.")
+before=${BENCH_BEFORE:-}
+if [ -n "$before" ] && [ ! -x "$before" ]; then
+    notes+=("Before skipped: $before is not a program.")
+    before=""
+fi
 python=$(command -v python3 || true)
 [ -n "$python" ] || notes+=("Python skipped: python3 is not installed.")
 
@@ -85,26 +94,38 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 echo "Tessivor benchmarks"
 echo "machine: $(lscpu 2>/dev/null | awk -F: '/Model name/ { gsub(/^ +/, "", $2); print $2; exit }'), $(nproc) cores"
 echo "load before: $(uptime | sed 's/.*load average/load average/')"
-echo "peers: ${lua:+$("$lua" -v 2>&1 | cut -d' ' -f1-2)}${lua:+, }${python:+$("$python" --version 2>&1)}"
+echo "peers: ${lua:+$("$lua" -v 2>&1 | cut -d' ' -f1-2)}${lua:+, }${luajit:+$("$luajit" -v 2>&1 | cut -d' ' -f1-2)}${luajit:+, }${python:+$("$python" --version 2>&1)}"
+[ -z "$before" ] || echo "before: $before"
 echo "each figure: median of $runs runs, wall clock, whole process; ratio = Tessivor / peer"
 echo
 
-printf '%-10s %10s %10s %10s %7s %10s %7s\n' program "tessivor s" "M steps/s" "lua s" ratio "python s" ratio
+printf '%-10s %10s %10s' program "tessivor s" "M steps/s"
+[ -z "$before" ] || printf ' %10s %7s' "before s" ratio
+printf ' %10s %7s %10s %7s %10s %7s\n' "lua s" ratio "luajit s" ratio "python s" ratio
 for name in count harmonic concat; do
     "$cli" build "$programs/$name.tsasm" -o "$work/$name.tsp" >/dev/null
     steps=$("$cli" run --stats "$work/$name.tsp" 2>&1 >/dev/null | awk '/^steps:/ { print $2 }')
     t=$(median_seconds "$cli" run "$work/$name.tsp")
     mps=$(awk -v s="$steps" -v t="$t" 'BEGIN { printf "%.0f", s / t / 1e6 }')
-    l=- lr=- p=- pr=-
+    l=- lr=- j=- jr=- p=- pr=-
+    printf '%-10s %10s %10s' "$name" "$t" "$mps"
+    if [ -n "$before" ]; then
+        b=$(median_seconds "$before" run "$work/$name.tsp")
+        printf ' %10s %7s' "$b" "$(ratio "$t" "$b")"
+    fi
     if [ -n "$lua" ]; then
         l=$(median_seconds "$lua" "$programs/$name.lua")
         lr=$(ratio "$t" "$l")
+    fi
+    if [ -n "$luajit" ]; then
+        j=$(median_seconds "$luajit" "$programs/$name.lua")
+        jr=$(ratio "$t" "$j")
     fi
     if [ -n "$python" ]; then
         p=$(median_seconds "$python" "$programs/$name.py")
         pr=$(ratio "$t" "$p")
     fi
-    printf '%-10s %10s %10s %10s %7s %10s %7s\n' "$name" "$t" "$mps" "$l" "$lr" "$p" "$pr"
+    printf ' %10s %7s %10s %7s %10s %7s\n' "$l" "$lr" "$j" "$jr" "$p" "$pr"
 done
 echo
 
@@ -115,33 +136,43 @@ if [ -n "$valgrind" ]; then
         "$valgrind" --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
             awk '/Collected :/ { print $NF }'
     }
-    # per_turn NAME BOUND1 BOUND2: program NAME with its loop bound set to BOUND1, then BOUND2.
+    # per_turn COMMAND... -- FILE1 FILE2: the instructions of a loop turn, from the runs of
+    # COMMAND on FILE1 (1M turns) and FILE2 (2M turns); "-" without the command.
     per_turn() {
-        local name=$1 b1=$2 b2=$3 big t1 t2 l1="" l2=""
+        local cmd=() a b
+        while [ "$1" != -- ]; do cmd+=("$1"); shift; done
+        shift
+        if [ -z "${cmd[0]}" ]; then echo -; return; fi
+        a=$(instructions "${cmd[@]}" "$1")
+        b=$(instructions "${cmd[@]}" "$2")
+        awk -v a="$a" -v b="$b" 'BEGIN { printf "%.1f", (b - a) / 1e6 }'
+    }
+    # turns NAME BOUND1 BOUND2: program NAME with its loop bound set to BOUND1, then BOUND2, on
+    # each engine, and the ratio of Tessivor's figure to Lua 5.4's.
+    turns() {
+        local name=$1 b1=$2 b2=$3 big t o="" l j
         big=$(awk '/^set 02, / { gsub(/[^0-9]/, "", $3); print $3; exit }' "$programs/$name.tsasm")
         sed "s/^set 02, $big;/set 02, $b1;/" "$programs/$name.tsasm" >"$work/$name-1.tsasm"
         sed "s/^set 02, $big;/set 02, $b2;/" "$programs/$name.tsasm" >"$work/$name-2.tsasm"
         "$cli" build "$work/$name-1.tsasm" -o "$work/$name-1.tsp" >/dev/null
         "$cli" build "$work/$name-2.tsasm" -o "$work/$name-2.tsp" >/dev/null
-        t1=$(instructions "$cli" run "$work/$name-1.tsp")
-        t2=$(instructions "$cli" run "$work/$name-2.tsp")
-        if [ -n "$lua" ]; then
-            sed "s/< $big)/< $b1)/" "$programs/$name.lua" >"$work/$name-1.lua"
-            sed "s/< $big)/< $b2)/" "$programs/$name.lua" >"$work/$name-2.lua"
-            l1=$(instructions "$lua" "$work/$name-1.lua")
-            l2=$(instructions "$lua" "$work/$name-2.lua")
-        fi
-        awk -v n="$name" -v t1="$t1" -v t2="$t2" -v l1="$l1" -v l2="$l2" 'BEGIN {
-            t = (t2 - t1) / 1e6
-            if (l1 != "") { l = (l2 - l1) / 1e6; printf "%-10s %12.1f %12.1f %7.2f\n", n, t, l, t / l }
-            else printf "%-10s %12.1f %12s %7s\n", n, t, "-", "-"
-        }'
+        sed "s/< $big)/< $b1)/" "$programs/$name.lua" >"$work/$name-1.lua"
+        sed "s/< $big)/< $b2)/" "$programs/$name.lua" >"$work/$name-2.lua"
+        t=$(per_turn "$cli" run -- "$work/$name-1.tsp" "$work/$name-2.tsp")
+        [ -z "$before" ] || o=$(per_turn "$before" run -- "$work/$name-1.tsp" "$work/$name-2.tsp")
+        l=$(per_turn "$lua" -- "$work/$name-1.lua" "$work/$name-2.lua")
+        j=$(per_turn "$luajit" -- "$work/$name-1.lua" "$work/$name-2.lua")
+        printf '%-10s %12s' "$name" "$t"
+        [ -z "$before" ] || printf ' %12s' "$o"
+        printf ' %12s %12s %7s\n' "$l" "$j" "$(ratio "$t" "$l")"
     }
     echo "callgrind instructions per loop turn ((2M turns - 1M turns) / 1M; independent of load)"
-    printf '%-10s %12s %12s %7s\n' program tessivor lua ratio
-    per_turn count 1000000 2000000
-    per_turn harmonic 1000001 2000001
-    per_turn concat 1000000 2000000
+    printf '%-10s %12s' program tessivor
+    [ -z "$before" ] || printf ' %12s' before
+    printf ' %12s %12s %7s\n' "lua 5.4" luajit "ratio lua"
+    turns count 1000000 2000000
+    turns harmonic 1000001 2000001
+    turns concat 1000000 2000000
     echo
 fi
 # The debugger: a session with a breakpoint (on the last "dsp", reached once at the end) and two
@@ -191,17 +222,22 @@ printf '%-36s %10s %10s   %s\n' "start and run a three-step program" "$(awk -v m
     "< 5 ms: $start ms ($how)"
 BENCH_RUNS=$runs "$root/bench/grading-bench.sh" "$cli"
 # The WebAssembly engine (make web) against the native fast loop, both timed around the run
-# alone, where Node and the engine are there: the count program, median of $runs runs.
+# alone, where Node and the engine are there: the count and harmonic programs, median of $runs
+# runs.
 engine=${WEB_DIR:-$root/build-web}/engine/web/tessivor-engine.js
 if command -v node >/dev/null 2>&1 && [ -f "$engine" ]; then
-    "$cli" build "$programs/count.tsasm" -o "$work/count.tsp" >/dev/null
-    read -r _ ws wm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
-        "$engine" "$work/count.tsp" "$runs")
-    ns=$(for ((i = 0; i < runs; i++)); do
-        "$cli" run --stats "$work/count.tsp" 2>&1 >/dev/null | awk '/^seconds:/ { print $2 }'
-    done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] }')
-    printf '%-36s %10s %10s   %s\n' "count, WebAssembly engine in Node" "$ws" "" \
-        "<= 2x native: $wm M steps/s, $(ratio "$ws" "$ns")x the native loop's $ns s"
+    for name in count harmonic; do
+        "$cli" build "$programs/$name.tsasm" -o "$work/$name.tsp" >/dev/null
+        read -r _ ws wm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
+            "$engine" "$work/$name.tsp" "$runs")
+        ns=$(for ((i = 0; i < runs; i++)); do
+            "$cli" run --stats "$work/$name.tsp" 2>&1 >/dev/null | awk '/^seconds:/ { print $2 }'
+        done | sort -n | awk '{ t[NR] = $1 } END { printf "%.4f", t[int((NR + 1) / 2)] }')
+        target="<= 2x native: "
+        [ "$name" = count ] || target=""
+        printf '%-36s %10s %10s   %s\n' "$name, WebAssembly engine in Node" "$ws" "" \
+            "$target$wm M steps/s, $(ratio "$ws" "$ns")x the native loop's $ns s"
+    done
 else
     notes+=("WebAssembly engine skipped: Node or $engine missing (make web builds it).")
 fi

@@ -78,6 +78,81 @@ inline Failure test(fast::Kind kind, Memory& mem, std::int32_t opb, std::int32_t
     return Failure::None;
 }
 
+/// The result of a loop body's arithmetic entry ("d", "e", "f", "g" or "B") on x and y, as its
+/// handler works it out.
+inline double bodyResult(fast::Kind kind, double x, double y) {
+    if (kind == fast::kDiv) return x / y;
+    if (kind == fast::kSub) return x - y;
+    if (kind == fast::kMul) return x * y;
+    if (kind == fast::kAdd) return std::floor(x) + std::floor(y);
+    return std::pow(x, y);
+}
+
+/// Where the turns of a loop body stopped: the position to go on at, and the registers as the
+/// steps before it left them.
+struct BodyStop {
+    std::int32_t at = 0;
+    std::int32_t cur = 0, opb = 0, opc = 0;
+    std::int64_t left = 0; ///< the grant's steps still left
+};
+
+/// Runs whole turns of the loop body of `tail`, whose entry is at `tailAt` and takes
+/// `tailSteps` steps, entered at the body's start with the registers as a turn leaves them (cur
+/// the jump's cell, opb and opc the test's). Goes round while `left` covers a turn, the operands
+/// hold numbers already read and the tail's cells hold whole numbers; anything else stops at the
+/// entry concerned, before it, with the steps that ran taken from `left`. A function of its
+/// own, so that its cells stay in registers.
+[[gnu::noinline]] BodyStop runLoopBody(const fast::Tail& tail, std::int32_t tailAt,
+                                       std::int64_t tailSteps, const std::int32_t* eifpos,
+                                       std::int64_t left) {
+    const std::int64_t turn = tail.bodySteps + tailSteps + tail.jumpSteps;
+    const fast::BodyStep* const body = tail.body;
+    const fast::BodyStep* const bodyEnd = body + tail.bodySize;
+    const double jumpValue = *tail.jumpValue;
+    const bool wantLess = tail.test == fast::kIfLess;
+    // The tail's cells are read through `tail` each turn: kept in variables, they would be
+    // saved and restored around the body's steps, which may call out.
+    // A turn's steps are taken at its start, and the ones it did not run given back.
+    const auto stop = [&](std::int32_t at, std::int64_t notRun, std::int32_t cur, std::int32_t opb,
+                          std::int32_t opc) {
+        return BodyStop{at, cur, opb, opc, left + notRun};
+    };
+    while (left >= turn) {
+        left -= turn;
+        for (const fast::BodyStep* s = body; s != bodyEnd; ++s) {
+            const Cell& x = *s->b;
+            const Cell& y = *s->c;
+            if (!Cell::bothKnown(x, y)) [[unlikely]] {
+                if (s == body) return stop(s->start, turn, tail.jumpCur, tail.opb, tail.opc);
+                return stop(s->start, turn - s->before, s[-1].cur, s[-1].opb, s[-1].opc);
+            }
+            const double r = bodyResult(s->kind, x.knownNumber(), y.knownNumber());
+            // Sums, and differences and products of whole numbers, are whole.
+            if (s->kind == fast::kAdd ||
+                (Cell::bothWhole(x, y) && (s->kind == fast::kSub || s->kind == fast::kMul))) {
+                s->cell->storeNumber(r);
+            } else {
+                s->cell->storeFraction(r);
+            }
+        }
+        const fast::BodyStep& last = bodyEnd[-1];
+        const Cell& b = *tail.b;
+        const Cell& c = *tail.c;
+        if (!Cell::bothWhole(b, c) || !tail.cell->stepWhole(tail.delta)) [[unlikely]] {
+            return stop(tailAt, turn - tail.bodySteps, last.cur, last.opb, last.opc);
+        }
+        bool less = false, greater = false;
+        Cell::compareWhole(b, c, less, greater);
+        if (!(wantLess ? less : greater)) {
+            return stop(eifpos[tail.testAt] + 1, tail.jumpSteps, tail.cur, tail.opb, tail.opc);
+        }
+        if (!tail.jumpCell->holdsWhole(jumpValue)) {
+            return stop(tail.testAt + 1, tail.jumpSteps, tail.cur, tail.opb, tail.opc);
+        }
+    }
+    return stop(tail.bodyTarget, 0, tail.jumpCur, tail.opb, tail.opc);
+}
+
 /// Sets the registers as the entry's register steps leave them: "b" and "c" before any address
 /// take cur as it was.
 inline void applyRegisters(const Entry& e, std::int32_t& cur, std::int32_t& opb,
@@ -128,7 +203,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     std::uint64_t seenPulse = kUnseen;
     Entry* const entries = kTabled ? table->entries.data() : nullptr;
     double* const jumpValues = kTabled ? table->jumpValues.data() : nullptr;
-    const fast::Tail* const tails = kTabled ? table->tails.data() : nullptr;
+    fast::Tail* const tails = kTabled ? table->tails.data() : nullptr;
     if constexpr (kTabled) {
         // The tails' cells are this run's.
         for (fast::Tail& tail : table->tails) {
@@ -259,24 +334,25 @@ refill : {
 op_kNone:
     NEXT_AT(e->next);
 
-// The arithmetic: tests the three cells, reads opb and opc, stores the result in cell cur.
-#define ARITHMETIC(result)                                                                         \
+// The arithmetic: tests the three cells, reads opb and opc, stores the result in cell cur
+// (`store` is the Cell's storeNumber, or storeFraction for results seldom whole).
+#define ARITHMETIC(store, result)                                                                  \
     do {                                                                                           \
         double b = 0, c = 0;                                                                       \
         if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);     \
-        mem[static_cast<std::size_t>(cur)].storeNumber(result);                                    \
+        mem[static_cast<std::size_t>(cur)].store(result);                                          \
         NEXT_AT(e->next);                                                                          \
     } while (0)
 op_kAdd:
-    ARITHMETIC(std::floor(b) + std::floor(c));
+    ARITHMETIC(storeNumber, std::floor(b) + std::floor(c));
 op_kSub:
-    ARITHMETIC(b - c);
+    ARITHMETIC(storeNumber, b - c);
 op_kMul:
-    ARITHMETIC(b * c);
+    ARITHMETIC(storeNumber, b * c);
 op_kDiv:
-    ARITHMETIC(b / c);
+    ARITHMETIC(storeFraction, b / c);
 op_kPower:
-    ARITHMETIC(std::pow(b, c));
+    ARITHMETIC(storeFraction, std::pow(b, c));
 #undef ARITHMETIC
 
 // A test that holds goes on in line; a failed one after the next end-if marker, or at 1
@@ -306,7 +382,7 @@ op_kDecrement : {
 
 op_kLoopTail : {
     // The increment on its fixed cell: cur is that cell, set by the entry.
-    const fast::Tail& tail = tails[e->aux];
+    fast::Tail& tail = tails[e->aux];
     if (!tail.cell->stepWhole(tail.delta)) [[unlikely]] {
         double v = 0;
         if (const Failure f = tail.cell->read(v); f != Failure::None) {
@@ -359,6 +435,25 @@ op_kLoopTail : {
                     NEXT_AT(tail.testAt + 1);
                 }
                 left -= turn;
+            }
+        } else if constexpr (kTabled) {
+            // A loop whose body is arithmetic on fixed cells goes round here too, while the
+            // grant lasts, the operands hold numbers already read and the tail's cells hold
+            // whole numbers. Anything else goes on at the entry concerned, with the registers
+            // as the entry before it left them.
+            const std::int32_t target = *tail.jumpNext;
+            if (target != tail.noBodyAt) {
+                if (target != tail.bodyTarget) {
+                    fast::findLoopBody(*table, tail, pc, target, mem.data());
+                }
+                if (tail.bodySize > 0) {
+                    const BodyStop stop = runLoopBody(tail, pc, e->steps, eifpos, left);
+                    cur = stop.cur;
+                    opb = stop.opb;
+                    opc = stop.opc;
+                    left = stop.left;
+                    NEXT_AT(stop.at);
+                }
             }
         }
         NEXT_AT(*tail.jumpNext);
@@ -560,7 +655,7 @@ op_kSqrt : {
     if (!isCell(opb) || !isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
     double b = 0;
     if (const Failure f = mem[static_cast<std::size_t>(opb)].read(b); f != Failure::None) FAIL(f);
-    mem[static_cast<std::size_t>(cur)].storeNumber(std::sqrt(b));
+    mem[static_cast<std::size_t>(cur)].storeFraction(std::sqrt(b));
     NEXT_AT(e->next);
 }
 

@@ -12,7 +12,7 @@
 
 namespace tessivor::fast {
 
-class Cell {
+class alignas(64) Cell {
 public:
     /// The cell read as a double, as readDouble(text()) would give it.
     Failure read(double& out) {
@@ -22,6 +22,11 @@ public:
         out = number_;
         return Failure::None;
     }
+
+    /// Both cells' numbers are known already: read() would not parse.
+    static bool bothKnown(const Cell& a, const Cell& b) { return (a.state_ | b.state_) <= kNumber; }
+    /// The number read() gives, once it is known.
+    double knownNumber() const { return number_; }
 
     /// The cell read as a single, as readSingle(text()) would give it.
     Failure readSingle(float& out) {
@@ -103,15 +108,30 @@ public:
             stale_ = true;
             return;
         }
-        if (fifteenDigitFraction(value, number_)) {
+        // The digits go through a local: a pointer to number_ handed to a call would keep the
+        // callers' cells out of registers.
+        double digits = 0;
+        if (fifteenDigitFraction(value, digits)) {
+            number_ = digits;
             state_ = kNumber;
             stale_ = true;
             return;
         }
-        text_.clear();
-        appendNumberText(text_, value);
-        stale_ = false;
-        parse();
+        storeText(value);
+    }
+
+    /// storeNumber for results that are seldom whole numbers (quotients, powers, roots): the
+    /// fraction's digits are worked out first.
+    void storeFraction(double value) {
+        double digits = 0;
+        const QuickDigits quick = fifteenDigitsQuick(value, digits);
+        if (quick != QuickDigits::Declined) [[likely]] {
+            number_ = digits;
+            state_ = quick == QuickDigits::Whole ? kWhole : kNumber;
+            stale_ = true;
+            return;
+        }
+        storeNumberElsewhere(value);
     }
 
     /// Writes a text; `edit` changes the text in place (append, assign).
@@ -149,6 +169,18 @@ private:
         kBad,    ///< the text reads as `bad_`
     };
     static_assert(kWhole == 0, "compareWhole tests two states with one or");
+
+    // The numbers storeFraction leaves to storeNumber: zero, far magnitudes, ties.
+    [[gnu::noinline]] void storeNumberElsewhere(double value) { storeNumber(value); }
+
+    // The text itself, read back: the value lies beyond what the number's digits can be worked
+    // out for without it.
+    [[gnu::noinline]] void storeText(double value) {
+        text_.clear();
+        appendNumberText(text_, value);
+        stale_ = false;
+        parse();
+    }
 
     // Out of line, and with no pointer to the caller's variables, which then stay in registers.
     [[gnu::noinline]] Failure parseText() {

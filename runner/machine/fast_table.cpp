@@ -1,6 +1,7 @@
 #include "runner/machine/fast_table.h"
 
 #include "common/operations.h"
+#include "runner/machine/fast_cell.h"
 #include "runner/machine/run.h"
 
 #include <array>
@@ -106,6 +107,42 @@ bool loopTail(const Table& t, const Entry& e, Tail& tail) {
 void invariantBroken(const char* what) {
     std::fprintf(stderr, "tessivor: internal error in the fast loop: %s\n", what);
     std::abort();
+}
+
+void findLoopBody(const Table& table, Tail& tail, std::int32_t tailAt, std::int32_t target,
+                  Cell* mem) {
+    tail.bodyTarget = -1;
+    tail.bodySize = 0;
+    tail.bodySteps = 0;
+    tail.noBodyAt = target;
+    std::int32_t at = target;
+    std::int32_t steps = 0;
+    for (int size = 0; size < kMaxBodySteps && tail.test != kIfEqual; ++size) {
+        if (at < 1 || at > table.n) return;
+        const Entry& e = table.entries[static_cast<std::size_t>(at)];
+        const bool arithmetic = e.kind == kAdd || e.kind == kSub || e.kind == kMul ||
+                                e.kind == kDiv || e.kind == kPower;
+        if (!arithmetic || !fixedCell(e.cur) || !fixedCell(e.opb) || !fixedCell(e.opc)) return;
+        BodyStep& step = tail.body[size];
+        step.b = mem + e.opb;
+        step.c = mem + e.opc;
+        step.cell = mem + e.cur;
+        step.start = at;
+        step.before = steps;
+        step.kind = e.kind;
+        step.cur = e.cur;
+        step.opb = e.opb;
+        step.opc = e.opc;
+        steps += e.steps;
+        at = e.next;
+        if (at == tailAt) {
+            tail.bodyTarget = target;
+            tail.noBodyAt = -1;
+            tail.bodySize = size + 1;
+            tail.bodySteps = steps;
+            return;
+        }
+    }
 }
 
 Entry singleEntry(const Prepared& tables, std::int32_t pc) {

@@ -76,6 +76,21 @@ struct Entry {
 
 class Cell;
 
+/// An arithmetic entry ("d", "e", "f", "g", "B") whose three registers are fixed cells, as the
+/// loop tail runs it when the entry lies between the tail's jump target and the tail.
+struct BodyStep {
+    Cell* b = nullptr; ///< the cells opb, opc and cur
+    Cell* c = nullptr;
+    Cell* cell = nullptr;
+    std::int32_t start = 0;  ///< the entry's position
+    std::int32_t before = 0; ///< the steps of the body's entries before this one
+    Kind kind = kAdd;
+    std::int8_t cur = 0, opb = 0, opc = 0;
+};
+
+/// The most arithmetic entries a loop body that the tail runs itself may have.
+inline constexpr int kMaxBodySteps = 8;
+
 /// A fused loop tail. Its entry holds the "q"/"r" part: cur is the fixed cell, steps cover the
 /// increment's and the test's entries, `at` is the increment's position. The pointers are
 /// filled by the loop that runs the table, whose cells they point into.
@@ -95,6 +110,14 @@ struct Tail {
     Cell* jumpCell = nullptr;          ///< the "u" entry's cell, or null without one
     const double* jumpValue = nullptr; ///< the "u" entry's jump cache: value and target
     const std::int32_t* jumpNext = nullptr;
+    /// The loop body: the arithmetic entries from `bodyTarget`, a target of the jump, up to this
+    /// tail, found by the loop that runs the table when the jump first goes there (bodyTarget -1
+    /// before). `bodySize` 0: the entries from there are no such body.
+    std::int32_t bodyTarget = -1;
+    std::int32_t bodySize = 0;
+    std::int32_t noBodyAt = -1; ///< the last jump target found to start no body
+    std::int32_t bodySteps = 0; ///< the steps of the body's entries
+    BodyStep body[kMaxBodySteps];
 };
 
 struct Table {
@@ -116,6 +139,12 @@ Entry singleEntry(const Prepared& tables, std::int32_t pc);
 
 /// Builds the table: at each position the longest entry that starts there.
 Table buildTable(const Prepared& tables);
+
+/// Fills the loop body of `tail`, whose entry is at `tailAt`, for the jump target `target`: the
+/// chain of arithmetic entries on fixed cells from there that ends at the tail, over `mem`;
+/// a tail whose test compares texts has none.
+void findLoopBody(const Table& table, Tail& tail, std::int32_t tailAt, std::int32_t target,
+                  Cell* mem);
 
 /// The characters `count` "A" steps from position `at` on append.
 inline std::string_view appendedText(const Table& table, std::int32_t at, std::int32_t count) {

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <map>
 
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -35,7 +34,7 @@ bool expectSameAsText(double value) {
     const std::string text = numberText(value);
     double read = 0;
     EXPECT_EQ(readDouble(text, read), Failure::None) << text;
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(read))
+    EXPECT_EQ(bitCast<std::uint64_t>(fast), bitCast<std::uint64_t>(read))
         << std::hexfloat << value << " " << text;
     EXPECT_EQ(numberText(fast), text) << std::hexfloat << value;
     return true;

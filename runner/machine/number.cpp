@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <limits>
 #include <string>
 #include <system_error>
 #include <version>
@@ -156,44 +154,69 @@ void appendNumberText(std::string& out, double value) {
 #endif
 }
 
+namespace number_detail {
 namespace {
 
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// x * y - xy exactly, where xy is x * y rounded: one fused multiply-add where the processor has
+// one, else Dekker's product (the halves of x and y multiply exactly). Both give the exact
+// error, so the results never depend on the processor; without FMA hardware the compiler has
+// no fused operation to contract the halves' products into.
+double productError(double x, double y, double xy) {
+#if defined(__FMA__) || defined(__FP_FAST_FMA) || defined(__ARM_FEATURE_FMA)
+    return std::fma(x, y, -xy);
+#else
+    constexpr double kSplit = 0x1p27 + 1;
+    const double cx = kSplit * x, cy = kSplit * y;
+    const double xh = cx - (cx - x), yh = cy - (cy - y);
+    const double xl = x - xh, yl = y - yh;
+    return ((xh * yh - xy) + xh * yl + xl * yh) + xl * yl;
+#endif
+}
 
 // a * 10^j, rounded; |j| <= 22, where 10^|j| is exact in a double.
 double scaleByPowerOfTen(double a, int j) {
     return j >= 0 ? a * kPowersOfTen[j] : a / kPowersOfTen[-j];
 }
 
-// The rounding error of hi = scaleByPowerOfTen(a, j), nearly exact.
+// The rounding error of hi = scaleByPowerOfTen(a, j): exact for a product, within an ulp for
+// a quotient (its remainder a - hi * p is exact, the division by p is not).
 double scaleError(double a, int j, double hi) {
-    if (j >= 0) return std::fma(a, kPowersOfTen[j], -hi); // the product's error, exactly
+    if (j >= 0) return productError(a, kPowersOfTen[j], hi);
     const double p = kPowersOfTen[-j];
-    return std::fma(-hi, p, a) / p; // the division's remainder is exact; within 1 ulp
+    const double hp = hi * p;
+    // a - hp is exact (the two lie within a factor of two), and so is the remainder.
+    return ((a - hp) - productError(hi, p, hp)) / p;
 }
 
 } // namespace
 
-bool fifteenDigitValue(double value, double& out) {
-    const double a = std::fabs(value);
-    // Whole below 1E+15: the conversion to a 64-bit integer is exact and cheaper than trunc.
-    if (a < 1e15 && static_cast<double>(static_cast<std::int64_t>(a)) == a) {
-        out = value + 0.0; // negative zero is written "0", which reads as +0
-        return true;
+double fifteenDigitsNearHalf(double value, double scale, double hi, double m) {
+    // hi + lo, the exact product, lies within 1/16 of hi, so m or a neighbour is its rounding.
+    // below + lo is rounded, but 0.5 is a double: it is above 0.5 only when the exact sum is,
+    // and exactly 0.5 when the exact sum is a tie or too near one to tell.
+    const double fraction = (hi - m) + productError(value, scale, hi);
+    if (fraction > 0.5) {
+        m += 1;
+    } else if (fraction < -0.5) {
+        m -= 1;
+    } else if (!(std::fabs(fraction) < 0.5)) {
+        // A tie (or too near one to tell): the text's own rounding decides, and the number is
+        // what the text reads as.
+        std::string text;
+        appendNumberText(text, value);
+        double read = 0;
+        readDouble(text, read);
+        return read;
     }
-    return fifteenDigitFraction(value, out);
+    return m / scale;
 }
 
-bool fifteenDigitFraction(double value, double& out) {
+bool fifteenDigitsElsewhere(double value, double& out) {
     const double a = std::fabs(value);
     if (!(a >= 1e-7 && a <= 1e21)) return false; // NaN, infinities and far magnitudes too
     // The 15 significant digits are m, a whole number in [1e14, 1e15], with a = m * 10^-j.
     // log10(2) ~ 78913 / 2^18 gives the decimal exponent of the leading digit, or one less.
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &a, sizeof bits);
-    const int binaryExponent = static_cast<int>(bits >> 52) - 1023;
+    const int binaryExponent = static_cast<int>(bitCast<std::uint64_t>(a) >> 52) - 1023;
     int j = 14 - ((binaryExponent * 78913) >> 18);
     double hi = scaleByPowerOfTen(a, j);
     while (hi >= 1e15) {
@@ -204,8 +227,6 @@ bool fifteenDigitFraction(double value, double& out) {
         if (++j > 22) return false;
         hi = scaleByPowerOfTen(a, j);
     }
-    // hi < 2^52: adding and taking away 2^52 rounds it to a whole number, ties to even, in the
-    // default rounding mode, as nearbyint would without its call.
     constexpr double kRound = 0x1p52;
     double m = (hi + kRound) - kRound;
     const double below = hi - m; // exact
@@ -225,6 +246,18 @@ bool fifteenDigitFraction(double value, double& out) {
     const double rounded = j >= 0 ? m / kPowersOfTen[j] : m * kPowersOfTen[-j];
     out = value < 0 ? -rounded : rounded;
     return true;
+}
+
+} // namespace number_detail
+
+bool fifteenDigitValue(double value, double& out) {
+    const double a = std::fabs(value);
+    // Whole below 1E+15: the conversion to a 64-bit integer is exact and cheaper than trunc.
+    if (a < 1e15 && static_cast<double>(static_cast<std::int64_t>(a)) == a) {
+        out = value + 0.0; // negative zero is written "0", which reads as +0
+        return true;
+    }
+    return fifteenDigitFraction(value, out);
 }
 
 std::string numberText(double value) {

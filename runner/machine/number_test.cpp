@@ -1,8 +1,10 @@
 #include "runner/machine/number.h"
+#include "runner/machine/number_proof.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace tessivor {
 namespace {
@@ -93,6 +95,78 @@ TEST(NumberText, FifteenSignificantDigits) {
     };
     for (const auto& [value, text] : cases)
         EXPECT_EQ(numberText(value), text) << value;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The digits of an arithmetic result, found without the text, against the text read back.
+
+TEST(FifteenDigits, AMillionValuesOfEveryKindReadAsTheirTexts) {
+    const proof::Counts counts = proof::run(2026, 1'000'000);
+    EXPECT_EQ(counts.failures, 0u) << counts.firstFailure;
+    // The quick path takes most values but the far magnitudes, and some are left to the text.
+    EXPECT_GT(counts.quickFractions, 350'000u);
+    EXPECT_GT(counts.quickWhole, 25'000u);
+    EXPECT_GT(counts.declined, 100'000u);
+}
+
+TEST(FifteenDigits, EveryExponentsEdgesAndScaleBoundaries) {
+    // Both ends of every binary exponent the quick path takes and a few beyond, and the
+    // neighbours of every power of ten there, where the scale changes.
+    proof::Counts counts;
+    const auto around = [&](double v) {
+        for (int step = -3; step <= 3; ++step) {
+            const auto raw = static_cast<std::int64_t>(bitCast<std::uint64_t>(v)) + step;
+            const double x = bitCast<double>(static_cast<std::uint64_t>(raw));
+            proof::check(x, counts);
+            proof::check(-x, counts);
+        }
+    };
+    for (int e = -30; e <= 52; ++e)
+        around(std::ldexp(1.0, e));
+    for (int k = -10; k <= 16; ++k) {
+        double power = 0;
+        ASSERT_EQ(readDouble("1E" + std::to_string(k), power), Failure::None);
+        around(power);
+        around(power * 0.5);
+    }
+    EXPECT_EQ(counts.failures, 0u) << counts.firstFailure;
+    EXPECT_GT(counts.quickFractions + counts.quickWhole, counts.values / 2);
+}
+
+TEST(FifteenDigits, ExactTiesRoundAsTheTextDoesToEven) {
+    // 123456789012345.5 lies exactly between two 15-digit numbers: the text rounds to the even
+    // one, and so does every way a cell is given it.
+    const std::pair<double, const char*> cases[] = {
+        {123456789012345.5, "123456789012346"},   {123456789012344.5, "123456789012344"},
+        {-100000000000000.5, "-100000000000000"}, {0.1 + 0.2, "0.3"},
+        {1.0 / 3, "0.333333333333333"},           {2.0 / 3, "0.666666666666667"},
+    };
+    for (const auto& [value, text] : cases) {
+        ASSERT_EQ(numberText(value), text);
+        proof::Counts counts;
+        proof::check(value, counts);
+        EXPECT_EQ(counts.failures, 0u) << counts.firstFailure;
+        double out = 0;
+        if (fifteenDigitsQuick(value, out) != QuickDigits::Declined) {
+            EXPECT_EQ(numberText(out), text);
+        }
+    }
+}
+
+TEST(FifteenDigits, WholeNumbersAreFoundWholeAndTheRestNot) {
+    double out = 0;
+    EXPECT_EQ(fifteenDigitsQuick(12345, out), QuickDigits::Whole);
+    EXPECT_EQ(out, 12345);
+    EXPECT_EQ(fifteenDigitsQuick(-999999999999.0, out), QuickDigits::Whole);
+    EXPECT_EQ(fifteenDigitsQuick(0.5, out), QuickDigits::Fraction);
+    EXPECT_EQ(out, 0.5);
+    EXPECT_EQ(fifteenDigitsQuick(2.9999999999999996, out), QuickDigits::Fraction);
+    EXPECT_EQ(out, 3);
+    // Zero, 1E+15 and beyond, the far magnitudes and the non-finite are left to the rest.
+    for (double v : {0.0, -0.0, 1e15, 6e14, 1e-9, 1e300, std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::quiet_NaN()}) {
+        EXPECT_EQ(fifteenDigitsQuick(v, out), QuickDigits::Declined) << v;
+    }
 }
 
 } // namespace
