@@ -146,6 +146,9 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     const std::int32_t* const lblpos = tables.lblpos.data();
     Failure failure = Failure::None;
     RunEnd end = RunEnd::StepLimit;
+    MemoryLimit memory(options.maxMemory);
+    bool overMemory = false; // the failure was memory's limit
+    const auto sizeOf = [&mem](std::int32_t i) { return mem[static_cast<std::size_t>(i)].text().size(); };
     Entry single;
     Entry* e = nullptr;
 
@@ -155,6 +158,13 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     const auto endGrant = [&] {
         remaining -= granted - left;
         granted = left = 0;
+    };
+    // A step that moved a long text took long enough that the next one looks at the time.
+    const auto afterLongText = [&](std::size_t moved) {
+        if (moved >= kLongText && options.poll) [[unlikely]] {
+            endGrant();
+            nextPoll = 0;
+        }
     };
 
 #if TESSIVOR_THREADED
@@ -187,6 +197,11 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
         pc = e->at;                                                                                \
         end = RunEnd::Error;                                                                       \
         goto finish;                                                                               \
+    } while (0)
+#define FAIL_MEMORY()                                                                              \
+    do {                                                                                           \
+        overMemory = true;                                                                         \
+        FAIL(Failure::OutOfStringSpace);                                                           \
     } while (0)
 #define END(how)                                                                                   \
     do {                                                                                           \
@@ -425,7 +440,10 @@ op_kAppend : {
     Cell& cell = mem[static_cast<std::size_t>(cur)];
     try {
         const std::string& tail = mem[static_cast<std::size_t>(opb)].text();
-        if (cell.text().size() + tail.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        const std::size_t size = cell.text().size() + tail.size();
+        if (size > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        if (!memory.allows(cur, size, sizeOf)) FAIL_MEMORY();
+        afterLongText(tail.size());
         // Appending a cell to itself: std::string::append copes with its own text, and leaves
         // the text as it was when it cannot grow.
         cell.editText([&](std::string& s) { s.append(tail); });
@@ -448,6 +466,9 @@ op_kRandom : {
 op_kCopy:
     if (!isCell(cur) || !isCell(opb)) FAIL(Failure::SubscriptOutOfRange);
     if (cur != opb) {
+        const std::size_t size = mem[static_cast<std::size_t>(opb)].text().size();
+        if (!memory.allows(cur, size, sizeOf)) FAIL_MEMORY();
+        afterLongText(size);
         try {
             Cell copy = mem[static_cast<std::size_t>(opb)];
             mem[static_cast<std::size_t>(cur)] = std::move(copy);
@@ -483,9 +504,14 @@ op_kAppendRun : {
     Failure f = Failure::None;
     try {
         const std::size_t length = cell.text().size();
-        if (length + text.size() > kMaxCellLength) {
-            fit = kMaxCellLength - std::min(length, kMaxCellLength);
+        // The cells' memory may allow less than a cell's own limit.
+        const std::size_t room = memory.allows(cur, length + text.size(), sizeOf)
+                                     ? kMaxCellLength
+                                     : std::min(kMaxCellLength, memory.room(cur, sizeOf));
+        if (length + text.size() > room) {
+            fit = room - std::min(length, room);
             f = Failure::OutOfStringSpace;
+            overMemory = room < kMaxCellLength;
         }
         cell.editText([&](std::string& s) {
             try {
@@ -531,12 +557,18 @@ op_kSetText : {
         const std::string_view text = fast::appendedText(*table, e->at + 1, count);
         std::int32_t fit = count;
         cell.clear();
+        const bool roomy = memory.allows(cur, text.size(), sizeOf);
+        // Past the cells' memory the "A" that would pass it fails.
+        const std::string_view kept =
+            roomy ? text : text.substr(0, std::min(text.size(), memory.room(cur, sizeOf)));
+        const auto keptCount = static_cast<std::int32_t>(kept.size());
+        fit = keptCount;
         cell.editText([&](std::string& s) {
             try {
-                s.assign(text);
+                s.assign(kept);
             } catch (const std::bad_alloc&) {
                 // One "A" at a time, as the steps would grow it, up to the one that cannot.
-                for (fit = 0; fit < count; ++fit) {
+                for (fit = 0; fit < keptCount; ++fit) {
                     try {
                         s.push_back(text[static_cast<std::size_t>(fit)]);
                     } catch (const std::bad_alloc&) {
@@ -546,6 +578,7 @@ op_kSetText : {
             }
         });
         if (fit < count) {
+            overMemory = fit == keptCount;
             left += count - fit - 1;
             failure = Failure::OutOfStringSpace;
             pc = e->at + 1 + 2 * fit;
@@ -584,6 +617,7 @@ op_kInput:
         endGrant();
         seenPulse = kUnseen; // after an input box the next step reads the clock
         if (reply.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        if (!memory.allows(cur, reply.size(), sizeOf)) FAIL_MEMORY();
         mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
     }
     NEXT_AT(e->next);
@@ -597,6 +631,7 @@ op_kPastEnd:
 #undef DISPATCH
 #undef NEXT_AT
 #undef FAIL
+#undef FAIL_MEMORY
 #undef END
 finish:
     if (end == RunEnd::Terminated || end == RunEnd::Error)
@@ -605,6 +640,7 @@ finish:
     RunResult result;
     result.end = end;
     result.failure = failure;
+    result.memoryLimit = overMemory;
     result.steps = limit - remaining;
     result.pc = pc;
     result.cur = cur;
