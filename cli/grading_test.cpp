@@ -69,7 +69,9 @@ steps = 12
 TEST(TestFile, MistakesNameTheFileLineAndColumn) {
     EXPECT_EQ(parseError("[[case]]\nname = \"a\"\noutptu = [\"1\"]\n"),
               "t.toml:3:1: unknown key \"outptu\" in a [[case]]; a case may have name, input, "
-              "output, output_last, end, error, cells, steps, max_steps, seed, clock");
+              "output, output_last, output_contains, output_regex, ignore_case, trim, end, "
+              "error, cells, steps, points, hidden, max_steps, max_memory, max_output, seed, "
+              "clock");
     EXPECT_EQ(parseError("[[case]]\ninput = [2, 3]\n"),
               "t.toml:2:10: \"input\": item 1 must be a text in double quotes");
     EXPECT_EQ(parseError("[[case]]\nend = \"crashed\"\n"),
@@ -78,8 +80,8 @@ TEST(TestFile, MistakesNameTheFileLineAndColumn) {
     EXPECT_EQ(parseError("[defaults]\nmax_steps = 0\n[[case]]\n"),
               "t.toml:2:13: \"max_steps\" must be a whole number of at least 1");
     EXPECT_EQ(parseError("[defaults]\ntimeout = 3\n[[case]]\n"),
-              "t.toml:2:1: unknown key \"timeout\" in [defaults]; it may have max_steps, seed, "
-              "clock");
+              "t.toml:2:1: unknown key \"timeout\" in [defaults]; it may have max_steps, "
+              "max_memory, max_output, seed, clock, points, ignore_case, trim");
     EXPECT_EQ(parseError("[[case]]\ncells = { \"100\" = \"1\" }\n"),
               "t.toml:2:11: \"cells\": \"100\" is no cell number (00 to 99)");
     EXPECT_EQ(parseError("[[case]]\ncells = { \"01\" = 5 }\n"),
@@ -176,8 +178,9 @@ TEST(RunCase, InputsRunOutAsCancelAndErrorsAreMatchedByText) {
     c.input = {"2"}; // the second box is cancelled: an empty cell is no number
     EXPECT_EQ(
         grade(kSum, c).reason,
-        "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31, "
-        "line 5 (add 01, 02, 03), having shown 0 of 1 outputs; expected \"Program Terminated\"");
+        "the program stopped with the error \"Type mismatch byte 62 op 100 d\" (cell 02 holds "
+        "\"\" (empty), not a number) at step 31, line 5 (add 01, 02, 03), having shown 0 of 1 "
+        "outputs; expected \"Program Terminated\"");
     c.output.reset();
     c.end = RunEnd::Error;
     c.error = "Type mismatch";
