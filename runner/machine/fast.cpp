@@ -78,6 +78,31 @@ inline Failure test(fast::Kind kind, Memory& mem, std::int32_t opb, std::int32_t
     return Failure::None;
 }
 
+/// The memory limit's state, kept out of the loop's registers: the handlers that grow texts
+/// reach it past a share of the limit only.
+struct Guard {
+    explicit Guard(std::size_t maxMemory) : memory(maxMemory) {}
+    MemoryLimit memory;
+    bool overMemory = false; ///< the failure was the memory limit
+    bool longText = false;   ///< a step moved a long text: the next one looks at the time
+};
+
+[[gnu::noinline]] bool allowsCounted(Guard& guard, Memory& mem, std::int32_t cur,
+                                     std::size_t size) {
+    return guard.memory.allows(
+        cur, size, [&mem](std::int32_t i) { return mem[static_cast<std::size_t>(i)].text().size(); });
+}
+
+/// Cell `cur` may hold `size` bytes under the memory limit.
+inline bool allows(Guard& guard, Memory& mem, std::int32_t cur, std::size_t size) {
+    return size <= guard.memory.quick() || allowsCounted(guard, mem, cur, size);
+}
+
+[[gnu::noinline]] std::size_t roomFor(Guard& guard, Memory& mem, std::int32_t cur) {
+    return guard.memory.room(
+        cur, [&mem](std::int32_t i) { return mem[static_cast<std::size_t>(i)].text().size(); });
+}
+
 /// Sets the registers as the entry's register steps leave them: "b" and "c" before any address
 /// take cur as it was.
 inline void applyRegisters(const Entry& e, std::int32_t& cur, std::int32_t& opb,
@@ -146,9 +171,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     const std::int32_t* const lblpos = tables.lblpos.data();
     Failure failure = Failure::None;
     RunEnd end = RunEnd::StepLimit;
-    MemoryLimit memory(options.maxMemory);
-    bool overMemory = false; // the failure was memory's limit
-    const auto sizeOf = [&mem](std::int32_t i) { return mem[static_cast<std::size_t>(i)].text().size(); };
+    Guard guard(options.maxMemory);
     Entry single;
     Entry* e = nullptr;
 
@@ -158,13 +181,6 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     const auto endGrant = [&] {
         remaining -= granted - left;
         granted = left = 0;
-    };
-    // A step that moved a long text took long enough that the next one looks at the time.
-    const auto afterLongText = [&](std::size_t moved) {
-        if (moved >= kLongText && options.poll) [[unlikely]] {
-            endGrant();
-            nextPoll = 0;
-        }
     };
 
 #if TESSIVOR_THREADED
@@ -200,7 +216,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     } while (0)
 #define FAIL_MEMORY()                                                                              \
     do {                                                                                           \
-        overMemory = true;                                                                         \
+        guard.overMemory = true;                                                                   \
         FAIL(Failure::OutOfStringSpace);                                                           \
     } while (0)
 #define END(how)                                                                                   \
@@ -252,6 +268,10 @@ refill : {
         }
     }
     firstStep = false;
+    if (guard.longText) {
+        guard.longText = false;
+        nextPoll = done; // a step moved a long text: this one looks at the time
+    }
     if (options.poll) {
         // The grant ends where the next call is due.
         if (done >= nextPoll) {
@@ -442,8 +462,11 @@ op_kAppend : {
         const std::string& tail = mem[static_cast<std::size_t>(opb)].text();
         const std::size_t size = cell.text().size() + tail.size();
         if (size > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
-        if (!memory.allows(cur, size, sizeOf)) FAIL_MEMORY();
-        afterLongText(tail.size());
+        if (!allows(guard, mem, cur, size)) FAIL_MEMORY();
+        if (tail.size() >= kLongText) [[unlikely]] {
+            guard.longText = true;
+            endGrant();
+        }
         // Appending a cell to itself: std::string::append copes with its own text, and leaves
         // the text as it was when it cannot grow.
         cell.editText([&](std::string& s) { s.append(tail); });
@@ -467,8 +490,11 @@ op_kCopy:
     if (!isCell(cur) || !isCell(opb)) FAIL(Failure::SubscriptOutOfRange);
     if (cur != opb) {
         const std::size_t size = mem[static_cast<std::size_t>(opb)].text().size();
-        if (!memory.allows(cur, size, sizeOf)) FAIL_MEMORY();
-        afterLongText(size);
+        if (!allows(guard, mem, cur, size)) FAIL_MEMORY();
+        if (size >= kLongText) [[unlikely]] {
+            guard.longText = true;
+            endGrant();
+        }
         try {
             Cell copy = mem[static_cast<std::size_t>(opb)];
             mem[static_cast<std::size_t>(cur)] = std::move(copy);
@@ -505,13 +531,13 @@ op_kAppendRun : {
     try {
         const std::size_t length = cell.text().size();
         // The cells' memory may allow less than a cell's own limit.
-        const std::size_t room = memory.allows(cur, length + text.size(), sizeOf)
+        const std::size_t room = allows(guard, mem, cur, length + text.size())
                                      ? kMaxCellLength
-                                     : std::min(kMaxCellLength, memory.room(cur, sizeOf));
+                                     : std::min(kMaxCellLength, roomFor(guard, mem, cur));
         if (length + text.size() > room) {
             fit = room - std::min(length, room);
             f = Failure::OutOfStringSpace;
-            overMemory = room < kMaxCellLength;
+            guard.overMemory = room < kMaxCellLength;
         }
         cell.editText([&](std::string& s) {
             try {
@@ -557,10 +583,10 @@ op_kSetText : {
         const std::string_view text = fast::appendedText(*table, e->at + 1, count);
         std::int32_t fit = count;
         cell.clear();
-        const bool roomy = memory.allows(cur, text.size(), sizeOf);
+        const bool roomy = allows(guard, mem, cur, text.size());
         // Past the cells' memory the "A" that would pass it fails.
         const std::string_view kept =
-            roomy ? text : text.substr(0, std::min(text.size(), memory.room(cur, sizeOf)));
+            roomy ? text : text.substr(0, std::min(text.size(), roomFor(guard, mem, cur)));
         const auto keptCount = static_cast<std::int32_t>(kept.size());
         fit = keptCount;
         cell.editText([&](std::string& s) {
@@ -578,7 +604,7 @@ op_kSetText : {
             }
         });
         if (fit < count) {
-            overMemory = fit == keptCount;
+            guard.overMemory = fit == keptCount;
             left += count - fit - 1;
             failure = Failure::OutOfStringSpace;
             pc = e->at + 1 + 2 * fit;
@@ -617,7 +643,7 @@ op_kInput:
         endGrant();
         seenPulse = kUnseen; // after an input box the next step reads the clock
         if (reply.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
-        if (!memory.allows(cur, reply.size(), sizeOf)) FAIL_MEMORY();
+        if (!allows(guard, mem, cur, reply.size())) FAIL_MEMORY();
         mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
     }
     NEXT_AT(e->next);
@@ -640,7 +666,7 @@ finish:
     RunResult result;
     result.end = end;
     result.failure = failure;
-    result.memoryLimit = overMemory;
+    result.memoryLimit = guard.overMemory;
     result.steps = limit - remaining;
     result.pc = pc;
     result.cur = cur;

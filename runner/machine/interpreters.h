@@ -32,6 +32,9 @@ public:
         return others <= max_ && size <= max_ - others;
     }
 
+    /// A cell may grow to this many bytes without a count.
+    std::size_t quick() const { return quick_; }
+
     /// The most bytes cell `cell` may hold, the others holding `sizeOf(i)` each.
     template <class SizeOf> std::size_t room(std::int32_t cell, SizeOf&& sizeOf) {
         if (max_ == 0) return ~std::size_t{0};
