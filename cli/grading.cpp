@@ -1026,18 +1026,21 @@ void addChallenges(SubmissionResult& result, const TestFile& tests, bool ran) {
         if (!passed) c.reason = std::move(reason);
         result.cases.push_back(std::move(c));
     };
+    // A challenge counts for a program that passes every case.
+    const bool allPassed = std::all_of(result.cases.begin(), result.cases.end(),
+                                       [](const CaseResult& c) { return c.passed; });
     if (tests.maxSize) {
         const std::string most = std::to_string(*tests.maxSize);
-        check("size: at most " + most + " instructions", ran && result.size <= *tests.maxSize,
-              ran ? "the program has " + std::to_string(result.size) + " instructions, more than " +
-                        most
-                  : "nothing ran");
+        check("size: at most " + most + " instructions",
+              ran && allPassed && result.size <= *tests.maxSize,
+              !ran         ? "nothing ran"
+              : !allPassed ? "counts only when every case passes"
+                           : "the program has " + std::to_string(result.size) +
+                                 " instructions, more than " + most);
     }
     if (tests.maxStepsScore) {
         const std::string most = std::to_string(*tests.maxStepsScore);
         const std::int64_t longest = result.longestSteps();
-        const bool allPassed = std::all_of(result.cases.begin(), result.cases.end(),
-                                           [](const CaseResult& c) { return c.passed; });
         check("steps: at most " + most + " in every case",
               ran && allPassed && longest <= *tests.maxStepsScore,
               !ran ? "nothing ran"

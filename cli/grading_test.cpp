@@ -515,19 +515,27 @@ TEST(Grading, PointsAllOrNothingAndChallenges) {
     EXPECT_EQ(r.passed(), 1);
     EXPECT_EQ(r.failed(), 1); // the challenges are a bonus: not failures
     EXPECT_EQ(r.maxScore(), 5);
-    EXPECT_EQ(r.score(), 3); // 2 for "sum", 1 for the size
+    EXPECT_EQ(r.score(), 2); // 2 for "sum"; the size counts only when every case passes
     EXPECT_EQ(r.cases[3].reason, "counts only when every case passes");
     EXPECT_EQ(r.longestSteps(), 45);
-    EXPECT_EQ(textReport({r}), "s.tsasm: 1 of 2 cases passed, score 3 of 5\n"
+    EXPECT_EQ(textReport({r}), "s.tsasm: 1 of 2 cases passed, score 2 of 5\n"
                                "  failed \"more\": output 1: expected \"Sum: 5\", got \"Sum: 6\" "
                                "at step 44, line 8 (dsp 04)\n"
+                               "  missed \"size: at most 9 instructions\": counts only when "
+                               "every case passes\n"
                                "  missed \"steps: at most 50 in every case\": counts only when "
                                "every case passes\n"
                                "1 of 2 cases passed; 0 of 1 submissions passed every case\n");
     r.allOrNothing = true;
     EXPECT_EQ(r.score(), 0);
+    const TestFile small = parse("max_size = 9\nchallenge_points = 4\n[[case]]\n"
+                                 "input = [\"2\", \"3\"]\n");
+    const SubmissionResult t = gradeSubmission(makeSubmission("s.tsasm", kSum, true), small, {});
+    EXPECT_EQ(t.score(), 5); // 1 for the case, a bonus of 4 for the size
+    EXPECT_EQ(t.maxScore(), 1);
     // Without bonus points a challenge is a condition the submission fails.
-    const TestFile strict = parse("max_size = 8\n[[case]]\ninput = [\"2\", \"3\"]\n");
+    const TestFile strict = parse("max_size = 8\n[[case]]\ninput = [\"2\", \"3\"]\n"
+                                  "output = [\"Sum: 5\"]\n");
     const SubmissionResult s = gradeSubmission(makeSubmission("s.tsasm", kSum, true), strict, {});
     EXPECT_EQ(s.failed(), 1);
     EXPECT_EQ(s.cases[1].reason, "the program has 9 instructions, more than 8");
