@@ -72,9 +72,9 @@ bool keysWithinDepth(std::string_view text, const std::string& name, std::string
             i = k < text.size() && text[k] == '\n' ? k - 1 : k;
         } else if (key) {
             if (c == '.' && ++parts > kMaxKeyParts) {
-                error = name + ":" + std::to_string(line) + ":" + std::to_string(i - lineStart + 1) +
-                        ": a key has more than " + std::to_string(kMaxKeyParts) +
-                        " dotted parts";
+                error = name + ":" + std::to_string(line) + ":" +
+                        std::to_string(i - lineStart + 1) + ": a key has more than " +
+                        std::to_string(kMaxKeyParts) + " dotted parts";
                 return false;
             }
             if (c == '=' || c == ']') {
@@ -334,8 +334,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
         problems.add(*lastNode, "a case has \"output\" or \"output_last\", not both");
     }
     if ((containsNode || regexNode) && (outputNode != nullptr) + (lastNode != nullptr) +
-                                               (containsNode != nullptr) +
-                                               (regexNode != nullptr) >
+                                               (containsNode != nullptr) + (regexNode != nullptr) >
                                            1) {
         problems.add(containsNode ? *containsNode : *regexNode,
                      "a case has one of \"output\", \"output_last\", \"output_contains\" and "
@@ -374,10 +373,10 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
     c.virtualClock = own.virtualClock.value_or(defaults.virtualClock.value_or(true));
     c.points = static_cast<int>(own.points.value_or(defaults.points.value_or(1)));
     c.hidden = hidden.value_or(false);
-    c.maxMemory = static_cast<std::size_t>(
-        own.maxMemory.value_or(defaults.maxMemory.value_or(static_cast<std::int64_t>(c.maxMemory))));
-    c.maxOutput = static_cast<std::size_t>(
-        own.maxOutput.value_or(defaults.maxOutput.value_or(static_cast<std::int64_t>(c.maxOutput))));
+    c.maxMemory = static_cast<std::size_t>(own.maxMemory.value_or(
+        defaults.maxMemory.value_or(static_cast<std::int64_t>(c.maxMemory))));
+    c.maxOutput = static_cast<std::size_t>(own.maxOutput.value_or(
+        defaults.maxOutput.value_or(static_cast<std::int64_t>(c.maxOutput))));
     out.cases.push_back(std::move(c));
 }
 
@@ -514,8 +513,9 @@ public:
         shownBytes += text.size();
         if (shownBytes > test_.maxOutput) throw Flooded{};
         const std::string place = "output " + std::to_string(displays + 1) + ": ";
-        const std::vector<std::string>* want =
-            test_.output ? &*test_.output : test_.outputRegex ? &*test_.outputRegex : nullptr;
+        const std::vector<std::string>* want = test_.output        ? &*test_.output
+                                               : test_.outputRegex ? &*test_.outputRegex
+                                                                   : nullptr;
         if (want && displays == want->size()) {
             divergence = place + "expected no more output, got " + shown(text);
             got = std::string(text.substr(0, kLongestMatched));
@@ -645,16 +645,18 @@ std::string firstDifference(const RunResult& r, const GradingHost& host, const T
                         : r.end == RunEnd::Terminated    ? Status::WrongOutput
                                                          : Status::Error;
         std::string reason = "the program " + endedHow(r, host, test, submission);
-        const auto* want = test.output ? &*test.output : test.outputRegex ? &*test.outputRegex
-                                                                          : nullptr;
+        const auto* want = test.output        ? &*test.output
+                           : test.outputRegex ? &*test.outputRegex
+                                              : nullptr;
         if (want && host.displays < want->size()) {
             reason += ", having shown " + std::to_string(host.displays) + " of " +
                       std::to_string(want->size()) + " outputs";
         }
         return reason + "; expected " + expectation(test.end);
     }
-    if (const auto* want = test.output ? &*test.output : test.outputRegex ? &*test.outputRegex
-                                                                          : nullptr;
+    if (const auto* want = test.output        ? &*test.output
+                           : test.outputRegex ? &*test.outputRegex
+                                              : nullptr;
         want && host.displays < want->size()) {
         result.expected = (*want)[host.displays];
         return "output " + std::to_string(host.displays + 1) + ": expected " +
@@ -753,9 +755,8 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
         result.steps = r.steps;
         if (r.end == RunEnd::Error && r.memoryLimit) {
             result.status = Status::MemoryLimit;
-            result.reason = "the program passed the memory limit of " +
-                            bytesText(test.maxMemory) + " for its cells" +
-                            placed(r.steps, r.pc);
+            result.reason = "the program passed the memory limit of " + bytesText(test.maxMemory) +
+                            " for its cells" + placed(r.steps, r.pc);
             return Verdict::Failed;
         }
         if (r.end == RunEnd::Error && r.failure == Failure::OutOfStringSpace &&
@@ -767,7 +768,8 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
             return Verdict::OutOfMemory;
         }
         result.reason = firstDifference(r, host, test, submission, result);
-        if (r.end != RunEnd::StepLimit && r.end != RunEnd::PrepareFailed && !result.reason.empty()) {
+        if (r.end != RunEnd::StepLimit && r.end != RunEnd::PrepareFailed &&
+            !result.reason.empty()) {
             result.step = r.steps;
             result.line = submission.lineAt(r.pc);
         }
@@ -782,8 +784,8 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
         return Verdict::Diverged;
     } catch (const Flooded&) {
         result.status = Status::OutputLimit;
-        result.reason = "the program showed more than the output limit of " +
-                        bytesText(test.maxOutput);
+        result.reason =
+            "the program showed more than the output limit of " + bytesText(test.maxOutput);
         if (traced) result.reason += placed(host.step, host.pc);
         return Verdict::Flooded;
     } catch (const TimeUp&) {
@@ -939,10 +941,11 @@ bool parseTestFile(std::string_view text, const std::string& name, TestFile& out
             file.maxStepsScore = readWhole(k, value, 1, std::int64_t{1} << 50, problems);
         } else if (k == "challenge_points") {
             challenges = true;
-            file.challengePoints = static_cast<int>(readWhole(k, value, 0, 1'000'000, problems).value_or(0));
+            file.challengePoints =
+                static_cast<int>(readWhole(k, value, 0, 1'000'000, problems).value_or(0));
         } else if (k != "defaults" && k != "case") {
-            problems.add(key.source().begin, "unknown key " + quoted(k) +
-                                                 "; a test file has [defaults] and [[case]]");
+            problems.add(key.source().begin,
+                         "unknown key " + quoted(k) + "; a test file has [defaults] and [[case]]");
         }
     }
     if (challenges && !file.maxSize && !file.maxStepsScore) {
@@ -1043,10 +1046,10 @@ void addChallenges(SubmissionResult& result, const TestFile& tests, bool ran) {
         const std::int64_t longest = result.longestSteps();
         check("steps: at most " + most + " in every case",
               ran && allPassed && longest <= *tests.maxStepsScore,
-              !ran ? "nothing ran"
-              : !allPassed
-                  ? "counts only when every case passes"
-                  : "the longest case took " + std::to_string(longest) + " steps, more than " + most);
+              !ran         ? "nothing ran"
+              : !allPassed ? "counts only when every case passes"
+                           : "the longest case took " + std::to_string(longest) +
+                                 " steps, more than " + most);
     }
 }
 
@@ -1107,15 +1110,13 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
 }
 
 int SubmissionResult::passed() const {
-    return static_cast<int>(std::count_if(cases.begin(), cases.end(), [](const CaseResult& c) {
-        return c.passed && !c.bonus;
-    }));
+    return static_cast<int>(std::count_if(
+        cases.begin(), cases.end(), [](const CaseResult& c) { return c.passed && !c.bonus; }));
 }
 
 int SubmissionResult::failed() const {
-    return static_cast<int>(std::count_if(cases.begin(), cases.end(), [](const CaseResult& c) {
-        return !c.passed && !c.bonus;
-    }));
+    return static_cast<int>(std::count_if(
+        cases.begin(), cases.end(), [](const CaseResult& c) { return !c.passed && !c.bonus; }));
 }
 
 int SubmissionResult::score() const {
@@ -1170,8 +1171,7 @@ std::string scoreText(const SubmissionResult& s) {
 
 } // namespace
 
-std::string textReport(const std::vector<SubmissionResult>& results,
-                       const ReportOptions& options) {
+std::string textReport(const std::vector<SubmissionResult>& results, const ReportOptions& options) {
     std::string out;
     int passed = 0, cases = 0, allPassed = 0;
     for (const SubmissionResult& s : results) {
@@ -1201,8 +1201,7 @@ std::string textReport(const std::vector<SubmissionResult>& results,
     return out;
 }
 
-std::string jsonReport(const std::vector<SubmissionResult>& results,
-                       const ReportOptions& options) {
+std::string jsonReport(const std::vector<SubmissionResult>& results, const ReportOptions& options) {
     int passed = 0, failed = 0, score = 0, maxScore = 0;
     for (const SubmissionResult& s : results) {
         passed += s.passed();
@@ -1330,7 +1329,8 @@ std::string gradescopeReport(const std::vector<SubmissionResult>& results) {
             out += c.passed ? ", \"status\": \"passed\"" : ", \"status\": \"failed\"";
             out += ", \"output\": ";
             appendJsonText(out, c.passed ? std::string("passed") : c.reason);
-            out += c.hidden ? ", \"visibility\": \"after_due_date\"}" : ", \"visibility\": \"visible\"}";
+            out += c.hidden ? ", \"visibility\": \"after_due_date\"}"
+                            : ", \"visibility\": \"visible\"}";
         }
     }
     out += "]}\n";

@@ -45,8 +45,8 @@ struct TestCase {
 
 struct TestFile {
     std::vector<TestCase> cases;
-    bool allOrNothing = false; ///< the full score only when every case passes, else 0
-    std::optional<std::int64_t> maxSize;       ///< a check: at most this many instructions
+    bool allOrNothing = false;           ///< the full score only when every case passes, else 0
+    std::optional<std::int64_t> maxSize; ///< a check: at most this many instructions
     std::optional<std::int64_t> maxStepsScore; ///< a check: every case within this many steps
     /// What each check adds to the score when passed, as a bonus beyond the full score; with 0
     /// (the default) a failed check fails the submission as a failed case does.
@@ -103,14 +103,14 @@ struct CaseResult {
     std::string reason; ///< the first difference, "" when passed
     double seconds = 0;
     Status status = Status::Passed;
-    int points = 1;      ///< what the case is worth
-    bool hidden = false; ///< students see only its name and whether it passed
-    bool bonus = false;  ///< a challenge whose points come on top of the full score
-    std::int64_t steps = 0;              ///< steps the run took (0 when nothing ran)
+    int points = 1;         ///< what the case is worth
+    bool hidden = false;    ///< students see only its name and whether it passed
+    bool bonus = false;     ///< a challenge whose points come on top of the full score
+    std::int64_t steps = 0; ///< steps the run took (0 when nothing ran)
     std::optional<std::string> expected{}; ///< the text expected where one differs
     std::optional<std::string> got{};      ///< what the program gave there
     std::optional<std::int64_t> step{};    ///< the step where it went wrong, when known
-    std::int32_t line = 0;               ///< that step's source line, 0 when none
+    std::int32_t line = 0;                 ///< that step's source line, 0 when none
     bool outOfMemory = false; ///< the grader's own memory ran out: worth a second run alone
 };
 
@@ -122,9 +122,9 @@ struct SubmissionResult {
     bool allOrNothing = false;
     bool scored = false; ///< points, all_or_nothing or challenges: reports show the score
     int passed() const;
-    int failed() const;        ///< cases failed, bonus challenges not counted
-    int score() const;         ///< points of the passed cases (bonus included)
-    int maxScore() const;      ///< points of every case, bonus not included
+    int failed() const;                ///< cases failed, bonus challenges not counted
+    int score() const;                 ///< points of the passed cases (bonus included)
+    int maxScore() const;              ///< points of every case, bonus not included
     std::int64_t longestSteps() const; ///< steps of the longest case
 };
 

@@ -322,7 +322,8 @@ TEST(TestFile, KeysOfTooManyPartsAreRefusedBeforeTheReaderRecursesIntoThem) {
     const TestFile f = parse("# " + dots + "\n[[case]]\nname = \"" + dots + "\"\ninput = ['" +
                              dots + "', \"\"\"\n" + dots + "\"\"\"]\n");
     EXPECT_EQ(f.cases[0].name, dots);
-    EXPECT_EQ(parseError("[[case]]\nmax_steps = 1.5\n").substr(0, 24), "t.toml:2:13: \"max_steps\"");
+    EXPECT_EQ(parseError("[[case]]\nmax_steps = 1.5\n").substr(0, 24),
+              "t.toml:2:13: \"max_steps\"");
 }
 
 TEST(TestFile, ManyCasesAreReadInLinearTime) {
@@ -376,7 +377,8 @@ output_regex = ["Sum: -?[0-9]+"]
     EXPECT_EQ(parseError("[[case]]\noutput = [\"a\"]\noutput_contains = [\"a\"]\n"),
               "t.toml:3:19: a case has one of \"output\", \"output_last\", \"output_contains\" "
               "and \"output_regex\"");
-    EXPECT_EQ(parseError("[[case]]\nhidden = 1\n"), "t.toml:2:10: \"hidden\" must be true or false");
+    EXPECT_EQ(parseError("[[case]]\nhidden = 1\n"),
+              "t.toml:2:10: \"hidden\" must be true or false");
     EXPECT_EQ(parseError("[[case]]\nmax_memory = 10\n"),
               "t.toml:2:14: \"max_memory\" must be a whole number from 1024 to 1073741824");
     EXPECT_EQ(parseError("challenge_points = 1\n[[case]]\n"),

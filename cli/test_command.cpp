@@ -318,7 +318,7 @@ int testCommand(std::span<const std::string_view> args) {
     const std::string report = format == "json" ? grading::jsonReport(results, reportOptions)
                                : format == "gradescope" ? grading::gradescopeReport(results)
                                : format == "csv"        ? grading::csvReport(results)
-                                                        : grading::textReport(results, reportOptions);
+                                                 : grading::textReport(results, reportOptions);
     if (!writeStandardOutput(report, reason)) {
         writeErr("tessivor-cli test: cannot write <stdout>: " + reason + "\n");
         return kExitCantCreate;

@@ -89,8 +89,9 @@ struct Guard {
 
 [[gnu::noinline]] bool allowsCounted(Guard& guard, Memory& mem, std::int32_t cur,
                                      std::size_t size) {
-    return guard.memory.allows(
-        cur, size, [&mem](std::int32_t i) { return mem[static_cast<std::size_t>(i)].text().size(); });
+    return guard.memory.allows(cur, size, [&mem](std::int32_t i) {
+        return mem[static_cast<std::size_t>(i)].text().size();
+    });
 }
 
 /// Cell `cur` may hold `size` bytes under the memory limit.

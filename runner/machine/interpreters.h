@@ -19,8 +19,8 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
 class MemoryLimit {
 public:
     explicit MemoryLimit(std::size_t maxMemory)
-        : max_(maxMemory),
-          quick_(maxMemory == 0 ? ~std::size_t{0} : maxMemory / (2 * kCells)), share_(quick_) {}
+        : max_(maxMemory), quick_(maxMemory == 0 ? ~std::size_t{0} : maxMemory / (2 * kCells)),
+          share_(quick_) {}
 
     /// True when cell `cell` may hold `size` bytes, the others holding `sizeOf(i)` each.
     template <class SizeOf> bool allows(std::int32_t cell, std::size_t size, SizeOf&& sizeOf) {
