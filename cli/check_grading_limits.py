@@ -40,7 +40,7 @@ def run(*args, timeout=60):
 
 shutil.rmtree(scratch, ignore_errors=True)
 os.makedirs(scratch)
-write("t.toml", b'[defaults]\nmax_steps = 100000000\n'
+write("t.toml", b'[defaults]\nmax_steps = 1000000\n'
       b'[[case]]\nname = "hello"\noutput = ["Hello"]\npoints = 2\n'
       b'[[case]]\nname = "secret"\nhidden = true\noutput_last = "Hello"\n')
 good = b"set 01, Hello;\ndsp 01\nend\n"
