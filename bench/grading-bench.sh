@@ -3,7 +3,10 @@
 # a test file of 10 cases, with `tessivor-cli test -j 2`; prints the median wall-clock and CPU
 # seconds of several runs against the target of 5 s, the same with --plain (the straightforward
 # step loop) beside it, and, where valgrind is installed, callgrind's instruction counts of
-# grading one looping submission in either loop, which a busy machine does not change.
+# grading one looping submission in either loop, which a busy machine does not change. A third
+# figure grades the same with the limits armed tight (1 MiB of cells, 4 KiB of output, 2 s a
+# case) and 20 hostile submissions beside them: ten memory bombs and ten output floods (which
+# the first output that differs stops).
 #
 # Usage: bench/grading-bench.sh TESSIVOR_CLI   (BENCH_RUNS=N sets the runs; default 5)
 set -euo pipefail
@@ -59,16 +62,36 @@ if [ "$status" -ne 1 ] || ! tail -1 "$work/report" | grep -q '^1500 of 2000 case
     exit 1
 fi
 
+# The same class with tight limits, and the hostile submissions beside it.
+sed 's/^max_steps = 100000$/max_steps = 100000\nmax_memory = 1048576\nmax_output = 4096/' \
+    "$work/sum.toml" >"$work/limits.toml"
+mkdir "$work/armed"
+cp "$work"/submissions/*.tsasm "$work/armed/"
+for i in $(seq 1 10); do
+    printf 'set 01, bomb %d;\nset 90, 1;\nlbl 01\napd 01, 01\ngto 90\n' "$i" >"$work/armed/bomb$i.tsasm"
+    printf 'set 01, flood %d;\nset 90, 1;\nlbl 01\ndsp 01\ngto 90\n' "$i" >"$work/armed/flood$i.tsasm"
+done
+status=0
+"$cli" test -j 2 --timeout 2 "$work/limits.toml" "$work/armed" >"$work/report" || status=$?
+if [ "$status" -ne 1 ] || ! tail -1 "$work/report" | grep -q '^1500 of 2200 cases passed' ||
+    [ "$(grep -c 'memory limit of 1 MiB' "$work/report")" -ne 100 ]; then
+    echo "grading-bench: unexpected report with the limits armed (exit status $status):" >&2
+    tail -3 "$work/report" >&2
+    exit 1
+fi
+
 median() { printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
-# time_grading LABEL NOTE [OPTION...]: the median wall-clock and CPU seconds of several runs.
+# time_grading LABEL NOTE [OPTION...]: the median wall-clock and CPU seconds of several runs
+# (of the test file $spec on the folder $folder).
+spec=$work/sum.toml folder=$work/submissions
 time_grading() {
     local label=$1 note=$2
     shift 2
     local wall=() cpu=() r start end t
     for ((r = 0; r < runs; r++)); do
         start=$(date +%s%N)
-        t=$( { TIMEFORMAT='%3U %3S'; time "$cli" test -j 2 "$@" "$work/sum.toml" \
-            "$work/submissions" >/dev/null 2>&1 || true; } 2>&1 | awk '{ print $1 + $2 }')
+        t=$( { TIMEFORMAT='%3U %3S'; time "$cli" test -j 2 "$@" "$spec" \
+            "$folder" >/dev/null 2>&1 || true; } 2>&1 | awk '{ print $1 + $2 }')
         end=$(date +%s%N)
         wall+=("$(awk -v n=$((end - start)) 'BEGIN { printf "%.3f", n / 1e9 }')")
         cpu+=("$t")
@@ -79,6 +102,9 @@ time_grading() {
 printf '%-36s %10s %10s\n' "" "wall s" "cpu s"
 time_grading "grade 200 submissions x 10 cases" "< 5 s with -j 2 (10 of them loop to 100,000 steps)"
 time_grading "the same, --plain" "the plain loop, for comparison"
+spec=$work/limits.toml folder=$work/armed
+time_grading "the same, limits armed, + 20 hostile" "1 MiB cells, 4 KiB output, 2 s; bombs, floods" \
+    --timeout 2
 
 # Instructions of grading one looping submission (10 cases of 100,000 steps each).
 if command -v valgrind >/dev/null 2>&1; then

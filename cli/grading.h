@@ -6,7 +6,9 @@
 #include "common/ends.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,10 +30,27 @@ struct TestCase {
     std::int64_t maxSteps = 10'000'000;
     std::uint64_t seed = 1;
     bool virtualClock = true;
+    /// Each text must be shown, in this order; other texts may stand between them.
+    std::optional<std::vector<std::string>> outputContains;
+    /// Every "dsp" text, in order, each matching its pattern as a whole (ECMAScript syntax).
+    std::optional<std::vector<std::string>> outputRegex;
+    std::shared_ptr<const std::vector<std::regex>> patterns; ///< outputRegex, compiled
+    bool ignoreCase = false; ///< texts compare with A to Z the same as a to z
+    bool trim = false;       ///< blanks (spaces, tabs) at the end of a text do not count
+    int points = 1;          ///< what passing the case adds to the score
+    bool hidden = false;     ///< students see its name and whether it passed, no more
+    std::size_t maxMemory = std::size_t{64} << 20; ///< bytes all the cells may hold together
+    std::size_t maxOutput = std::size_t{1} << 20;  ///< bytes all "dsp" texts may hold together
 };
 
 struct TestFile {
     std::vector<TestCase> cases;
+    bool allOrNothing = false;           ///< the full score only when every case passes, else 0
+    std::optional<std::int64_t> maxSize; ///< a check: at most this many instructions
+    std::optional<std::int64_t> maxStepsScore; ///< a check: every case within this many steps
+    /// What each check adds to the score when passed, as a bonus beyond the full score; with 0
+    /// (the default) a failed check fails the submission as a failed case does.
+    int challengePoints = 0;
 };
 
 /// Reads a test file's text. On failure returns false with "NAME:LINE:COLUMN: reason" (the
@@ -47,26 +66,71 @@ using Submission = Program;
 /// a listing: places in it are positions).
 Submission makeSubmission(std::string file, std::string_view text, bool isSource);
 
+/// The longest submission file graded: 16 MiB, as the longest source `build` checks.
+inline constexpr std::size_t kMaxSubmissionBytes = std::size_t{16} << 20;
+
+/// A text for a line of the text report: control characters and DEL shown as \n, \x1b and
+/// the like, so a name cannot start a line of its own or drive a terminal.
+std::string visible(std::string_view text);
+
 struct GradeOptions {
     double timeoutSeconds = 10;       ///< wall-clock limit of one case
     std::optional<bool> virtualClock; ///< overrides every case's clock when set
     bool plain = false;               ///< the straightforward step loop
 };
 
+/// How a case ended, for reports that machines read.
+enum class Status {
+    Passed,
+    WrongOutput,  ///< it ran, and what it did differs from the case
+    Error,        ///< it stopped with an error report, or ran past its end, unexpectedly
+    StepLimit,    ///< it was stopped at the step limit, unexpectedly
+    TimeLimit,    ///< it took longer than the time limit
+    MemoryLimit,  ///< its cells passed the memory limit
+    OutputLimit,  ///< it showed more than the output limit
+    DoesNotBuild, ///< the source does not build, or the program cannot be prepared
+    Empty,        ///< the submission has no instructions
+    Unreadable,   ///< the file cannot be read (no regular file, too large, gone)
+};
+
+/// "passed", "wrong_output", "error", "step_limit", "time_limit", "memory_limit",
+/// "output_limit", "does_not_build", "empty", "unreadable".
+std::string_view statusName(Status status);
+
 struct CaseResult {
     std::string name;
     bool passed = false;
     std::string reason; ///< the first difference, "" when passed
     double seconds = 0;
+    Status status = Status::Passed;
+    int points = 1;         ///< what the case is worth
+    bool hidden = false;    ///< students see only its name and whether it passed
+    bool bonus = false;     ///< a challenge whose points come on top of the full score
+    std::int64_t steps = 0; ///< steps the run took (0 when nothing ran)
+    std::optional<std::string> expected{}; ///< the text expected where one differs
+    std::optional<std::string> got{};      ///< what the program gave there
+    std::optional<std::int64_t> step{};    ///< the step where it went wrong, when known
+    std::int32_t line = 0;                 ///< that step's source line, 0 when none
+    bool outOfMemory = false; ///< the grader's own memory ran out: worth a second run alone
 };
 
 struct SubmissionResult {
     std::string file;
     std::vector<CaseResult> cases;
     std::string buildError; ///< set when it did not build (every case then fails with it)
+    std::int64_t size = 0;  ///< instructions (positions of the code for a bare program file)
+    bool allOrNothing = false;
+    bool scored = false; ///< points, all_or_nothing or challenges: reports show the score
     int passed() const;
-    int failed() const { return static_cast<int>(cases.size()) - passed(); }
+    int failed() const;                ///< cases failed, bonus challenges not counted
+    int score() const;                 ///< points of the passed cases (bonus included)
+    int maxScore() const;              ///< points of every case, bonus not included
+    std::int64_t longestSteps() const; ///< steps of the longest case
 };
+
+/// Every case failed with `reason` for a submission that could not be read.
+SubmissionResult unreadableSubmission(std::string file, const TestFile& tests,
+                                      const std::string& reason);
 
 /// Runs one case in a fresh machine and compares what it did with what the case expects.
 CaseResult runCase(const Submission& submission, const TestCase& test, const GradeOptions& options);
@@ -75,14 +139,32 @@ CaseResult runCase(const Submission& submission, const TestCase& test, const Gra
 SubmissionResult gradeSubmission(const Submission& submission, const TestFile& tests,
                                  const GradeOptions& options);
 
+/// Who reads a report: a student sees of a hidden case only its name and whether it passed.
+struct ReportOptions {
+    bool teacher = false;
+};
+
 /// A line a submission, with the first difference of each failed case, and a summary line.
-std::string textReport(const std::vector<SubmissionResult>& results);
+std::string textReport(const std::vector<SubmissionResult>& results,
+                       const ReportOptions& options = {});
 
-/// {"passed": N, "failed": M, "submissions": [{"file", "passed", "failed", "cases":
-/// [{"name", "passed", "reason"}]}]}, with a line end.
-std::string jsonReport(const std::vector<SubmissionResult>& results);
+/// {"passed": N, "failed": M, "submissions": [{"file", "passed", "failed", "score",
+/// "max_score", "size", "cases": [{"name", "passed", "reason", "status", "points", "hidden",
+/// "steps", ...}]}], "score", "max_score"}, with a line end (docs/test-report.schema.json).
+std::string jsonReport(const std::vector<SubmissionResult>& results,
+                       const ReportOptions& options = {});
 
-/// JUnit XML: one testsuite a submission, one testcase a case, a failure element when failed.
-std::string junitReport(const std::vector<SubmissionResult>& results, std::string_view name);
+/// JUnit XML: one testsuite a submission, one testcase a case, a failure element when failed
+/// (an error element when the submission did not build or could not be read).
+std::string junitReport(const std::vector<SubmissionResult>& results, std::string_view name,
+                        const ReportOptions& options = {});
+
+/// Gradescope's results.json: "score", "execution_time" and one test a case (named "FILE:
+/// CASE" when there are several submissions), hidden cases "after_due_date".
+std::string gradescopeReport(const std::vector<SubmissionResult>& results);
+
+/// A class summary: a header, then one row a submission (file, score, max_score, passed,
+/// failed, longest_steps, size).
+std::string csvReport(const std::vector<SubmissionResult>& results);
 
 } // namespace tessivor::grading

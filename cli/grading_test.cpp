@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace tessivor::grading {
@@ -69,7 +71,9 @@ steps = 12
 TEST(TestFile, MistakesNameTheFileLineAndColumn) {
     EXPECT_EQ(parseError("[[case]]\nname = \"a\"\noutptu = [\"1\"]\n"),
               "t.toml:3:1: unknown key \"outptu\" in a [[case]]; a case may have name, input, "
-              "output, output_last, end, error, cells, steps, max_steps, seed, clock");
+              "output, output_last, output_contains, output_regex, ignore_case, trim, end, "
+              "error, cells, steps, points, hidden, max_steps, max_memory, max_output, seed, "
+              "clock");
     EXPECT_EQ(parseError("[[case]]\ninput = [2, 3]\n"),
               "t.toml:2:10: \"input\": item 1 must be a text in double quotes");
     EXPECT_EQ(parseError("[[case]]\nend = \"crashed\"\n"),
@@ -78,8 +82,8 @@ TEST(TestFile, MistakesNameTheFileLineAndColumn) {
     EXPECT_EQ(parseError("[defaults]\nmax_steps = 0\n[[case]]\n"),
               "t.toml:2:13: \"max_steps\" must be a whole number of at least 1");
     EXPECT_EQ(parseError("[defaults]\ntimeout = 3\n[[case]]\n"),
-              "t.toml:2:1: unknown key \"timeout\" in [defaults]; it may have max_steps, seed, "
-              "clock");
+              "t.toml:2:1: unknown key \"timeout\" in [defaults]; it may have max_steps, "
+              "max_memory, max_output, seed, clock, points, ignore_case, trim");
     EXPECT_EQ(parseError("[[case]]\ncells = { \"100\" = \"1\" }\n"),
               "t.toml:2:11: \"cells\": \"100\" is no cell number (00 to 99)");
     EXPECT_EQ(parseError("[[case]]\ncells = { \"01\" = 5 }\n"),
@@ -176,8 +180,9 @@ TEST(RunCase, InputsRunOutAsCancelAndErrorsAreMatchedByText) {
     c.input = {"2"}; // the second box is cancelled: an empty cell is no number
     EXPECT_EQ(
         grade(kSum, c).reason,
-        "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31, "
-        "line 5 (add 01, 02, 03), having shown 0 of 1 outputs; expected \"Program Terminated\"");
+        "the program stopped with the error \"Type mismatch byte 62 op 100 d\" (cell 02 holds "
+        "\"\" (empty), not a number) at step 31, line 5 (add 01, 02, 03), having shown 0 of 1 "
+        "outputs; expected \"Program Terminated\"");
     c.output.reset();
     c.end = RunEnd::Error;
     c.error = "Type mismatch";
@@ -298,6 +303,315 @@ TEST(Reports, TextJsonAndJunitAgreeOnTheCounts) {
     EXPECT_NE(xml.find("<testsuites name=\"sum\" tests=\"3\" failures=\"2\""), std::string::npos);
     EXPECT_NE(xml.find("message=\"got &quot;&lt;x&gt;&quot;\""), std::string::npos);
     EXPECT_NE(xml.find("name=\"b\xc3\xa9.tsasm\""), std::string::npos); // a byte, in UTF-8
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hostile test files and submissions
+
+TEST(TestFile, KeysOfTooManyPartsAreRefusedBeforeTheReaderRecursesIntoThem) {
+    std::string dotted = "a";
+    for (int i = 0; i < 40000; ++i)
+        dotted += ".a";
+    EXPECT_EQ(parseError("[[case]]\nname = \"d\"\n" + dotted + " = 1\n"),
+              "t.toml:3:128: a key has more than 64 dotted parts");
+    EXPECT_EQ(parseError("[" + dotted + "]\n[[case]]\n"),
+              "t.toml:1:129: a key has more than 64 dotted parts");
+    EXPECT_EQ(parseError("x = { " + dotted + " = 1 }\n").substr(0, 12), "t.toml:1:134");
+    // Dots in texts, comments and numbers are no key's parts.
+    const std::string dots(300, '.');
+    const TestFile f = parse("# " + dots + "\n[[case]]\nname = \"" + dots + "\"\ninput = ['" +
+                             dots + "', \"\"\"\n" + dots + "\"\"\"]\n");
+    EXPECT_EQ(f.cases[0].name, dots);
+    EXPECT_EQ(parseError("[[case]]\nmax_steps = 1.5\n").substr(0, 24),
+              "t.toml:2:13: \"max_steps\"");
+}
+
+TEST(TestFile, ManyCasesAreReadInLinearTime) {
+    std::string text;
+    for (int i = 0; i < 60000; ++i)
+        text += "[[case]]\nname = \"c" + std::to_string(i) + "\"\n";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(parse(text).cases.size(), 60000u);
+    // Comparing each name with every earlier one took half a minute here.
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 8);
+    EXPECT_EQ(parseError(text + "[[case]]\nname = \"c7\"\n"),
+              "t.toml:120001:1: a case named \"c7\" already stands at line 15");
+}
+
+TEST(TestFile, PointsVisibilityComparisonsLimitsAndChallenges) {
+    const TestFile f = parse(R"(
+all_or_nothing = true
+max_size = 12
+max_steps_score = 50
+challenge_points = 2
+[defaults]
+points = 3
+trim = true
+max_memory = 4096
+[[case]]
+hidden = true
+output_contains = ["a", "b"]
+ignore_case = true
+max_output = 10
+[[case]]
+points = 0
+output_regex = ["Sum: -?[0-9]+"]
+)");
+    EXPECT_TRUE(f.allOrNothing);
+    EXPECT_EQ(f.maxSize, 12);
+    EXPECT_EQ(f.maxStepsScore, 50);
+    EXPECT_EQ(f.challengePoints, 2);
+    const TestCase& a = f.cases[0];
+    EXPECT_EQ(a.points, 3);
+    EXPECT_TRUE(a.hidden && a.trim && a.ignoreCase);
+    EXPECT_EQ(a.outputContains, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(a.maxMemory, 4096u);
+    EXPECT_EQ(a.maxOutput, 10u);
+    EXPECT_EQ(f.cases[1].points, 0);
+    EXPECT_FALSE(f.cases[1].hidden);
+    EXPECT_EQ(f.cases[1].maxOutput, std::size_t{1} << 20);
+    EXPECT_EQ(parse("[[case]]\n").cases[0].maxMemory, std::size_t{64} << 20);
+
+    EXPECT_EQ(parseError("[[case]]\noutput_regex = [\"(\"]\n").substr(0, 49),
+              "t.toml:2:17: \"output_regex\": item 1 is no pattern");
+    EXPECT_EQ(parseError("[[case]]\noutput = [\"a\"]\noutput_contains = [\"a\"]\n"),
+              "t.toml:3:19: a case has one of \"output\", \"output_last\", \"output_contains\" "
+              "and \"output_regex\"");
+    EXPECT_EQ(parseError("[[case]]\nhidden = 1\n"),
+              "t.toml:2:10: \"hidden\" must be true or false");
+    EXPECT_EQ(parseError("[[case]]\nmax_memory = 10\n"),
+              "t.toml:2:14: \"max_memory\" must be a whole number from 1024 to 1073741824");
+    EXPECT_EQ(parseError("challenge_points = 1\n[[case]]\n"),
+              "t.toml:1:20: \"challenge_points\" needs \"max_size\" or \"max_steps_score\"");
+}
+
+TEST(RunCase, LimitsFailTheCaseWithTheirNameAndTheStep) {
+    // Doubling a text: past 1 MiB in all at the 17th doubling of 16 characters.
+    const std::string bomb = "set 01, 0123456789abcdef;\r\nset 90, 1;\r\nlbl 01\r\napd 01, 01\r\n"
+                             "gto 90\r\n";
+    TestCase c;
+    c.maxMemory = std::size_t{1} << 20;
+    for (const bool plain : {false, true}) {
+        GradeOptions o;
+        o.plain = plain;
+        const CaseResult r = grade(bomb, c, o);
+        EXPECT_EQ(r.status, Status::MemoryLimit);
+        EXPECT_EQ(r.reason, "the program passed the memory limit of 1 MiB for its cells at step "
+                            "117, line 4 (apd 01, 01)");
+        EXPECT_EQ(r.step, 117);
+        EXPECT_EQ(r.line, 4);
+    }
+    // A flood of output stops at the output limit, with the step that passed it.
+    const std::string flood = "set 01, 0123456789;\r\nset 90, 1;\r\nlbl 01\r\ndsp 01\r\ngto 90\r\n";
+    c.maxOutput = 1000;
+    const CaseResult f = grade(flood, c);
+    EXPECT_EQ(f.status, Status::OutputLimit);
+    EXPECT_EQ(f.reason, "the program showed more than the output limit of 1000 bytes at step 419, "
+                        "line 4 (dsp 01)");
+    // Under the default limit of 64 MiB, one cell cannot grow to a cell's own limit of 64 MiB
+    // while another holds a character; past it, the longest text is the program's own failure.
+    c.maxOutput = std::size_t{1} << 20;
+    EXPECT_EQ(grade(bomb, TestCase{}).status, Status::MemoryLimit);
+    c.maxMemory = std::size_t{128} << 20;
+    c.end = RunEnd::Error;
+    c.error = "Out of string space";
+    EXPECT_TRUE(grade(bomb, c).passed) << grade(bomb, c).reason;
+}
+
+TEST(RunCase, TheRealClockLimitHoldsForStepsOnLongTexts) {
+    // 26 doublings to 64 MiB, then a loop that copies it: each step takes milliseconds.
+    std::string slow = "set 01, x;\r\n";
+    for (int i = 0; i < 26; ++i)
+        slow += "apd 01, 01\r\n";
+    slow += "set 90, 1;\r\nlbl 01\r\nclr 02\r\napd 01, 02\r\ngto 90\r\n";
+    TestCase c;
+    c.maxMemory = std::size_t{256} << 20;
+    GradeOptions o;
+    o.timeoutSeconds = 0.1;
+    o.virtualClock = false;
+    const CaseResult r = grade(slow, c, o);
+    EXPECT_EQ(r.status, Status::TimeLimit);
+    EXPECT_LT(r.seconds, 0.1 + 0.25);
+}
+
+TEST(RunCase, StatusesNameHowACaseEnded) {
+    TestCase c = sumCase();
+    EXPECT_EQ(grade(kSum, c).status, Status::Passed);
+    c.input = {"2", "4"};
+    const CaseResult wrong = grade(kSum, c);
+    EXPECT_EQ(wrong.status, Status::WrongOutput);
+    EXPECT_EQ(wrong.expected, "Sum: 5");
+    EXPECT_EQ(wrong.got, "Sum: 6");
+    EXPECT_EQ(wrong.step, 44);
+    EXPECT_EQ(wrong.line, 8);
+    c.input = {"2"};
+    const CaseResult error = grade(kSum, c);
+    EXPECT_EQ(error.status, Status::Error);
+    EXPECT_EQ(error.line, 5);
+    c.input = {"2", "3"};
+    c.maxSteps = 10;
+    EXPECT_EQ(grade(kSum, c).status, Status::StepLimit);
+    EXPECT_EQ(grade("set 01, no end\r\n", c).status, Status::DoesNotBuild);
+    // A source of comments alone has nothing to run.
+    const CaseResult empty = grade("// nothing yet //\r\n", c);
+    EXPECT_EQ(empty.status, Status::Empty);
+    EXPECT_EQ(empty.reason, "the program is empty: it has no instructions");
+    EXPECT_EQ(runCase(makeSubmission("p.tsp", "\r\n", false), c, {}).status, Status::Empty);
+    EXPECT_EQ(statusName(Status::WrongOutput), "wrong_output");
+}
+
+TEST(RunCase, ControlCharactersInAnInstructionAreShownVisibly) {
+    // An operand at a line end takes the line break into the instruction's text.
+    TestCase c;
+    const std::string reason = grade("set 01, 2;\nmul 01,02, 03\nend\n", c).reason;
+    EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
+    EXPECT_NE(reason.find("(cell 00 holds \"\" (empty), not a number) at step 9, line 2 (mul 01, "
+                          "2,, 3\\n)"),
+              std::string::npos)
+        << reason;
+}
+
+TEST(RunCase, ComparisonsBeyondExactText) {
+    const std::string three = "set 01, Hello  ;\r\nset 02, x;\r\nset 03, Sum: 42;\r\n"
+                              "dsp 01\r\ndsp 02\r\ndsp 03\r\nend\r\n";
+    TestCase c;
+    c.output = std::vector<std::string>{"hello", "X", "sum: 42"};
+    EXPECT_FALSE(grade(three, c).passed);
+    c.ignoreCase = true;
+    EXPECT_EQ(grade(three, c).reason, "output 1: expected \"hello\", got \"Hello  \" at step 23, "
+                                      "line 4 (dsp 01)");
+    c.trim = true;
+    EXPECT_TRUE(grade(three, c).passed) << grade(three, c).reason;
+
+    TestCase contains;
+    contains.outputContains = std::vector<std::string>{"Hello  ", "Sum: 42"};
+    EXPECT_TRUE(grade(three, contains).passed);
+    contains.outputContains = std::vector<std::string>{"Sum: 42", "x"};
+    EXPECT_EQ(grade(three, contains).reason, "expected the output \"x\" after \"Sum: 42\", but "
+                                             "the program showed it nowhere in its 3 outputs");
+
+    const TestFile regex = parse("[[case]]\noutput_regex = [\"H.*\", \"[a-z]\", \"Sum: "
+                                 "[0-9]+\"]\n[[case]]\noutput_regex = [\"H.*\", \"[0-9]\"]\n");
+    EXPECT_TRUE(grade(three, regex.cases[0]).passed) << grade(three, regex.cases[0]).reason;
+    EXPECT_EQ(grade(three, regex.cases[1]).reason,
+              "output 2: \"x\" does not match \"[0-9]\" at step 25, line 5 (dsp 02)");
+
+    // Long texts: the stretch around the first difference, and where it is.
+    TestCase last;
+    last.outputLast = std::string(500, 'a') + "b" + std::string(100, 'a');
+    const std::string longText = "set 01, " + std::string(600, 'a') + ";\r\ndsp 01\r\nend\r\n";
+    EXPECT_EQ(grade(longText, last).reason,
+              "last output: expected ...\"" + std::string(20, 'a') + "b" + std::string(59, 'a') +
+                  "\" (601 characters), got ...\"" + std::string(80, 'a') +
+                  "\" (600 characters), first different at character 501");
+}
+
+TEST(Grading, PointsAllOrNothingAndChallenges) {
+    const TestFile f = parse("max_size = 9\nmax_steps_score = 50\nchallenge_points = 1\n"
+                             "[[case]]\nname = \"sum\"\npoints = 2\ninput = [\"2\", \"3\"]\n"
+                             "output = [\"Sum: 5\"]\n[[case]]\nname = \"more\"\npoints = 3\n"
+                             "input = [\"2\", \"4\"]\noutput = [\"Sum: 5\"]\n");
+    SubmissionResult r = gradeSubmission(makeSubmission("s.tsasm", kSum, true), f, {});
+    ASSERT_EQ(r.cases.size(), 4u);
+    EXPECT_EQ(r.size, 9);
+    EXPECT_EQ(r.passed(), 1);
+    EXPECT_EQ(r.failed(), 1); // the challenges are a bonus: not failures
+    EXPECT_EQ(r.maxScore(), 5);
+    EXPECT_EQ(r.score(), 2); // 2 for "sum"; the size counts only when every case passes
+    EXPECT_EQ(r.cases[3].reason, "counts only when every case passes");
+    EXPECT_EQ(r.longestSteps(), 45);
+    EXPECT_EQ(textReport({r}), "s.tsasm: 1 of 2 cases passed, score 2 of 5\n"
+                               "  failed \"more\": output 1: expected \"Sum: 5\", got \"Sum: 6\" "
+                               "at step 44, line 8 (dsp 04)\n"
+                               "  missed \"size: at most 9 instructions\": counts only when "
+                               "every case passes\n"
+                               "  missed \"steps: at most 50 in every case\": counts only when "
+                               "every case passes\n"
+                               "1 of 2 cases passed; 0 of 1 submissions passed every case\n");
+    r.allOrNothing = true;
+    EXPECT_EQ(r.score(), 0);
+    const TestFile small = parse("max_size = 9\nchallenge_points = 4\n[[case]]\n"
+                                 "input = [\"2\", \"3\"]\n");
+    const SubmissionResult t = gradeSubmission(makeSubmission("s.tsasm", kSum, true), small, {});
+    EXPECT_EQ(t.score(), 5); // 1 for the case, a bonus of 4 for the size
+    EXPECT_EQ(t.maxScore(), 1);
+    // Without bonus points a challenge is a condition the submission fails.
+    const TestFile strict = parse("max_size = 8\n[[case]]\ninput = [\"2\", \"3\"]\n"
+                                  "output = [\"Sum: 5\"]\n");
+    const SubmissionResult s = gradeSubmission(makeSubmission("s.tsasm", kSum, true), strict, {});
+    EXPECT_EQ(s.failed(), 1);
+    EXPECT_EQ(s.cases[1].reason, "the program has 9 instructions, more than 8");
+}
+
+TEST(Reports, HiddenCasesShowOnlyTheirNameToStudents) {
+    CaseResult open{"open", false, "output 1: expected \"1\", got \"2\"", 0.5};
+    open.status = Status::WrongOutput;
+    open.expected = "1";
+    open.got = "2";
+    open.points = 2;
+    CaseResult secret = open;
+    secret.name = "secret";
+    secret.hidden = true;
+    CaseResult build{"built", false, "does not build: x", 0};
+    build.status = Status::DoesNotBuild;
+    SubmissionResult a{"a.tsasm", {open, secret}, ""};
+    a.scored = true;
+    SubmissionResult b{"b.tsasm", {build}, ""};
+    const std::vector<SubmissionResult> results{a, b};
+    const std::string student = textReport(results);
+    EXPECT_NE(student.find("  failed \"secret\" (a hidden case)\n"), std::string::npos) << student;
+    EXPECT_EQ(student.find("got \"2\"", student.find("secret")), std::string::npos);
+    ReportOptions teacher;
+    teacher.teacher = true;
+    EXPECT_NE(textReport(results, teacher).find("  failed \"secret\": output 1"),
+              std::string::npos);
+    const std::string json = jsonReport(results);
+    EXPECT_NE(json.find("{\"name\": \"secret\", \"passed\": false, \"reason\": \"\", \"status\": "
+                        "\"wrong_output\", \"points\": 0, \"max_points\": 2, \"hidden\": true, "
+                        "\"steps\": 0}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"expected\": \"1\", \"got\": \"2\""), std::string::npos);
+    EXPECT_NE(jsonReport(results, teacher).find("\"hidden\": true, \"steps\": 0, \"expected\""),
+              std::string::npos);
+    const std::string xml = junitReport(results, "t");
+    EXPECT_NE(xml.find("<failure message=\"a hidden case failed\""), std::string::npos);
+    EXPECT_NE(xml.find("<error message=\"does not build: x\" type=\"does_not_build\">"),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("tests=\"3\" failures=\"2\" errors=\"1\""), std::string::npos);
+
+    const std::string gradescope = gradescopeReport(results);
+    EXPECT_EQ(gradescope.substr(0, 48), "{\"score\": 0, \"execution_time\": 1.000, \"tests\": [");
+    EXPECT_NE(gradescope.find("{\"name\": \"a.tsasm: secret\", \"score\": 0, \"max_score\": 2, "
+                              "\"status\": \"failed\", \"output\": \"output 1: expected \\\"1\\\", "
+                              "got \\\"2\\\"\", \"visibility\": \"after_due_date\"}"),
+              std::string::npos)
+        << gradescope;
+    EXPECT_EQ(csvReport(results), "file,score,max_score,passed,failed,longest_steps,size\n"
+                                  "a.tsasm,0,4,0,2,0,0\nb.tsasm,0,1,0,1,0,0\n");
+}
+
+TEST(Reports, NamesCannotForgeLinesOrBreakTheFormats) {
+    CaseResult c{"case\x1b[31m red\n", true, "", 0};
+    SubmissionResult a{"m.tsasm: 1 of 1 cases passed\n\n.tsasm", {c}, ""};
+    SubmissionResult b{"u\xef\xbf\xbf.tsasm", {c}, ""};
+    SubmissionResult d{"=HYPERLINK(\"x\"),1.tsasm", {c}, ""};
+    const std::vector<SubmissionResult> results{a, b, d};
+    const std::string text = textReport(results);
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              "m.tsasm: 1 of 1 cases passed\\n\\n.tsasm: 1 of 1 cases passed");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+    // XML 1.0 has no U+FFFE and U+FFFF.
+    const std::string xml = junitReport(results, "\xef\xbf\xbe");
+    EXPECT_EQ(xml.find("\xef\xbf\xbf"), std::string::npos);
+    EXPECT_EQ(xml.find("\xef\xbf\xbe"), std::string::npos);
+    EXPECT_NE(xml.find("name=\"u?.tsasm\""), std::string::npos);
+    EXPECT_NE(xml.find("name=\"case?[31m red&#10;\""), std::string::npos) << xml;
+    // A spreadsheet takes no formula from a file name.
+    EXPECT_NE(csvReport(results).find("\n\"'=HYPERLINK(\"\"x\"\"),1.tsasm\",1,1,1,0,0,0\n"),
+              std::string::npos)
+        << csvReport(results);
 }
 
 } // namespace

@@ -10,10 +10,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,15 +40,18 @@ constexpr const char* kTestUsage =
     "Runs every case of the test file SPEC (TOML) against each submission, every\n"
     "case in a fresh machine, and prints a line a submission with its score and, for\n"
     "each failed case, the first difference. A FILE is a .tsasm source (built in\n"
-    "memory) or a .tsp program file; a folder stands for every .tsasm in it.\n"
-    "docs/teaching.md describes the test file.\n"
+    "memory) or a .tsp program file; a folder stands for every .tsasm in it and\n"
+    "in its subfolders. docs/teaching.md describes the test file.\n"
     "\n"
     "Options:\n"
     "  -j, --jobs N          submissions graded at once, 1 to 1024 (default: the\n"
     "                        cores)\n"
     "  --timeout SECONDS     wall-clock seconds a case may take, 0.001 to 86400\n"
     "                        (default 10)\n"
-    "  --format text|json    the report on stdout: text (default) or JSON\n"
+    "  --format FORMAT       the report on stdout: text (default), json,\n"
+    "                        gradescope (results.json) or csv (one row a\n"
+    "                        submission)\n"
+    "  --teacher             show the inputs and differences of hidden cases too\n"
     "  --junit FILE          also write the results as JUnit XML to FILE\n"
     "  --clock virtual|real  the clock of every case, whatever the test file says\n"
     "  --plain               use the straightforward step loop\n"
@@ -68,19 +74,42 @@ void writeErr(const std::string& text) {
     std::fputs(text.c_str(), stderr);
 }
 
-/// The submission files named on the command line, folders expanded (sorted by name); on
-/// failure returns false with the message and the exit status.
-bool listSubmissions(const std::vector<std::string>& names, std::vector<std::string>& out,
+/// A submission file to grade, with why it cannot be read when that is known already.
+struct Listed {
+    std::string file;
+    std::string problem; ///< "" when it is a regular file (or a link to one)
+};
+
+/// Why `path` is no file to read, "" when it is a regular file or a link to one.
+std::string notAFile(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status target = fs::status(path, ec);
+    if (fs::is_regular_file(target)) return {};
+    if (fs::is_symlink(fs::symlink_status(path, ec)) && !fs::exists(target)) {
+        return "a link to nothing";
+    }
+    if (fs::is_fifo(target)) return "a named pipe, not a regular file";
+    if (fs::is_directory(target)) return "a folder, not a file";
+    return "not a regular file";
+}
+
+/// The submission files named on the command line, folders expanded with their subfolders
+/// (sorted by path); on failure returns false with the message and the exit status.
+bool listSubmissions(const std::vector<std::string>& names, std::vector<Listed>& out,
                      std::string& error, int& status) {
     for (const std::string& name : names) {
         std::error_code ec;
         const fs::path path(name);
         if (fs::is_directory(path, ec)) {
-            std::vector<std::string> found;
-            for (const auto& entry : fs::directory_iterator(path, ec)) {
-                if (isSourceName(entry.path()) && !entry.is_directory(ec)) {
-                    found.push_back(entry.path().string());
-                }
+            std::vector<Listed> found;
+            // Links to folders are not followed: a folder cannot hold itself that way.
+            for (auto it = fs::recursive_directory_iterator(
+                     path, fs::directory_options::skip_permission_denied, ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                const fs::directory_entry& entry = *it;
+                std::error_code kind;
+                if (!isSourceName(entry.path()) || entry.is_directory(kind)) continue;
+                found.push_back({entry.path().string(), notAFile(entry.path())});
             }
             if (ec) {
                 error = name + ": " + ec.message();
@@ -92,14 +121,17 @@ bool listSubmissions(const std::vector<std::string>& names, std::vector<std::str
                 status = kExitNoInput;
                 return false;
             }
-            std::sort(found.begin(), found.end());
+            std::sort(found.begin(), found.end(),
+                      [](const Listed& a, const Listed& b) { return a.file < b.file; });
             out.insert(out.end(), found.begin(), found.end());
-        } else if (isSourceName(path) || isProgramName(path)) {
-            out.push_back(name);
-        } else if (!fs::exists(path, ec)) {
+        } else if ((isSourceName(path) || isProgramName(path)) && fs::exists(path, ec)) {
+            out.push_back({name, notAFile(path)});
+        } else if (!fs::exists(fs::symlink_status(path, ec))) {
             error = name + ": No such file or directory";
             status = kExitNoInput;
             return false;
+        } else if (isSourceName(path) || isProgramName(path)) {
+            out.push_back({name, notAFile(path)}); // a link to nothing
         } else {
             error = name + ": not a .tsasm or .tsp file";
             status = kExitUsage;
@@ -139,6 +171,44 @@ private:
     Clock::time_point start_;
 };
 
+/// The time limit: a number of seconds from 0.001 to 86400 ("nan" and "5s" are none).
+std::string checkTimeout(std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value)) {
+        return "\"" + text + "\" is no number of seconds, as in 2.5";
+    }
+    if (value < 0.001 || value > 86400) {
+        return text + " is not from 0.001 to 86400 seconds";
+    }
+    return {};
+}
+
+/// Reads and grades one submission; a file that cannot be read, or whose building runs out
+/// of memory, fails every case alone.
+grading::SubmissionResult gradeFile(const Listed& listed, const grading::TestFile& spec,
+                                    const grading::GradeOptions& options) {
+    if (!listed.problem.empty()) {
+        return grading::unreadableSubmission(listed.file, spec, listed.problem);
+    }
+    try {
+        std::string text, reason;
+        if (!platform::readWholeFile(listed.file, text, reason, grading::kMaxSubmissionBytes)) {
+            if (reason == "File too large") {
+                reason = "larger than " + std::to_string(grading::kMaxSubmissionBytes >> 20) +
+                         " MiB, the most a submission may be";
+            }
+            return grading::unreadableSubmission(listed.file, spec, reason);
+        }
+        const grading::Submission submission =
+            grading::makeSubmission(listed.file, text, isSourceName(listed.file));
+        text = std::string();
+        return grading::gradeSubmission(submission, spec, options);
+    } catch (const std::bad_alloc&) {
+        return grading::unreadableSubmission(listed.file, spec, "out of memory while building it");
+    }
+}
+
 } // namespace
 
 int testCommand(std::span<const std::string_view> args) {
@@ -153,14 +223,16 @@ int testCommand(std::span<const std::string_view> args) {
     std::string junit;
     std::string clock;
     bool plain = false;
+    bool teacher = false;
     app.add_option("SPEC", specName, "the test file (.toml)")->required();
     app.add_option("FILE", fileNames, "submissions: .tsasm, .tsp, or folders")->required();
     app.add_option("-j,--jobs", jobs, "submissions graded at once (default: the cores)")
         ->check(CLI::Range(1u, 1024u));
     app.add_option("--timeout", timeout, "wall-clock seconds a case may take (default 10)")
-        ->check(CLI::Range(0.001, 86400.0));
-    app.add_option("--format", format, "text (default) or json, on stdout")
-        ->check(CLI::IsMember({"text", "json"}));
+        ->check(CLI::Validator(checkTimeout, "SECONDS"));
+    app.add_option("--format", format, "text (default), json, gradescope or csv, on stdout")
+        ->check(CLI::IsMember({"text", "json", "gradescope", "csv"}));
+    app.add_flag("--teacher", teacher, "show the inputs and differences of hidden cases too");
     app.add_option("--junit", junit, "also write the results as JUnit XML to this file");
     app.add_option("--clock", clock, "virtual or real for every case, whatever the file says")
         ->check(CLI::IsMember({"virtual", "real"}));
@@ -187,52 +259,41 @@ int testCommand(std::span<const std::string_view> args) {
         return kExitData;
     }
 
-    std::vector<std::string> files;
+    std::vector<Listed> files;
     int status = 0;
     if (!listSubmissions(fileNames, files, reason, status)) {
         if (status == kExitUsage) return usageError("test", reason);
         writeErr("tessivor-cli test: " + reason + "\n");
         return status;
     }
-    // Every file is read before anything runs, so an unreadable one stops the whole grading
-    // instead of leaving a report with a hole in it.
-    std::vector<grading::Submission> submissions;
-    submissions.reserve(files.size());
-    for (const std::string& file : files) {
-        std::string text;
-        if (!platform::readWholeFile(file, text, reason)) {
-            writeErr("tessivor-cli test: " + file + ": " + reason + "\n");
-            return kExitNoInput;
-        }
-        submissions.push_back(grading::makeSubmission(file, text, isSourceName(file)));
-    }
-
+    // Each file is read and built when its turn comes, and dropped after its cases: one that
+    // cannot be read, or is too large, fails its cases alone, and the others are graded.
     grading::GradeOptions options;
     options.timeoutSeconds = timeout;
     options.plain = plain;
     if (!clock.empty()) options.virtualClock = clock == "virtual";
 
-    std::vector<grading::SubmissionResult> results(submissions.size());
+    std::vector<grading::SubmissionResult> results(files.size());
     std::atomic<std::size_t> next{0};
     std::size_t done = 0;
     std::mutex mutex;
     std::condition_variable finished;
     const auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < submissions.size();) {
-            results[i] = grading::gradeSubmission(submissions[i], spec, options);
+        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
+            results[i] = gradeFile(files[i], spec, options);
             const std::lock_guard lock(mutex);
             ++done;
             finished.notify_one();
         }
     };
     std::vector<std::thread> workers;
-    const std::size_t threads = std::min<std::size_t>(jobs, submissions.size());
+    const std::size_t threads = std::min<std::size_t>(jobs, files.size());
     for (std::size_t t = 0; t < threads; ++t)
         workers.emplace_back(work);
-    Progress progress(submissions.size());
+    Progress progress(files.size());
     {
         std::unique_lock lock(mutex);
-        while (done < submissions.size()) {
+        while (done < files.size()) {
             finished.wait_for(lock, std::chrono::milliseconds(100));
             progress.update(done);
         }
@@ -240,16 +301,32 @@ int testCommand(std::span<const std::string_view> args) {
     for (std::thread& w : workers)
         w.join();
     progress.finish();
+    // A case that found the grader's memory exhausted may have met another submission's: it
+    // is graded again, alone, once the others are done.
+    if (threads > 1) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto& cases = results[i].cases;
+            if (std::any_of(cases.begin(), cases.end(),
+                            [](const grading::CaseResult& c) { return c.outOfMemory; })) {
+                results[i] = gradeFile(files[i], spec, options);
+            }
+        }
+    }
 
-    const std::string report =
-        format == "json" ? grading::jsonReport(results) : grading::textReport(results);
+    grading::ReportOptions reportOptions;
+    reportOptions.teacher = teacher;
+    const std::string report = format == "json" ? grading::jsonReport(results, reportOptions)
+                               : format == "gradescope" ? grading::gradescopeReport(results)
+                               : format == "csv"        ? grading::csvReport(results)
+                                                 : grading::textReport(results, reportOptions);
     if (!writeStandardOutput(report, reason)) {
         writeErr("tessivor-cli test: cannot write <stdout>: " + reason + "\n");
         return kExitCantCreate;
     }
     if (!junit.empty()) {
         const std::string name = fs::path(specName).stem().string();
-        if (!platform::writeTextFile(junit, grading::junitReport(results, name), reason)) {
+        if (!platform::writeTextFile(junit, grading::junitReport(results, name, reportOptions),
+                                     reason)) {
             writeErr("tessivor-cli test: cannot write " + junit + ": " + reason + "\n");
             return kExitCantCreate;
         }

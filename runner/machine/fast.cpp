@@ -153,6 +153,32 @@ struct BodyStop {
     return stop(tail.bodyTarget, 0, tail.jumpCur, tail.opb, tail.opc);
 }
 
+/// The memory limit's state, kept out of the loop's registers: the handlers that grow texts
+/// reach it past a share of the limit only.
+struct Guard {
+    explicit Guard(std::size_t maxMemory) : memory(maxMemory) {}
+    MemoryLimit memory;
+    bool overMemory = false; ///< the failure was the memory limit
+    bool longText = false;   ///< a step moved a long text: the next one looks at the time
+};
+
+[[gnu::noinline]] bool allowsCounted(Guard& guard, Memory& mem, std::int32_t cur,
+                                     std::size_t size) {
+    return guard.memory.allows(cur, size, [&mem](std::int32_t i) {
+        return mem[static_cast<std::size_t>(i)].text().size();
+    });
+}
+
+/// Cell `cur` may hold `size` bytes under the memory limit.
+inline bool allows(Guard& guard, Memory& mem, std::int32_t cur, std::size_t size) {
+    return size <= guard.memory.quick() || allowsCounted(guard, mem, cur, size);
+}
+
+[[gnu::noinline]] std::size_t roomFor(Guard& guard, Memory& mem, std::int32_t cur) {
+    return guard.memory.room(
+        cur, [&mem](std::int32_t i) { return mem[static_cast<std::size_t>(i)].text().size(); });
+}
+
 /// Sets the registers as the entry's register steps leave them: "b" and "c" before any address
 /// take cur as it was.
 inline void applyRegisters(const Entry& e, std::int32_t& cur, std::int32_t& opb,
@@ -221,6 +247,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     const std::int32_t* const lblpos = tables.lblpos.data();
     Failure failure = Failure::None;
     RunEnd end = RunEnd::StepLimit;
+    Guard guard(options.maxMemory);
     Entry single;
     Entry* e = nullptr;
 
@@ -262,6 +289,11 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
         pc = e->at;                                                                                \
         end = RunEnd::Error;                                                                       \
         goto finish;                                                                               \
+    } while (0)
+#define FAIL_MEMORY()                                                                              \
+    do {                                                                                           \
+        guard.overMemory = true;                                                                   \
+        FAIL(Failure::OutOfStringSpace);                                                           \
     } while (0)
 #define END(how)                                                                                   \
     do {                                                                                           \
@@ -312,6 +344,10 @@ refill : {
         }
     }
     firstStep = false;
+    if (guard.longText) {
+        guard.longText = false;
+        nextPoll = done; // a step moved a long text: this one looks at the time
+    }
     if (options.poll) {
         // The grant ends where the next call is due.
         if (done >= nextPoll) {
@@ -520,7 +556,13 @@ op_kAppend : {
     Cell& cell = mem[static_cast<std::size_t>(cur)];
     try {
         const std::string& tail = mem[static_cast<std::size_t>(opb)].text();
-        if (cell.text().size() + tail.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        const std::size_t size = cell.text().size() + tail.size();
+        if (size > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        if (!allows(guard, mem, cur, size)) FAIL_MEMORY();
+        if (tail.size() >= kLongText) [[unlikely]] {
+            guard.longText = true;
+            endGrant();
+        }
         // Appending a cell to itself: std::string::append copes with its own text, and leaves
         // the text as it was when it cannot grow.
         cell.editText([&](std::string& s) { s.append(tail); });
@@ -543,6 +585,12 @@ op_kRandom : {
 op_kCopy:
     if (!isCell(cur) || !isCell(opb)) FAIL(Failure::SubscriptOutOfRange);
     if (cur != opb) {
+        const std::size_t size = mem[static_cast<std::size_t>(opb)].text().size();
+        if (!allows(guard, mem, cur, size)) FAIL_MEMORY();
+        if (size >= kLongText) [[unlikely]] {
+            guard.longText = true;
+            endGrant();
+        }
         try {
             Cell copy = mem[static_cast<std::size_t>(opb)];
             mem[static_cast<std::size_t>(cur)] = std::move(copy);
@@ -578,9 +626,14 @@ op_kAppendRun : {
     Failure f = Failure::None;
     try {
         const std::size_t length = cell.text().size();
-        if (length + text.size() > kMaxCellLength) {
-            fit = kMaxCellLength - std::min(length, kMaxCellLength);
+        // The cells' memory may allow less than a cell's own limit.
+        const std::size_t room = allows(guard, mem, cur, length + text.size())
+                                     ? kMaxCellLength
+                                     : std::min(kMaxCellLength, roomFor(guard, mem, cur));
+        if (length + text.size() > room) {
+            fit = room - std::min(length, room);
             f = Failure::OutOfStringSpace;
+            guard.overMemory = room < kMaxCellLength;
         }
         cell.editText([&](std::string& s) {
             try {
@@ -626,12 +679,18 @@ op_kSetText : {
         const std::string_view text = fast::appendedText(*table, e->at + 1, count);
         std::int32_t fit = count;
         cell.clear();
+        const bool roomy = allows(guard, mem, cur, text.size());
+        // Past the cells' memory the "A" that would pass it fails.
+        const std::string_view kept =
+            roomy ? text : text.substr(0, std::min(text.size(), roomFor(guard, mem, cur)));
+        const auto keptCount = static_cast<std::int32_t>(kept.size());
+        fit = keptCount;
         cell.editText([&](std::string& s) {
             try {
-                s.assign(text);
+                s.assign(kept);
             } catch (const std::bad_alloc&) {
                 // One "A" at a time, as the steps would grow it, up to the one that cannot.
-                for (fit = 0; fit < count; ++fit) {
+                for (fit = 0; fit < keptCount; ++fit) {
                     try {
                         s.push_back(text[static_cast<std::size_t>(fit)]);
                     } catch (const std::bad_alloc&) {
@@ -641,6 +700,7 @@ op_kSetText : {
             }
         });
         if (fit < count) {
+            guard.overMemory = fit == keptCount;
             left += count - fit - 1;
             failure = Failure::OutOfStringSpace;
             pc = e->at + 1 + 2 * fit;
@@ -679,6 +739,7 @@ op_kInput:
         endGrant();
         seenPulse = kUnseen; // after an input box the next step reads the clock
         if (reply.size() > kMaxCellLength) FAIL(Failure::OutOfStringSpace);
+        if (!allows(guard, mem, cur, reply.size())) FAIL_MEMORY();
         mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
     }
     NEXT_AT(e->next);
@@ -692,6 +753,7 @@ op_kPastEnd:
 #undef DISPATCH
 #undef NEXT_AT
 #undef FAIL
+#undef FAIL_MEMORY
 #undef END
 finish:
     if (end == RunEnd::Terminated || end == RunEnd::Error)
@@ -700,6 +762,7 @@ finish:
     RunResult result;
     result.end = end;
     result.failure = failure;
+    result.memoryLimit = guard.overMemory;
     result.steps = limit - remaining;
     result.pc = pc;
     result.cur = cur;

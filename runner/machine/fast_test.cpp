@@ -175,12 +175,16 @@ struct Ends {
     std::int64_t longest = 0;
 };
 
+/// The memory limit of the runs of runWith; 0 for none.
+std::size_t gMaxMemory = 0;
+
 Outcome runWith(const std::string& code, bool plain, std::uint64_t seed, bool withPulse,
                 std::int64_t maxSteps) {
     ScriptedHost host(seed, withPulse);
     RunOptions options;
     options.plain = plain;
     options.maxSteps = maxSteps;
+    options.maxMemory = gMaxMemory;
     int depth = 0;
     host.onEvents = [&] {
         // Every other "t" starts a short nested run with the same interpreter.
@@ -228,6 +232,7 @@ Outcome runWith(const std::string& code, bool plain, std::uint64_t seed, bool wi
     const RunResult& x = a.result;
     const RunResult& y = b.result;
     if (x.end != y.end || x.failure != y.failure) return failure("ends differ");
+    if (x.memoryLimit != y.memoryLimit) return failure("memory limits differ");
     if (x.steps != y.steps) {
         return failure("steps " + std::to_string(x.steps) + " vs " + std::to_string(y.steps));
     }
@@ -445,6 +450,64 @@ TEST(FastLoop, LongTextsStopAtTheCellLimitWhereThePlainLoopDoes) {
     EXPECT_EQ(r.failure, Failure::OutOfStringSpace);
     EXPECT_EQ(r.mem[2].size(), kMaxCellLength);
     EXPECT_EQ(r.pc, static_cast<std::int32_t>(code.size()) - 4); // the second "A"
+}
+
+TEST(FastLoop, TheCellsMemoryLimitStopsWhereThePlainLoopDoes) {
+    // Small limits meet sets, append runs, appends, copies and replies of the random programs.
+    std::mt19937_64 rng(5);
+    int stopped = 0;
+    for (const std::size_t limit : {1, 7, 40, 300}) {
+        gMaxMemory = limit;
+        for (int i = 0; i < 600; ++i) {
+            const std::string code = i % 2 ? randomProgram(rng) : randomCode(rng);
+            const std::uint64_t seed = rng();
+            ASSERT_TRUE(sameRun(code, seed, true, 20000)) << "limit " << limit;
+            stopped += runWith(code, false, seed, true, 20000).result.memoryLimit;
+        }
+    }
+    gMaxMemory = 0;
+    EXPECT_GE(stopped, 100);
+}
+
+TEST(FastLoop, TheMemoryLimitCountsEveryCell) {
+    // Cell 01 doubles to 1 MiB, then goes to cells 10, 11 and 12: the third copy would make
+    // 4 MiB, one byte too many, and fails, with each cell far below its own limit.
+    std::string code = "a01sAx";
+    for (int i = 0; i < 20; ++i)
+        code += "a01ba01x";
+    code += "a01ba10za01ba11za01ba12zp";
+    gMaxMemory = (4 << 20) - 1;
+    for (const bool plain : {true, false}) {
+        const RunResult r = runWith(code, plain, 1, true, 0).result;
+        EXPECT_EQ(r.failure, Failure::OutOfStringSpace) << plain;
+        EXPECT_TRUE(r.memoryLimit) << plain;
+        EXPECT_EQ(r.mem[11].size(), 1u << 20) << plain;
+        EXPECT_EQ(r.mem[12], "") << plain;
+        EXPECT_EQ(r.pc, static_cast<std::int32_t>(code.size()) - 1) << plain;
+    }
+    gMaxMemory = 0;
+    EXPECT_EQ(runWith(code, false, 1, true, 0).result.end, RunEnd::Terminated);
+}
+
+TEST(FastLoop, AStepThatMovesALongTextHasTheNextOneLookAtTheTime) {
+    // Cell 01 doubles from one character to 128 Ki: the last doubling moves 64 Ki, a long text;
+    // then three appends of 128 Ki each. Besides the first step, the four steps after those
+    // look at the time, in either loop, however rarely the looks are due otherwise.
+    std::string code = "a01sAx";
+    for (int i = 0; i < 17; ++i)
+        code += "a01ba01x";
+    code += "a01ba02xa01ba02xa01ba02xp";
+    for (const bool plain : {true, false}) {
+        ScriptedHost host(1, true);
+        RunOptions options;
+        options.plain = plain;
+        int looks = 0;
+        options.poll = [&looks] { ++looks; };
+        options.pollSteps = 1'000'000;
+        const RunResult r = runprogram(code, host, options);
+        EXPECT_EQ(r.end, RunEnd::Terminated) << plain;
+        EXPECT_EQ(looks, 5) << plain;
+    }
 }
 
 TEST(FastLoop, CountingLoopGivesTheSameCountsAndCaptions) {

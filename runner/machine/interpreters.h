@@ -12,6 +12,50 @@ namespace tessivor {
 /// One step a loop turn, exactly as the machine is described; supports tracing.
 RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options);
 
+/// Holds the cells of a run to RunOptions::maxMemory. A cell that grows to a share of the limit
+/// or less passes at once; past it, or once the cells hold half the limit, the sizes of all
+/// cells are added up. So the loops pay nothing for the limit on short texts: while the cells
+/// held half the limit or less at the last count, every cell that grew since holds a share.
+class MemoryLimit {
+public:
+    explicit MemoryLimit(std::size_t maxMemory)
+        : max_(maxMemory), quick_(maxMemory == 0 ? ~std::size_t{0} : maxMemory / (2 * kCells)),
+          share_(quick_) {}
+
+    /// True when cell `cell` may hold `size` bytes, the others holding `sizeOf(i)` each.
+    template <class SizeOf> bool allows(std::int32_t cell, std::size_t size, SizeOf&& sizeOf) {
+        if (size <= quick_) [[likely]]
+            return true;
+        const std::size_t others = othersHold(cell, sizeOf);
+        // Near the limit every growth is counted.
+        quick_ = others + size > max_ / 2 ? 0 : share_;
+        return others <= max_ && size <= max_ - others;
+    }
+
+    /// A cell may grow to this many bytes without a count.
+    std::size_t quick() const { return quick_; }
+
+    /// The most bytes cell `cell` may hold, the others holding `sizeOf(i)` each.
+    template <class SizeOf> std::size_t room(std::int32_t cell, SizeOf&& sizeOf) {
+        if (max_ == 0) return ~std::size_t{0};
+        const std::size_t others = othersHold(cell, sizeOf);
+        return others >= max_ ? 0 : max_ - others;
+    }
+
+private:
+    template <class SizeOf> static std::size_t othersHold(std::int32_t cell, SizeOf& sizeOf) {
+        std::size_t others = 0;
+        for (std::int32_t i = 0; i < kCells; ++i) {
+            if (i != cell) others += sizeOf(i);
+        }
+        return others;
+    }
+
+    std::size_t max_;
+    std::size_t quick_; ///< a cell may grow to this without a count
+    std::size_t share_;
+};
+
 /// The fast loop; same observable behaviour as runPlain.
 RunResult runFast(const Prepared& tables, Host& host, const RunOptions& options);
 

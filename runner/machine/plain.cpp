@@ -29,6 +29,7 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
     RunResult result;
     PlainIo io{host, options.virtualClock};
     Machine<PlainIo> m{tables, io, result.mem, static_cast<std::int32_t>(tables.codes.size() - 1)};
+    m.memory = MemoryLimit(options.maxMemory);
     // The virtual clock moves with the steps alone, so the pulse has no say in reading it.
     SpeedDisplay speed(options.virtualClock ? nullptr : host.tickPulse());
     std::int64_t steps = 0;
@@ -41,6 +42,7 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
         result.cur = m.cur;
         result.opb = m.opb;
         result.opc = m.opc;
+        result.memoryLimit = m.overMemory;
         return std::move(result);
     };
 
@@ -66,6 +68,10 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
             if (m.hostCalled) {
                 m.hostCalled = false;
                 speed.hostRan();
+            }
+            if (m.longText) {
+                m.longText = false;
+                nextPoll = steps; // a long step: the next one looks at the time
             }
             break;
         case Outcome::Terminated:

@@ -14,6 +14,8 @@ namespace tessivor {
 inline constexpr int kCells = 100;
 /// The longest text a cell may hold; a longer result fails with "Out of string space".
 inline constexpr std::size_t kMaxCellLength = 67'108'864;
+/// A text this long takes a step long enough that the run looks at the time after it.
+inline constexpr std::size_t kLongText = 65'536;
 
 /// The caption between runs: "Tessivor 0.1", the version set by the project in CMake.
 inline constexpr const char* kCaption = "Tessivor " TESSIVOR_CAPTION_VERSION;
@@ -46,10 +48,16 @@ struct RunOptions {
     bool plain = false;
     /// Called before every step; forces the plain interpreter.
     std::function<void(const TraceStep&)> trace;
-    /// Called before a step once every pollSteps steps at the least (from the first on), by
-    /// either loop: a grader's time limit, which may end the run by throwing as a Host may.
+    /// Called before a step once every pollSteps steps at the least (from the first on), and
+    /// before the step after one that moved a long text (kLongText bytes or more), by either
+    /// loop: a grader's time limit, which may end the run by throwing as a Host may.
     std::function<void()> poll;
     std::int64_t pollSteps = 64;
+    /// The most bytes the cells may hold together; 0 for no limit beyond a cell's own. A step
+    /// that would pass it fails as a text too long for its cell does ("Out of string space"),
+    /// with RunResult::memoryLimit set. A number written to a cell is not held to it: it takes
+    /// a few bytes at the most.
+    std::size_t maxMemory = 0;
     /// "l" and the speed display read virtualTick(steps done) instead of the host's tick
     /// counter, so a run gives the same results on every machine.
     bool virtualClock = false;
@@ -65,6 +73,8 @@ struct RunResult {
     std::int32_t pc = 1;    ///< position of the failing step, or of the next one
     std::int32_t cur = 0, opb = 0, opc = 0;
     std::array<std::string, kCells> mem;
+    /// The failure (OutOfStringSpace) was the cells passing RunOptions::maxMemory together.
+    bool memoryLimit = false;
 };
 
 /// Prepares `incode` and runs it to its end, showing what it shows through `host`. The run

@@ -41,6 +41,19 @@ template <class Io> struct Machine {
     std::int32_t cur = 0, opb = 0, opc = 0, pc = 1;
     Failure failure = Failure::None;
     bool hostCalled = false; // the host ran ("t", "o"): time may have passed in it
+    MemoryLimit memory{0};
+    bool overMemory = false; // the failure was memory's limit
+    bool longText = false;   // the step moved a long text: time may have passed in it
+
+    /// Cell `cell` may hold `size` bytes: within its own limit and the memory's.
+    Outcome fitFail(std::int32_t cell, std::size_t size) {
+        if (size > kMaxCellLength) return fail(Failure::OutOfStringSpace);
+        if (!memory.allows(cell, size, [this](std::int32_t i) { return mem[i].size(); })) {
+            overMemory = true;
+            return fail(Failure::OutOfStringSpace);
+        }
+        return Outcome::Next;
+    }
 
     Outcome fail(Failure f) {
         failure = f;
@@ -148,9 +161,10 @@ template <class Io> struct Machine {
         }
         case kOpAppend:
             if (!isCell(cur) || !isCell(opb)) return fail(Failure::SubscriptOutOfRange);
-            if (mem[cur].size() + mem[opb].size() > kMaxCellLength) {
-                return fail(Failure::OutOfStringSpace);
+            if (fitFail(cur, mem[cur].size() + mem[opb].size()) == Outcome::Failed) {
+                return Outcome::Failed;
             }
+            longText = mem[opb].size() >= kLongText;
             // A text that cannot grow for want of memory is the machine's own failure.
             try {
                 mem[cur].append(mem[opb]);
@@ -170,6 +184,10 @@ template <class Io> struct Machine {
         }
         case kOpCopy:
             if (!isCell(cur) || !isCell(opb)) return fail(Failure::SubscriptOutOfRange);
+            if (cur != opb && fitFail(cur, mem[opb].size()) == Outcome::Failed) {
+                return Outcome::Failed;
+            }
+            longText = mem[opb].size() >= kLongText;
             try {
                 mem[cur] = mem[opb];
             } catch (const std::bad_alloc&) {
@@ -179,7 +197,7 @@ template <class Io> struct Machine {
             return Outcome::Next;
         case kOpAppendChar: {
             if (!isCell(cur) || pc + 1 > n) return fail(Failure::SubscriptOutOfRange);
-            if (mem[cur].size() + 1 > kMaxCellLength) return fail(Failure::OutOfStringSpace);
+            if (fitFail(cur, mem[cur].size() + 1) == Outcome::Failed) return Outcome::Failed;
             const std::int32_t k = t.codes[pc + 1];
             // The code, not the character: a digit and an unrecognised character (code 0) both
             // append a digit.
@@ -211,7 +229,7 @@ template <class Io> struct Machine {
             if (!isCell(opb) || !isCell(cur)) return fail(Failure::SubscriptOutOfRange);
             std::string reply = io.input(mem[opb]);
             hostCalled = true;
-            if (reply.size() > kMaxCellLength) return fail(Failure::OutOfStringSpace);
+            if (fitFail(cur, reply.size()) == Outcome::Failed) return Outcome::Failed;
             mem[cur] = std::move(reply);
             ++pc;
             return Outcome::Next;
