@@ -3,7 +3,7 @@
 // commands go to the thread in order, and what the run shows comes back to the window's
 // thread as events.
 
-#include "runner/machine/debug.h"
+#include "runner/debug/session.h"
 #include "studio/output_log.h"
 
 #include <QObject>
@@ -71,8 +71,8 @@ public:
     MachineRunner(const MachineRunner&) = delete;
     MachineRunner& operator=(const MachineRunner&) = delete;
 
-    /// A new session over `code` (a program file's text) with breakpoints on `lines`.
-    void start(std::string code, SourceMap map, std::vector<int> lines);
+    /// A new session over `program` with breakpoints on `lines`.
+    void start(DebugProgram program, std::vector<int> lines);
     void setBreakpoints(std::vector<int> lines);
     /// The cells (0..99) whose change stops a run after the step that changed them.
     void setWatches(std::vector<int> cells);

@@ -1,12 +1,11 @@
 #include "studio/studio_window.h"
 
 #include "assembler/check/check.h"
-#include "assembler/translate/compiletext.h"
-#include "assembler/translate/source_map.h"
+#include "assembler/translate/program.h"
 #include "platform/files.h"
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
-#include "runner/machine/describe.h"
+#include "runner/debug/describe.h"
 #include "studio/accessibility.h"
 #include "studio/code_editor.h"
 #include "studio/input_queue.h"
@@ -815,18 +814,17 @@ bool StudioWindow::checkDiskChange() {
 // ---- Build and run
 
 void StudioWindow::build() {
-    const std::string source = sourceBytes();
-    const Translation translation = compiletext(source);
-    if (!translation.ok) {
-        const SourcePlace place = sourcePlace(source, translation.setAt);
-        addMessage(QStringLiteral("Error Compiling."), static_cast<int>(place.line), true);
+    const Program program = Program::fromSource(sourceBytes());
+    if (!program.built) {
+        addMessage(QStringLiteral("Error Compiling."),
+                   static_cast<int>(program.failedSetPlace().line), true);
         return;
     }
     if (filePath_.isEmpty() && !saveAs()) return;
     const QString target =
         QFileInfo(filePath_).dir().filePath(QFileInfo(filePath_).completeBaseName() + ".tsp");
     std::string reason;
-    if (!platform::writeTextFile(toPath(target), translation.code, reason)) {
+    if (!platform::writeTextFile(toPath(target), program.codeString(), reason)) {
         addMessage(QStringLiteral("Could not write \"%1\": %2")
                        .arg(QDir::toNativeSeparators(target), fromBytes(reason)),
                    0, true);
@@ -836,18 +834,17 @@ void StudioWindow::build() {
 }
 
 bool StudioWindow::startSession() {
-    const std::string source = sourceBytes();
-    MappedTranslation mapped = compileWithMap(source);
-    if (!mapped.translation.ok) {
-        const SourcePlace place = sourcePlace(source, mapped.translation.setAt);
-        addMessage(QStringLiteral("Error Compiling."), static_cast<int>(place.line), true);
+    Program program = Program::fromSource(sourceBytes());
+    if (!program.built) {
+        addMessage(QStringLiteral("Error Compiling."),
+                   static_cast<int>(program.failedSetPlace().line), true);
         return false;
     }
     clearRunViews();
     inputQueue_->restart();
     // The program runs as the runner would run its file: the code and the line end after it.
-    std::string code = mapped.translation.code + "\r\n";
-    runner_->start(std::move(code), mapped.sourceMap(), editor_->breakpointLines());
+    runner_->start({program.code, program.map, program.instructionTexts()},
+                   editor_->breakpointLines());
     ++pending_;
     machine_.alive = true;
     machine_.state = DebugState{};
