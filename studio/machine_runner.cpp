@@ -54,7 +54,7 @@ private:
             event.line = state.line;
         }
         // A 64 MiB text would stall the window: it gets the start, the log keeps the whole.
-        if (kind == MachineEvent::Kind::Display) runner_.output_.append(text);
+        if (kind == MachineEvent::Kind::Display) runner_.output_.append(text, event.step);
         event.text = std::string(text.substr(0, kShownCellLength));
         event.length = text.size();
         std::lock_guard lock(runner_.eventMutex_);
@@ -246,7 +246,10 @@ void MachineRunner::backInstruction() {
     pauseRequested_ = false;
     post([this] {
         if (!session_) return publish(Stop::None, false);
-        publish(session_->backInstruction(), false);
+        const Stop stop = session_->backInstruction();
+        // What was shown after the step gone back to is shown again when the run gets there.
+        output_.rewindTo(session_->state().steps);
+        publish(stop, false);
     });
 }
 

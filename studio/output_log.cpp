@@ -14,12 +14,29 @@ void OutputLog::clear() {
     std::lock_guard lock(mutex_);
     spool_.reset();
     lines_ = dropped_ = bytes_ = 0;
+    recent_.clear();
 }
 
-bool OutputLog::append(std::string_view text) {
+void OutputLog::rewindTo(std::int64_t step) {
+    std::lock_guard lock(mutex_);
+    while (!recent_.empty() && recent_.back().step > step) {
+        const Shown gone = recent_.back();
+        recent_.pop_back();
+        --lines_;
+        if (gone.kept)
+            bytes_ = gone.offset; // the next text is written over it
+        else
+            --dropped_;
+    }
+    if (spool_) std::fseek(spool_.get(), static_cast<long>(bytes_), SEEK_SET);
+}
+
+bool OutputLog::append(std::string_view text, std::int64_t step) {
     std::lock_guard lock(mutex_);
     ++lines_;
     const std::uint64_t needed = text.size() + 1;
+    recent_.push_back({step, bytes_, false});
+    if (recent_.size() > kRewindable) recent_.pop_front();
     if (dropped_ > 0 || bytes_ + needed > maxBytes_) {
         // Once one text is missing the log would mislead: nothing after it is kept either.
         ++dropped_;
@@ -32,6 +49,7 @@ bool OutputLog::append(std::string_view text) {
         return false;
     }
     bytes_ += needed;
+    recent_.back().kept = true;
     return true;
 }
 
@@ -70,12 +88,12 @@ bool OutputLog::exportTo(const QString& path, QString& reason) const {
                 reason = got == 0 ? QStringLiteral("the kept output could not be read back")
                                   : out.errorString();
                 out.cancelWriting();
-                std::fseek(spool_.get(), 0, SEEK_END);
+                std::fseek(spool_.get(), static_cast<long>(bytes_), SEEK_SET);
                 return false;
             }
             left -= got;
         }
-        std::fseek(spool_.get(), 0, SEEK_END);
+        std::fseek(spool_.get(), static_cast<long>(bytes_), SEEK_SET);
     }
     if (!out.commit()) {
         reason = out.errorString();

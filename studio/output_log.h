@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -24,8 +25,14 @@ public:
 
     /// Forgets every text (a new run). From any thread, as are the others.
     void clear();
-    /// Keeps `text` whole; false when it no longer fits (or the disk refused it).
-    bool append(std::string_view text);
+    /// Keeps `text`, shown by step `step`, whole; false when it no longer fits (or the disk
+    /// refused it).
+    bool append(std::string_view text, std::int64_t step = 0);
+    /// Forgets the texts shown after step `step` (the run went back to it), as far back as
+    /// the last kRewindable texts.
+    void rewindTo(std::int64_t step);
+    /// As many texts as a session can go back over: one a step, a million steps.
+    static constexpr std::size_t kRewindable = 1'000'000;
 
     std::uint64_t lines() const;   ///< texts shown, kept or not
     std::uint64_t dropped() const; ///< texts not kept whole
@@ -44,6 +51,13 @@ private:
     std::unique_ptr<std::FILE, FileCloser> spool_;
     std::uint64_t maxBytes_;
     std::uint64_t lines_ = 0, dropped_ = 0, bytes_ = 0;
+    /// The latest texts: the step that showed each and where it starts in the spool.
+    struct Shown {
+        std::int64_t step;
+        std::uint64_t offset;
+        bool kept;
+    };
+    std::deque<Shown> recent_;
 };
 
 } // namespace tessivor::studio

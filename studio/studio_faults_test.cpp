@@ -308,5 +308,78 @@ TEST_F(StudioFaultTest, TheWindowFitsTheScreenAndRemembersItsSizeAndDocks) {
     EXPECT_TRUE(window->findChild<QDockWidget*>("registersDock")->isVisible());
 }
 
+TEST_F(StudioFaultTest, AFailureAndABuildErrorGiveTheirReasonInTheWordsOfRun) {
+    // A failed step: the place, the instruction, the cell and its text, as run prints them.
+    const QString path = writeFile(QStringLiteral("m1.tsasm"),
+                                   "set 02, 3;\nset 03, 4;\n// x //\nmul 01, 02, 03\nend\n");
+    ASSERT_TRUE(window->openFile(path));
+    trigger("run");
+    ASSERT_EQ(window->machine().stop, Stop::Error);
+    QProcess run;
+    run.setWorkingDirectory(dir.path());
+    run.start(QStringLiteral(TESSIVOR_CLI), {QStringLiteral("run"), QStringLiteral("m1.tsasm")});
+    ASSERT_TRUE(run.waitForFinished(30'000));
+    // Its last line; those before it are the machine's own report, shown above it here too.
+    const QString fromRun =
+        QString::fromUtf8(run.readAllStandardError()).trimmed().section(u'\n', -1);
+    EXPECT_TRUE(fromRun.contains("cell 01 holds")) << fromRun.toStdString();
+    ASSERT_FALSE(messages().isEmpty());
+    EXPECT_EQ(messages().back(), fromRun + "  (line 4)");
+    EXPECT_EQ(frontTab(), "Messages");
+
+    // A "set" without its ";": where, and why, as build says it.
+    const QString broken = writeFile(QStringLiteral("s1.tsasm"), "dsp 01\nset 01, abc\nend\n");
+    ASSERT_TRUE(window->openFile(broken));
+    ASSERT_TRUE(waitUntil([&] { return !window->busy(); }));
+    QProcess build;
+    build.setWorkingDirectory(dir.path());
+    build.start(QStringLiteral(TESSIVOR_CLI),
+                {QStringLiteral("build"), QStringLiteral("--quiet"), QStringLiteral("s1.tsasm")});
+    ASSERT_TRUE(build.waitForFinished(30'000));
+    const QStringList fromBuild =
+        QString::fromUtf8(build.readAllStandardError()).trimmed().split(u'\n');
+    ASSERT_EQ(fromBuild.size(), 2);
+    for (const char* name : {"run", "build"}) {
+        action(name)->trigger();
+        ASSERT_TRUE(waitUntil([&] { return !window->busy(); }));
+        ASSERT_GE(messages().size(), 2);
+        EXPECT_EQ(messages().mid(messages().size() - 2),
+                  (QStringList{fromBuild[0] + "  (line 2)", fromBuild[1] + "  (line 2)"}))
+            << name;
+    }
+}
+
+TEST_F(StudioFaultTest, BackTakesAwayWhatTheStepsGoneBackOverShowed) {
+    setText(QStringLiteral("set 01, a;\ndsp 01\nset 01, b;\ndsp 01\nend\n"));
+    setSpeed(0);
+    trigger("step"); // set 01, a;
+    trigger("step"); // dsp 01
+    trigger("step"); // set 01, b;
+    trigger("step"); // dsp 01
+    EXPECT_EQ(output(), (QStringList{"a", "b"}));
+    for (int i = 0; i < 3; ++i) {
+        trigger("back"); // before the second dsp
+        EXPECT_EQ(output(), QStringList{"a"});
+        trigger("step");
+        EXPECT_EQ(output(), (QStringList{"a", "b"}));
+    }
+    trigger("back");
+    trigger("back");
+    trigger("back"); // before the first dsp
+    EXPECT_TRUE(output().isEmpty());
+    setSpeed(10);
+    trigger("continue");
+    EXPECT_EQ(window->machine().stop, Stop::Terminated);
+    EXPECT_EQ(output(), (QStringList{"a", "b"}));
+    EXPECT_EQ(messages().filter("Program Terminated").size(), 1);
+    // The end gone back over: its message goes too, and the log has each line once.
+    trigger("back");
+    EXPECT_TRUE(messages().filter("Program Terminated").isEmpty());
+    const QString log = dir.filePath(QStringLiteral("log.txt"));
+    dialogs.exportNames = {log};
+    action("exportOutput")->trigger();
+    EXPECT_EQ(fileBytes(log), "a\nb\n");
+}
+
 } // namespace
 } // namespace tessivor::studio

@@ -2,6 +2,7 @@
 
 #include "assembler/check/check.h"
 #include "assembler/translate/program.h"
+#include "common/ends.h"
 #include "platform/files.h"
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
@@ -51,6 +52,8 @@ constexpr int kMaxOutputLines = 10'000;
 // The start of a shown text that the Output pane lists.
 constexpr std::size_t kShownOutputLength = 1000;
 constexpr int kCheckDelayMs = 400;
+// A message's step: the run's step that showed it; -1 for one that no step showed.
+constexpr int kStepRole = Qt::UserRole + 1;
 // The pauses between instructions of an animation, slowest first; the slider's first position
 // is one instruction at a time and its last full speed.
 constexpr int kAnimationDelays[] = {1000, 600, 350, 200, 120, 60, 30, 15, 5};
@@ -814,10 +817,10 @@ bool StudioWindow::checkDiskChange() {
 // ---- Build and run
 
 void StudioWindow::build() {
-    const Program program = Program::fromSource(sourceBytes());
+    const Program program =
+        Program::fromSource(sourceBytes(), platform::fromQString(documentName()));
     if (!program.built) {
-        addMessage(QStringLiteral("Error Compiling."),
-                   static_cast<int>(program.failedSetPlace().line), true);
+        reportBuildError(program);
         return;
     }
     if (filePath_.isEmpty() && !saveAs()) return;
@@ -833,18 +836,26 @@ void StudioWindow::build() {
     addMessage(QStringLiteral("Built %1").arg(QDir::toNativeSeparators(target)), 0);
 }
 
+void StudioWindow::reportBuildError(const Program& program) {
+    // "Error Compiling." as the machine's own translation says it, then where and why.
+    const int line = static_cast<int>(program.failedSetPlace().line);
+    addMessage(QStringLiteral("Error Compiling."), line, true);
+    addMessage(fromBytes(program.buildError()), line, true);
+}
+
 bool StudioWindow::startSession() {
-    Program program = Program::fromSource(sourceBytes());
-    if (!program.built) {
-        addMessage(QStringLiteral("Error Compiling."),
-                   static_cast<int>(program.failedSetPlace().line), true);
+    auto program = std::make_shared<Program>(
+        Program::fromSource(sourceBytes(), platform::fromQString(documentName())));
+    if (!program->built) {
+        reportBuildError(*program);
         return false;
     }
     clearRunViews();
     inputQueue_->restart();
     // The program runs as the runner would run its file: the code and the line end after it.
-    runner_->start({program.code, program.map, program.instructionTexts()},
+    runner_->start({program->code, program->map, program->instructionTexts()},
                    editor_->breakpointLines());
+    program_ = std::move(program);
     ++pending_;
     machine_.alive = true;
     machine_.state = DebugState{};
@@ -968,15 +979,20 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
         cellsAtLastStop_ = snapshot.cells;
         switch (snapshot.stop) {
         case Stop::PastEnd:
-            addMessage(QStringLiteral("The program ran past its last instruction."), 0, true);
+            addMessage(QStringLiteral("The program ran past its last instruction."), 0, true,
+                       snapshot.state.steps);
             break;
         case Stop::PrepareFailed:
             addMessage(QStringLiteral("The program cannot start: it has more than 99 labels."), 0,
                        true);
             break;
         case Stop::Error:
-            if (auto* dock = dockNamed("messagesDock")) dock->raise();
+            // The place, the instruction and why it failed, in the words of tessivor-cli run.
+            addMessage(errorReport(snapshot.state), snapshot.state.line, true,
+                       snapshot.state.steps);
             break;
+        case Stop::Back:
+        case Stop::HistoryEnd: forgetShownAfter(snapshot.state.steps); break;
         default: break;
         }
         announceStop(snapshot);
@@ -988,6 +1004,26 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
     }
     updateActions();
     if (snapshot.stop == Stop::Input && !snapshot.running && lastCommand_) answerInput(snapshot);
+}
+
+QString StudioWindow::errorReport(const DebugState& state) const {
+    std::string line = program_ ? program_->placeOf(state.pc) : std::string();
+    if (!line.empty()) line += ": ";
+    if (!state.instruction.empty()) line += state.instruction + ": ";
+    line += failureDescription(state.failure);
+    if (!state.reason.empty()) line += ": " + state.reason;
+    return fromBytes(line);
+}
+
+void StudioWindow::forgetShownAfter(std::int64_t step) {
+    // Gone back: what the run showed after this step is shown again when it gets there.
+    while (output_->topLevelItemCount() > 0 &&
+           output_->topLevelItem(output_->topLevelItemCount() - 1)->text(0).toLongLong() > step)
+        delete output_->takeTopLevelItem(output_->topLevelItemCount() - 1);
+    while (messages_->count() > 0 &&
+           messages_->item(messages_->count() - 1)->data(kStepRole).toLongLong() > step)
+        delete messages_->takeItem(messages_->count() - 1);
+    updateActions();
 }
 
 void StudioWindow::answerInput(const MachineSnapshot& snapshot) {
@@ -1028,7 +1064,7 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
                                     : shown);
             lines.append(item);
         } else {
-            addMessage(fromBytes(event.text), event.line);
+            addMessage(fromBytes(event.text), event.line, false, event.step);
         }
     }
     output_->addTopLevelItems(lines);
@@ -1038,10 +1074,11 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
     updateActions();
 }
 
-void StudioWindow::addMessage(const QString& text, int line, bool important) {
+void StudioWindow::addMessage(const QString& text, int line, bool important, std::int64_t step) {
     auto* item =
         new QListWidgetItem(line > 0 ? QStringLiteral("%1  (line %2)").arg(text).arg(line) : text);
     item->setData(Qt::UserRole, line);
+    item->setData(kStepRole, QVariant::fromValue<qlonglong>(step));
     messages_->addItem(item);
     messages_->scrollToItem(item);
     // Only a failure takes the place of the Output, which an ordinary end leaves in front.

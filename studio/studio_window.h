@@ -3,6 +3,7 @@
 // commands on the debug session; the machine's cells, registers, output and messages and the
 // checker's problems in docks around it.
 
+#include "assembler/translate/program.h"
 #include "studio/machine_runner.h"
 #include "studio/source_file.h"
 #include "studio/studio_dialogs.h"
@@ -148,7 +149,13 @@ private:
     void showCells(const MachineSnapshot& snapshot);
     void showRegisters(const MachineSnapshot& snapshot);
     /// Adds a message; `important` ones (failures) bring the Messages pane to the front.
-    void addMessage(const QString& text, int line, bool important = false);
+    /// `step`: the run's step that showed it, -1 for none; Back takes it away with the step.
+    void addMessage(const QString& text, int line, bool important = false, std::int64_t step = -1);
+    /// "prog.tsasm:4:1: mul 01, 02, 03: Type mismatch: cell 01 holds ..." for a failed step.
+    QString errorReport(const DebugState& state) const;
+    void reportBuildError(const Program& program);
+    /// Takes away the output and messages of steps after `step`.
+    void forgetShownAfter(std::int64_t step);
     void clearRunViews();
     void updateActions();
 
@@ -221,6 +228,7 @@ private:
     QLabel* announcer_ = nullptr; ///< the status bar's label that stops and "Read the State" say
     QDialog* shortcuts_ = nullptr;
     InputQueue* inputQueue_ = nullptr;
+    std::shared_ptr<const Program> program_; ///< the one the session runs
     std::array<bool, kCells> watched_{};
 
     int fontSteps_ = 0; ///< two points a step above (or below) the system's font sizes

@@ -150,10 +150,11 @@ TEST_F(StudioWindowTest, ErrorsAreReportedWithTheirLineAndAClickGoesThere) {
     trigger("run");
     EXPECT_EQ(window->machine().stop, Stop::Error);
     const QStringList texts = messages();
-    ASSERT_EQ(texts.size(), 2);
+    ASSERT_EQ(texts.size(), 3);
     EXPECT_TRUE(texts[0].startsWith("Type mismatch byte ")) << texts[0].toStdString();
     EXPECT_TRUE(texts[0].endsWith("(line 3)")) << texts[0].toStdString();
     EXPECT_TRUE(texts[1].startsWith("Program Ended"));
+    EXPECT_TRUE(texts[2].endsWith("(line 3)")) << texts[2].toStdString();
     auto* list = window->findChild<QListWidget*>("messages");
     emit list->itemClicked(list->item(0));
     EXPECT_EQ(window->editor()->caretLine(), 3);
