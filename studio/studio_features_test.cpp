@@ -3,7 +3,12 @@
 
 #include "studio/studio_test_support.h"
 
+#include "assembler/translate/mnemonics.h"
 #include "studio/input_queue.h"
+#include "studio/instruction_help.h"
+
+#include <QDockWidget>
+#include <QMap>
 
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -108,6 +113,39 @@ TEST_F(StudioWindowTest, TheOutputLogIsExportedAsTheCommandLinePrintsIt) {
     EXPECT_EQ(QByteArray::fromStdString(bytesOf(fs::path(log.toStdString()))),
               cli.readAllStandardOutput());
     EXPECT_TRUE(window->lastAnnouncement().startsWith("Exported every line of the output"));
+}
+
+TEST_F(StudioWindowTest, TheHelpPanelListsEveryInstructionOfTheTable) {
+    action("instructions")->trigger();
+    auto* dock = window->findChild<QDockWidget*>("helpDock");
+    ASSERT_NE(dock, nullptr);
+    EXPECT_TRUE(dock->isVisible());
+    auto* table = window->findChild<QTreeWidget*>("instructionTable");
+    ASSERT_EQ(static_cast<std::size_t>(table->topLevelItemCount()), kMnemonics.size());
+    QMap<QString, QStringList> rows;
+    for (int i = 0; i < table->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = table->topLevelItem(i);
+        rows[item->text(0).section(u' ', 0, 0)] = {item->text(0), item->text(1), item->text(2)};
+    }
+    // The operands land in the registers as the translation writes them: the last of three
+    // and the second of two is the cell written.
+    EXPECT_EQ(rows["add"], (QStringList{"add A, B, C", "d",
+                                        "writes cell C from cell A and cell B, read as numbers"}));
+    EXPECT_EQ(rows["inp"],
+              (QStringList{"inp A, B", "o", "writes cell B from cell A, read as texts"}));
+    EXPECT_EQ(rows["apd"][2], "appends to cell B from cell A, read as texts");
+    EXPECT_EQ(rows["dsp"][2], "shows cell A");
+    EXPECT_TRUE(rows["ifl"][2].startsWith("a test on cell A and cell B, read as numbers"));
+    EXPECT_EQ(rows["set"][0], "set A, text;");
+    EXPECT_EQ(rows["end"][2], "ends the run: \"Program Terminated\"");
+
+    // The editor's tooltip on a mnemonic, in any letter case; nothing on other words.
+    EXPECT_TRUE(instructionTip("MUL").startsWith("mul A, B, C: writes cell C"));
+    EXPECT_TRUE(instructionTip("mul").contains("A at the 5th character"));
+    EXPECT_TRUE(instructionTip("hello").isEmpty());
+    auto* registersHelpLabel = window->findChild<QLabel*>("registersHelp");
+    ASSERT_NE(registersHelpLabel, nullptr);
+    EXPECT_TRUE(registersHelpLabel->text().startsWith("pc: "));
 }
 
 } // namespace

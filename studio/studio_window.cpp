@@ -10,6 +10,7 @@
 #include "studio/accessibility.h"
 #include "studio/code_editor.h"
 #include "studio/input_queue.h"
+#include "studio/instruction_help.h"
 #include "studio/quick_fix.h"
 
 #include <QAction>
@@ -229,6 +230,14 @@ void StudioWindow::createActions() {
     highContrastAct_->setCheckable(true);
     shortcutsAct_ = action("shortcuts", QStringLiteral("&Keyboard Shortcuts"),
                            QKeySequence(Qt::Key_F1), &StudioWindow::showShortcuts);
+    instructionsAct_ = action("instructions", QStringLiteral("&Instructions"),
+                              QKeySequence(Qt::SHIFT | Qt::Key_F1), [this] {
+                                  if (auto* d = dockNamed("helpDock")) {
+                                      d->show();
+                                      d->raise();
+                                  }
+                                  instructions_->setFocus();
+                              });
     exportOutputAct_ = action("exportOutput", QStringLiteral("Export &Output Log..."),
                               QKeySequence(), &StudioWindow::exportOutput);
     applyFixAct_ = action("applyFix", QStringLiteral("Apply &Fix"),
@@ -395,8 +404,32 @@ void StudioWindow::createDocks() {
         registers_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(names[i], registers_[i]);
     }
+    // One line on what the registers mean, beside them.
+    auto* registersHelpLabel = new QLabel(registersHelp(), registersPane);
+    registersHelpLabel->setObjectName(QStringLiteral("registersHelp"));
+    // One line whatever the pane's width: the whole of it in the tooltip.
+    registersHelpLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    registersHelpLabel->setToolTip(registersHelp());
+    form->addRow(registersHelpLabel);
     auto* registersDock =
         dock("registersDock", QStringLiteral("Registers"), registersPane, Qt::RightDockWidgetArea);
+
+    // Help: every instruction, as the table of operations has it.
+    instructions_ = new QTreeWidget;
+    instructions_->setObjectName(QStringLiteral("instructionTable"));
+    instructions_->setHeaderLabels(
+        {QStringLiteral("Instruction"), QStringLiteral("Code"), QStringLiteral("What it does")});
+    instructions_->setRootIsDecorated(false);
+    instructions_->setWordWrap(true);
+    for (const InstructionHelp& help : instructionTable()) {
+        auto* item = new QTreeWidgetItem({help.written, QString(help.code), help.does});
+        item->setToolTip(0, help.columns);
+        item->setToolTip(2, help.does);
+        instructions_->addTopLevelItem(item);
+    }
+    instructions_->resizeColumnToContents(0);
+    instructions_->resizeColumnToContents(1);
+    dock("helpDock", QStringLiteral("Instructions"), instructions_, Qt::BottomDockWidgetArea);
 
     // Output: every `dsp`, in order, with its step.
     output_ = new QTreeWidget;
@@ -441,6 +474,7 @@ void StudioWindow::createDocks() {
     tabifyDockWidget(outputDock, messagesDock);
     tabifyDockWidget(messagesDock, problemsDock);
     tabifyDockWidget(problemsDock, queueDock);
+    tabifyDockWidget(queueDock, dockNamed("helpDock"));
     outputDock->raise();
     // The editor and the cells get the room; the registers and the lists what they need.
     const int line = fontMetrics().height();
@@ -1273,6 +1307,7 @@ void StudioWindow::createAccessibility() {
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu_->setObjectName(QStringLiteral("help"));
+    helpMenu_->addAction(instructionsAct_);
     helpMenu_->addAction(shortcutsAct_);
 
     // What a stop or "Read the State" says stays readable in the status bar.
@@ -1317,6 +1352,7 @@ void StudioWindow::describeActions() {
         {highContrastAct_, "White on black with yellow highlights, in place of the system's "
                            "colours"},
         {shortcutsAct_, "List every command and its keys"},
+        {instructionsAct_, "Show every instruction and what it does"},
         {exportOutputAct_, "Save every line the run showed, whole, in a text file"},
         {applyFixAct_, "Write the line as the checker's fix for the finding at the caret says "
                        "(in the Problems pane: the chosen finding)"},
@@ -1350,6 +1386,12 @@ void StudioWindow::describeWidgets() {
     describe(dock("outputDock"), {}, QStringLiteral("What the program showed (Ctrl+4)"));
     describe(dock("messagesDock"), {}, QStringLiteral("How each run ended (Ctrl+5)"));
     describe(dock("problemsDock"), {}, QStringLiteral("The checker's findings (Ctrl+6)"));
+    describe(dock("helpDock"), {},
+             QStringLiteral("Every instruction, its code character and what it does (Shift+F1)"));
+    describe(instructions_, QStringLiteral("Instructions"),
+             QStringLiteral("Every instruction, how it is written and what it does"));
+    describe(findChild<QLabel*>(QStringLiteral("registersHelp")), QStringLiteral("Registers help"),
+             registersHelp());
     describe(dock("inputQueueDock"), {},
              QStringLiteral("Replies typed before the run, used in order by inp (Ctrl+7)"));
     describe(cells_->parentWidget(), QStringLiteral("Cells pane"),

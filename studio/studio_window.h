@@ -213,6 +213,7 @@ private:
     QAction* zoomResetAct_ = nullptr;
     QAction* highContrastAct_ = nullptr;
     QAction* shortcutsAct_ = nullptr;
+    QAction* instructionsAct_ = nullptr;
     QAction* exportOutputAct_ = nullptr;
     QAction* applyFixAct_ = nullptr;
     QSlider* speed_ = nullptr;
@@ -228,6 +229,7 @@ private:
     QLabel* announcer_ = nullptr; ///< the status bar's label that stops and "Read the State" say
     QDialog* shortcuts_ = nullptr;
     InputQueue* inputQueue_ = nullptr;
+    QTreeWidget* instructions_ = nullptr;    ///< the Help panel's table
     std::shared_ptr<const Program> program_; ///< the one the session runs
     std::array<bool, kCells> watched_{};
 
