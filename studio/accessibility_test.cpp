@@ -54,6 +54,7 @@ struct NoDialogs : StudioDialogs {
     QString exportFileName(const QString&, const QString&) override {
         return fail("export"), QString();
     }
+    QString testFileName(const QString&) override { return fail("test file"), QString(); }
     static void fail(const char* what) { ADD_FAILURE() << "unexpected question: " << what; }
 };
 

@@ -106,6 +106,11 @@ bool QtStudioDialogs::askToOverwrite(const QString& document) {
     return box.clickedButton() == save;
 }
 
+QString QtStudioDialogs::testFileName(const QString& folder) {
+    return QFileDialog::getOpenFileName(parent_, QStringLiteral("Open a Test File"), folder,
+                                        QStringLiteral("Test files (*.toml);;All files (*)"));
+}
+
 QString QtStudioDialogs::exportFileName(const QString& caption, const QString& suggested) {
     QFileDialog dialog(parent_, caption, suggested,
                        QStringLiteral("Text files (*.txt);;All files (*)"));

@@ -39,6 +39,8 @@ public:
     virtual bool askToOverwrite(const QString& document) = 0;
     /// A file name to export to (the output log, a trace), or "" when cancelled.
     virtual QString exportFileName(const QString& caption, const QString& suggested) = 0;
+    /// A teacher's test file (.toml) to test the program with, or "" when cancelled.
+    virtual QString testFileName(const QString& folder) = 0;
 };
 
 /// The questions as Qt's standard dialogs, modal to `parent`.
@@ -56,6 +58,7 @@ public:
     Changed askChangedOnDisk(const QString& document, bool unsaved) override;
     bool askToOverwrite(const QString& document) override;
     QString exportFileName(const QString& caption, const QString& suggested) override;
+    QString testFileName(const QString& folder) override;
 
 private:
     QWidget* parent_;

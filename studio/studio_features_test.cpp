@@ -148,5 +148,36 @@ TEST_F(StudioWindowTest, TheHelpPanelListsEveryInstructionOfTheTable) {
     EXPECT_TRUE(registersHelpLabel->text().startsWith("pc: "));
 }
 
+TEST_F(StudioWindowTest, SelfTestGivesTheVerdictsOfTheCommandLine) {
+    const QString tests = dir.filePath(QStringLiteral("hello.toml"));
+    {
+        QFile file(tests);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[[case]]\nname = \"hello\"\noutput = [\"Hello\"]\n"
+                   "[[case]]\nname = \"twice\"\noutput = [\"Hello\", \"Hello\"]\n");
+    }
+    const std::string program = "set 01, Hello;\ndsp 01\nend\n";
+    const QString path = dir.filePath(QStringLiteral("mine.tsasm"));
+    {
+        std::string reason;
+        ASSERT_TRUE(platform::writeTextFile(fs::path(path.toStdString()), program, reason, ""));
+    }
+    ASSERT_TRUE(window->openFile(path));
+    QProcess cli;
+    cli.setWorkingDirectory(dir.path());
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(QStringLiteral(TESSIVOR_CLI),
+              {QStringLiteral("test"), tests, QStringLiteral("mine.tsasm")});
+    ASSERT_TRUE(cli.waitForFinished(30'000));
+    const QStringList expected = QString::fromUtf8(cli.readAll()).trimmed().split(u'\n');
+    ASSERT_GE(expected.size(), 2);
+
+    dialogs.testNames = {tests};
+    action("selfTest")->trigger();
+    ASSERT_TRUE(waitUntil([&] { return messages().size() >= expected.size() + 1; }, 30'000));
+    EXPECT_EQ(messages().mid(1), expected);
+    EXPECT_TRUE(expected.join(u'\n').contains("1 of 2")) << expected.join(u'\n').toStdString();
+}
+
 } // namespace
 } // namespace tessivor::studio

@@ -39,7 +39,7 @@ struct FakeDialogs : StudioDialogs {
     std::vector<QString> notices;
     std::deque<bool> substitute, overwrite;
     std::deque<Changed> changed;
-    std::deque<QString> exportNames;
+    std::deque<QString> exportNames, testNames;
     std::vector<QString> substituteAsked; // the characters named
     int saveQuestions = 0, changedQuestions = 0, overwriteQuestions = 0;
 
@@ -70,6 +70,8 @@ struct FakeDialogs : StudioDialogs {
     QString exportFileName(const QString&, const QString&) override {
         return next(exportNames, "export");
     }
+
+    QString testFileName(const QString&) override { return next(testNames, "test file"); }
 
     template <typename T> T next(std::deque<T>& answers, const char* what) {
         if (answers.empty()) {
@@ -113,6 +115,7 @@ public:
         options.dialogs = &dialogs;
         options.settingsFile = dir.filePath(QStringLiteral("studio.ini"));
         options.examplesFolder = QStringLiteral(TESSIVOR_EXAMPLES_DIR);
+        options.cliProgram = QStringLiteral(TESSIVOR_CLI);
         auto made = std::make_unique<StudioWindow>(options);
         made->show();
         return made;

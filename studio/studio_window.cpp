@@ -31,11 +31,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -238,6 +240,8 @@ void StudioWindow::createActions() {
                                   }
                                   instructions_->setFocus();
                               });
+    selfTestAct_ = action("selfTest", QStringLiteral("Self-&Test..."), QKeySequence(),
+                          &StudioWindow::selfTest);
     exportOutputAct_ = action("exportOutput", QStringLiteral("Export &Output Log..."),
                               QKeySequence(), &StudioWindow::exportOutput);
     applyFixAct_ = action("applyFix", QStringLiteral("Apply &Fix"),
@@ -299,6 +303,8 @@ void StudioWindow::createMenus() {
     runMenu_->addAction(breakpointAct_);
     runMenu_->addSeparator();
     runMenu_->addAction(readStateAct_);
+    runMenu_->addSeparator();
+    runMenu_->addAction(selfTestAct_);
 
     viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
     editMenu_ = edit;
@@ -539,6 +545,51 @@ void StudioWindow::applyFix() {
     announce(announcer_, QStringLiteral("Line %1 now reads: %2").arg(line).arg(fix));
     checkNow();
     editor_->setFocus();
+}
+
+void StudioWindow::selfTest() {
+    // The grading lives with the command line, which the Studio does not link: tessivor-cli
+    // test itself grades the program, so the verdicts and first differences are its own.
+    const QString folder =
+        filePath_.isEmpty() ? QDir::homePath() : QFileInfo(filePath_).absolutePath();
+    const QString tests = dialogs_->testFileName(folder);
+    if (tests.isEmpty()) return;
+    QString cli = options_.cliProgram;
+    if (cli.isEmpty())
+        cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessivor-cli"));
+    auto* scratch = new QTemporaryDir;
+    const QString base = QFileInfo(documentName()).completeBaseName();
+    const QString source = scratch->filePath((base.isEmpty() ? QStringLiteral("program") : base) +
+                                             QStringLiteral(".tsasm"));
+    std::string reason;
+    if (!scratch->isValid() ||
+        !platform::writeTextFile(toPath(source), sourceBytes(), reason, "")) {
+        dialogs_->error(QStringLiteral("Could not test the program: no room for its copy"));
+        delete scratch;
+        return;
+    }
+    addMessage(QStringLiteral("Testing with %1 ...").arg(QFileInfo(tests).fileName()), 0);
+    auto* process = new QProcess(this);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    connect(process, &QProcess::finished, this, [this, process, scratch, tests] {
+        const QString report = QString::fromUtf8(process->readAll()).trimmed();
+        for (const QString& line : report.split(u'\n'))
+            addMessage(line, 0, process->exitCode() != 0);
+        announce(announcer_, report.section(u'\n', -1));
+        process->deleteLater();
+        delete scratch;
+    });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, process, scratch, cli](QProcess::ProcessError e) {
+                if (e != QProcess::FailedToStart) return;
+                process->deleteLater();
+                delete scratch;
+                addMessage(QStringLiteral("Self-Test needs tessivor-cli beside the Studio (%1): %2")
+                               .arg(QDir::toNativeSeparators(cli), process->errorString()),
+                           0, true);
+            });
+    process->setWorkingDirectory(scratch->path());
+    process->start(cli, {QStringLiteral("test"), tests, QFileInfo(source).fileName()});
 }
 
 void StudioWindow::exportOutput() {
@@ -1353,6 +1404,8 @@ void StudioWindow::describeActions() {
                            "colours"},
         {shortcutsAct_, "List every command and its keys"},
         {instructionsAct_, "Show every instruction and what it does"},
+        {selfTestAct_, "Run the cases of a teacher's test file on this program, with the "
+                       "verdicts of tessivor-cli test"},
         {exportOutputAct_, "Save every line the run showed, whole, in a text file"},
         {applyFixAct_, "Write the line as the checker's fix for the finding at the caret says "
                        "(in the Problems pane: the chosen finding)"},

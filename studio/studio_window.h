@@ -46,6 +46,7 @@ struct StudioOptions {
     StudioDialogs* dialogs = nullptr; ///< must outlive the window; null: Qt's dialogs
     QString settingsFile;             ///< an INI file for the recent files; "": the user's
     QString examplesFolder;           ///< the bundled examples; "": found beside the program
+    QString cliProgram; ///< tessivor-cli, which Self-Test runs; "": found beside the program
 };
 
 class StudioWindow : public QMainWindow {
@@ -117,6 +118,8 @@ private:
 
     // Exports.
     void exportOutput();
+    /// Runs a teacher's test file's cases on the program with tessivor-cli test.
+    void selfTest();
 
     // Build and run.
     void build();
@@ -215,6 +218,7 @@ private:
     QAction* shortcutsAct_ = nullptr;
     QAction* instructionsAct_ = nullptr;
     QAction* exportOutputAct_ = nullptr;
+    QAction* selfTestAct_ = nullptr;
     QAction* applyFixAct_ = nullptr;
     QSlider* speed_ = nullptr;
     QLabel* speedLabel_ = nullptr;
