@@ -179,5 +179,26 @@ TEST_F(StudioWindowTest, SelfTestGivesTheVerdictsOfTheCommandLine) {
     EXPECT_TRUE(expected.join(u'\n').contains("1 of 2")) << expected.join(u'\n').toStdString();
 }
 
+TEST_F(StudioWindowTest, TheTraceOfARunIsExportedAsRunTraceWritesIt) {
+    EXPECT_FALSE(action("exportTrace")->isEnabled());
+    action("example_count")->trigger();
+    trigger("run");
+    ASSERT_TRUE(action("exportTrace")->isEnabled());
+    const QString trace = dir.filePath(QStringLiteral("count-trace.txt"));
+    dialogs.exportNames = {trace};
+    action("exportTrace")->trigger();
+    QProcess cli;
+    cli.setWorkingDirectory(QStringLiteral(TESSIVOR_EXAMPLES_DIR));
+    cli.start(QStringLiteral(TESSIVOR_CLI),
+              {QStringLiteral("run"), QStringLiteral("--trace"), QStringLiteral("count.tsasm")});
+    ASSERT_TRUE(cli.waitForFinished(30'000));
+    // Its step lines; the messages between them ("Program Terminated") are not the trace's.
+    QByteArray expected;
+    for (const QByteArray& line : cli.readAllStandardError().split('\n'))
+        if (!line.isEmpty() && line[0] >= '0' && line[0] <= '9') expected += line + '\n';
+    EXPECT_TRUE(expected.contains("inc 01  count.tsasm:11:1"));
+    EXPECT_EQ(QByteArray::fromStdString(bytesOf(fs::path(trace.toStdString()))), expected);
+}
+
 } // namespace
 } // namespace tessivor::studio

@@ -7,6 +7,8 @@
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
 #include "runner/debug/describe.h"
+#include "runner/machine/host.h"
+#include "runner/machine/run.h"
 #include "studio/accessibility.h"
 #include "studio/code_editor.h"
 #include "studio/input_queue.h"
@@ -32,6 +34,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
@@ -240,6 +243,8 @@ void StudioWindow::createActions() {
                                   }
                                   instructions_->setFocus();
                               });
+    exportTraceAct_ = action("exportTrace", QStringLiteral("Export &Trace..."), QKeySequence(),
+                             &StudioWindow::exportTrace);
     selfTestAct_ = action("selfTest", QStringLiteral("Self-&Test..."), QKeySequence(),
                           &StudioWindow::selfTest);
     exportOutputAct_ = action("exportOutput", QStringLiteral("Export &Output Log..."),
@@ -263,6 +268,7 @@ void StudioWindow::createMenus() {
     fileMenu_->addAction(saveAsAct_);
     fileMenu_->addSeparator();
     fileMenu_->addAction(exportOutputAct_);
+    fileMenu_->addAction(exportTraceAct_);
     fileMenu_->addSeparator();
     fileMenu_->addAction(exitAct_);
     fillRecentMenu();
@@ -545,6 +551,90 @@ void StudioWindow::applyFix() {
     announce(announcer_, QStringLiteral("Line %1 now reads: %2").arg(line).arg(fix));
     checkNow();
     editor_->setFocus();
+}
+
+namespace {
+
+// The run again, answered from its record: the same replies and draws in the same order.
+class ReplayHost : public Host {
+public:
+    explicit ReplayHost(RunRecord record) : record_(std::move(record)) {}
+    void setCaption(std::string_view) override {}
+    void setDisplay(std::string_view) override {}
+    void setLarpEnabled() override {}
+    void messageBox(std::string_view) override {}
+    std::string inputBox(std::string_view) override {
+        return reply_ < record_.replies.size() ? record_.replies[reply_++] : std::string();
+    }
+    void processEvents() override {}
+    std::int32_t tickCount() override { return 0; }
+    float randomSingle() override {
+        return draw_ < record_.draws.size() ? record_.draws[draw_++] : 0.0f;
+    }
+
+private:
+    RunRecord record_;
+    std::size_t reply_ = 0, draw_ = 0;
+};
+
+// The most steps a trace file holds.
+constexpr std::int64_t kMaxTraceSteps = 1'000'000;
+
+} // namespace
+
+void StudioWindow::exportTrace() {
+    if (!program_ || busy() || !machine_.alive) return;
+    const QString base =
+        filePath_.isEmpty()
+            ? QDir::home().filePath(QFileInfo(documentName()).completeBaseName())
+            : QFileInfo(filePath_).dir().filePath(QFileInfo(filePath_).completeBaseName());
+    const QString name = dialogs_->exportFileName(QStringLiteral("Export Trace"),
+                                                  base + QStringLiteral("-trace.txt"));
+    if (name.isEmpty()) return;
+    const std::int64_t steps = std::min(machine_.state.steps, kMaxTraceSteps);
+    QSaveFile out(name);
+    if (!out.open(QIODevice::WriteOnly)) {
+        dialogs_->error(QStringLiteral("Could not export the trace to \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(name), out.errorString()));
+        return;
+    }
+    const Program& program = *program_;
+    RunOptions options;
+    options.maxSteps = steps;
+    options.plain = true;
+    // One line a step, as tessivor-cli run --trace writes it.
+    options.trace = [&out, &program](const TraceStep& s) {
+        char head[160];
+        if (s.code < 0) {
+            std::snprintf(head, sizeof head, "%lld pc=%d past the end\n",
+                          static_cast<long long>(s.step), s.pc);
+            out.write(head);
+            return;
+        }
+        const char shown = s.code >= 32 && s.code < 127 ? static_cast<char>(s.code) : '?';
+        std::snprintf(head, sizeof head, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d",
+                      static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
+        std::string line = head;
+        const std::string instruction = program.instructionAt(s.pc);
+        if (!instruction.empty()) line += "  " + instruction + "  " + program.placeOf(s.pc);
+        line += '\n';
+        out.write(line.data(), static_cast<qint64>(line.size()));
+    };
+    ReplayHost host(runner_->record());
+    runprogram(program.code, host, options);
+    if (machine_.state.steps > steps)
+        out.write(QStringLiteral("... the trace stops after %1 steps; the run went on to %2\n")
+                      .arg(steps)
+                      .arg(machine_.state.steps)
+                      .toUtf8());
+    if (!out.commit()) {
+        dialogs_->error(QStringLiteral("Could not export the trace to \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(name), out.errorString()));
+        return;
+    }
+    announce(announcer_, QStringLiteral("Exported the trace of %1 steps to %2")
+                             .arg(steps)
+                             .arg(QDir::toNativeSeparators(name)));
 }
 
 void StudioWindow::selfTest() {
@@ -1247,6 +1337,7 @@ void StudioWindow::updateActions() {
     runToCursorAct_->setEnabled(!busy());
     backAct_->setEnabled(!busy() && alive && machine_.history > 0);
     exportOutputAct_->setEnabled(output_ && output_->topLevelItemCount() > 0);
+    exportTraceAct_->setEnabled(!busy() && alive && program_ && machine_.state.steps > 0);
 }
 
 // ---- Problems
@@ -1404,6 +1495,8 @@ void StudioWindow::describeActions() {
                            "colours"},
         {shortcutsAct_, "List every command and its keys"},
         {instructionsAct_, "Show every instruction and what it does"},
+        {exportTraceAct_, "Save each step of the run so far (pc, code, registers, instruction, "
+                          "line) in a text file"},
         {selfTestAct_, "Run the cases of a teacher's test file on this program, with the "
                        "verdicts of tessivor-cli test"},
         {exportOutputAct_, "Save every line the run showed, whole, in a text file"},

@@ -120,6 +120,8 @@ private:
     void exportOutput();
     /// Runs a teacher's test file's cases on the program with tessivor-cli test.
     void selfTest();
+    /// Writes the steps of the current run, replayed with its replies and draws, as text.
+    void exportTrace();
 
     // Build and run.
     void build();
@@ -219,6 +221,7 @@ private:
     QAction* instructionsAct_ = nullptr;
     QAction* exportOutputAct_ = nullptr;
     QAction* selfTestAct_ = nullptr;
+    QAction* exportTraceAct_ = nullptr;
     QAction* applyFixAct_ = nullptr;
     QSlider* speed_ = nullptr;
     QLabel* speedLabel_ = nullptr;
