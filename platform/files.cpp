@@ -77,7 +77,8 @@ bool readWholeFile(const std::filesystem::path& path, std::string& out, std::str
 
 #if defined(_WIN32)
 
-bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason) {
+bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason,
+                   std::string_view ending) {
     std::error_code ec;
     std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
     if (ec) target = path;
@@ -89,8 +90,10 @@ bool writeTextFile(const std::filesystem::path& path, std::string_view text, std
         reason = systemReason(errno ? errno : EACCES);
         return false;
     }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
-                         std::fwrite("\r\n", 1, 2, file.get()) == 2 && std::fflush(file.get()) == 0;
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), file.get()) == text.size() &&
+        std::fwrite(ending.data(), 1, ending.size(), file.get()) == ending.size() &&
+        std::fflush(file.get()) == 0;
     const int writeError = errno;
     const bool closed = std::fclose(file.release()) == 0;
     if (!written || !closed) {
@@ -126,13 +129,14 @@ bool writeAll(int fd, std::string_view bytes) {
 
 /// Writes straight into a target that is no regular file (a device, a pipe): renaming over it
 /// would replace /dev/stdout or a FIFO with a file.
-bool writeInPlace(const std::filesystem::path& path, std::string_view text, std::string& reason) {
+bool writeInPlace(const std::filesystem::path& path, std::string_view text, std::string& reason,
+                  std::string_view ending) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) {
         reason = systemReason(errno);
         return false;
     }
-    const bool written = writeAll(fd, text) && writeAll(fd, "\r\n");
+    const bool written = writeAll(fd, text) && writeAll(fd, ending);
     const int writeError = errno;
     if (::close(fd) != 0 || !written) {
         reason = systemReason(!written ? writeError : errno);
@@ -165,7 +169,8 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
 
 } // namespace
 
-bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason) {
+bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason,
+                   std::string_view ending) {
     // A symbolic link keeps pointing where it pointed: the file it names is the one replaced.
     std::error_code ec;
     std::filesystem::path target = path;
@@ -180,7 +185,7 @@ bool writeTextFile(const std::filesystem::path& path, std::string_view text, std
         reason = systemReason(EISDIR);
         return false;
     }
-    if (exists && !S_ISREG(old.st_mode)) return writeInPlace(target, text, reason);
+    if (exists && !S_ISREG(old.st_mode)) return writeInPlace(target, text, reason, ending);
 
     std::filesystem::path temporary;
     const int fd = createTemporary(target, temporary);
@@ -190,7 +195,7 @@ bool writeTextFile(const std::filesystem::path& path, std::string_view text, std
     }
     // The old file's permission bits stay with its name.
     bool ok = !exists || ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && writeAll(fd, text) && writeAll(fd, "\r\n") && ::fsync(fd) == 0;
+    ok = ok && writeAll(fd, text) && writeAll(fd, ending) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -20,11 +20,13 @@ inline constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
 bool readWholeFile(const std::filesystem::path& path, std::string& out, std::string& reason,
                    std::size_t maxBytes = kMaxFileSize);
 
-/// Writes `text` followed by a carriage return and a line feed as the whole file, all or nothing:
+/// Writes `text` followed by `ending` (a carriage return and a line feed unless told otherwise)
+/// as the whole file, all or nothing:
 /// into a new file beside it, flushed to the disk, then renamed over the old one (which keeps
 /// its permission bits; a symbolic link is followed). On failure (a full disk, a file size
 /// limit) returns false with the system's reason in `reason`, the old file untouched and the
 /// temporary one removed. A target that is no regular file (/dev/stdout) is written in place.
-bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason);
+bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason,
+                   std::string_view ending = "\r\n");
 
 } // namespace tessivor::platform

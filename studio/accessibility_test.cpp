@@ -43,6 +43,18 @@ struct NoDialogs : StudioDialogs {
         return fail("input"), std::nullopt;
     }
     void error(const QString& text) override { fail(text.toStdString().c_str()); }
+    void notice(const QString& text) override { fail(text.toStdString().c_str()); }
+    bool askToSubstitute(const QString&, const QString&) override {
+        return fail("substitute"), false;
+    }
+    Changed askChangedOnDisk(const QString&, bool) override {
+        return fail("changed on disk"), Changed::Keep;
+    }
+    bool askToOverwrite(const QString&) override { return fail("overwrite"), false; }
+    QString exportFileName(const QString&, const QString&) override {
+        return fail("export"), QString();
+    }
+    QString testFileName(const QString&) override { return fail("test file"), QString(); }
     static void fail(const char* what) { ADD_FAILURE() << "unexpected question: " << what; }
 };
 

@@ -2,6 +2,7 @@
 
 #include "studio/accessibility.h"
 #include "studio/highlighter.h"
+#include "studio/instruction_help.h"
 
 #include <QFontDatabase>
 #include <QHelpEvent>
@@ -237,6 +238,13 @@ bool CodeEditor::viewportEvent(QEvent* event) {
             // The caret position under the mouse may be just past the character pointed at.
             if (mark.line == line && column >= mark.column && column <= mark.endColumn)
                 texts << mark.message;
+        }
+        if (texts.isEmpty()) {
+            // A mnemonic under the mouse: what it does and where its operands go.
+            QTextCursor word = at;
+            word.select(QTextCursor::WordUnderCursor);
+            const QString tip = instructionTip(word.selectedText());
+            if (!tip.isEmpty()) texts << tip;
         }
         if (texts.isEmpty())
             QToolTip::hideText();

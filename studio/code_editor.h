@@ -18,6 +18,7 @@ struct EditorMark {
     bool error = false;
     QString kind; ///< "error", "warning" or "note"
     QString message;
+    QString fix; ///< the whole line as it should be written, where one fix is clear; or ""
 };
 
 class CodeEditor : public QPlainTextEdit {

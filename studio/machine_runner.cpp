@@ -35,7 +35,12 @@ public:
     // The window handles its events on its own thread all the time.
     void processEvents() override {}
     std::int32_t tickCount() override { return platform::tickCount(); }
-    float randomSingle() override { return random_.next(); }
+    float randomSingle() override {
+        const float r = random_.next();
+        std::lock_guard lock(runner_.recordMutex_);
+        if (runner_.record_.draws.size() < kRecordedDraws) runner_.record_.draws.push_back(r);
+        return r;
+    }
     const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
 
 private:
@@ -48,7 +53,10 @@ private:
             event.step = state.steps;
             event.line = state.line;
         }
-        event.text = std::string(text);
+        // A 64 MiB text would stall the window: it gets the start, the log keeps the whole.
+        if (kind == MachineEvent::Kind::Display) runner_.output_.append(text, event.step);
+        event.text = std::string(text.substr(0, kShownCellLength));
+        event.length = text.size();
         std::lock_guard lock(runner_.eventMutex_);
         auto& pending = runner_.pendingEvents_;
         if (pending.size() >= kMaxPendingEvents)
@@ -120,6 +128,11 @@ void MachineRunner::start(DebugProgram program, std::vector<int> lines) {
             breakpointsDirty_ = true;
         }
         speed_ = 0;
+        output_.clear();
+        {
+            std::lock_guard lock(recordMutex_);
+            record_ = {};
+        }
         publish(session_->state().ended ? Stop::PrepareFailed : Stop::None, false);
     });
 }
@@ -130,17 +143,26 @@ void MachineRunner::setBreakpoints(std::vector<int> lines) {
     breakpointsDirty_ = true;
 }
 
+void MachineRunner::setWatches(std::vector<int> cells) {
+    std::lock_guard lock(breakpointMutex_);
+    watchedCells_ = std::move(cells);
+    breakpointsDirty_ = true;
+}
+
 void MachineRunner::syncBreakpoints(int untilLine) {
-    std::vector<int> lines;
+    std::vector<int> lines, cells;
     {
         std::lock_guard lock(breakpointMutex_);
         if (!breakpointsDirty_ && untilLine == 0) return;
         breakpointsDirty_ = untilLine != 0; // a run-to-line breakpoint is taken away afterwards
         lines = breakpointLines_;
+        cells = watchedCells_;
     }
-    session_->deleteAllBreakpoints();
+    session_->deleteAllBreakpoints(); // and the watches
     for (const int line : lines)
         session_->breakAtLine(line);
+    for (const int cell : cells)
+        session_->watchCell(cell);
     if (untilLine > 0) session_->breakAtLine(untilLine);
 }
 
@@ -224,14 +246,27 @@ void MachineRunner::backInstruction() {
     pauseRequested_ = false;
     post([this] {
         if (!session_) return publish(Stop::None, false);
-        publish(session_->backInstruction(), false);
+        const Stop stop = session_->backInstruction();
+        // What was shown after the step gone back to is shown again when the run gets there.
+        output_.rewindTo(session_->state().steps);
+        publish(stop, false);
     });
 }
 
 void MachineRunner::provideInput(std::string reply) {
     post([this, reply = std::move(reply)]() mutable {
-        if (session_) session_->provideInput(std::move(reply));
+        if (!session_) return;
+        {
+            std::lock_guard lock(recordMutex_);
+            record_.replies.push_back(reply);
+        }
+        session_->provideInput(std::move(reply));
     });
+}
+
+RunRecord MachineRunner::record() const {
+    std::lock_guard lock(recordMutex_);
+    return record_;
 }
 
 void MachineRunner::pause() {

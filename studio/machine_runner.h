@@ -4,6 +4,7 @@
 // thread as events.
 
 #include "runner/debug/session.h"
+#include "studio/output_log.h"
 
 #include <QObject>
 
@@ -39,12 +40,21 @@ struct MachineSnapshot {
     double speed = 0;                      ///< million steps a second over the last run
 };
 
+/// What a run took from outside that a replay of it needs: the replies and the random draws,
+/// in the order the run used them (draws only up to kRecordedDraws).
+struct RunRecord {
+    std::vector<std::string> replies;
+    std::vector<float> draws;
+};
+inline constexpr std::size_t kRecordedDraws = 10'000'000;
+
 /// One thing the program showed: a `dsp` text (with the step that showed it) or a message.
 struct MachineEvent {
     enum class Kind { Display, Message } kind = Kind::Display;
     std::int64_t step = 0;
-    std::string text;
-    std::int32_t line = 0; ///< for a message: the source line the machine stood at
+    std::string text;       ///< at most kShownCellLength bytes of it
+    std::size_t length = 0; ///< the whole text's length
+    std::int32_t line = 0;  ///< for a message: the source line the machine stood at
 };
 
 class MachineRunner {
@@ -64,6 +74,8 @@ public:
     /// A new session over `program` with breakpoints on `lines`.
     void start(DebugProgram program, std::vector<int> lines);
     void setBreakpoints(std::vector<int> lines);
+    /// The cells (0..99) whose change stops a run after the step that changed them.
+    void setWatches(std::vector<int> cells);
     /// Goes on at `pace` (Animate: `delayMs` between instructions) until a breakpoint, the end,
     /// an input, Pause or Stop; `untilLine` adds a breakpoint for this run only (0: none).
     void go(Pace pace, int delayMs, int untilLine = 0);
@@ -78,6 +90,10 @@ public:
     void stop();
     /// The pause between instructions of an animation, changeable while it runs.
     void setDelay(int delayMs) { delayMs_ = delayMs; }
+    /// Every text the current session showed, whole.
+    const OutputLog& output() const { return output_; }
+    /// The replies and draws of the current session so far.
+    RunRecord record() const;
 
 private:
     class Display;
@@ -107,6 +123,7 @@ private:
 
     std::mutex breakpointMutex_;
     std::vector<int> breakpointLines_;
+    std::vector<int> watchedCells_;
     bool breakpointsDirty_ = true;
 
     std::atomic<bool> pauseRequested_ = false;
@@ -116,6 +133,10 @@ private:
     std::condition_variable_any wake_; // ends an animation's pause early
     std::mutex wakeMutex_;
     double speed_ = 0;
+
+    OutputLog output_;
+    mutable std::mutex recordMutex_;
+    RunRecord record_;
 
     std::thread thread_; // last: started once everything above exists
 };

@@ -12,6 +12,7 @@ namespace tessivor::studio {
 class StudioDialogs {
 public:
     enum class Unsaved { Save, Discard, Cancel };
+    enum class Changed { Reload, Keep };
 
     virtual ~StudioDialogs() = default;
 
@@ -25,6 +26,21 @@ public:
     virtual std::optional<QString> input(const QString& title, const QString& prompt) = 0;
     /// A failure the user must see at once (a file that could not be read or written).
     virtual void error(const QString& text) = 0;
+    /// Something the user must know that is no failure (a file gone from the disk).
+    virtual void notice(const QString& text) = 0;
+
+    /// `document` holds characters a source file cannot (`lost` names them): true to write
+    /// each as its plain stand-in, in the editor too; false to write nothing.
+    virtual bool askToSubstitute(const QString& document, const QString& lost) = 0;
+    /// Another program changed `document`'s file: take its text (Reload) or keep the editor's.
+    /// `unsaved`: the editor has changes of its own, which Reload throws away.
+    virtual Changed askChangedOnDisk(const QString& document, bool unsaved) = 0;
+    /// Saving would replace what another program wrote into `document`'s file: true to save.
+    virtual bool askToOverwrite(const QString& document) = 0;
+    /// A file name to export to (the output log, a trace), or "" when cancelled.
+    virtual QString exportFileName(const QString& caption, const QString& suggested) = 0;
+    /// A teacher's test file (.toml) to test the program with, or "" when cancelled.
+    virtual QString testFileName(const QString& folder) = 0;
 };
 
 /// The questions as Qt's standard dialogs, modal to `parent`.
@@ -37,6 +53,12 @@ public:
     Unsaved askToSave(const QString& document) override;
     std::optional<QString> input(const QString& title, const QString& prompt) override;
     void error(const QString& text) override;
+    void notice(const QString& text) override;
+    bool askToSubstitute(const QString& document, const QString& lost) override;
+    Changed askChangedOnDisk(const QString& document, bool unsaved) override;
+    bool askToOverwrite(const QString& document) override;
+    QString exportFileName(const QString& caption, const QString& suggested) override;
+    QString testFileName(const QString& folder) override;
 
 private:
     QWidget* parent_;

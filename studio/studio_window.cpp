@@ -2,12 +2,18 @@
 
 #include "assembler/check/check.h"
 #include "assembler/translate/program.h"
+#include "common/ends.h"
 #include "platform/files.h"
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
 #include "runner/debug/describe.h"
+#include "runner/machine/host.h"
+#include "runner/machine/run.h"
 #include "studio/accessibility.h"
 #include "studio/code_editor.h"
+#include "studio/input_queue.h"
+#include "studio/instruction_help.h"
+#include "studio/quick_fix.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,15 +27,21 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QSaveFile>
+#include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -43,7 +55,11 @@ namespace {
 const QString kAppName = QStringLiteral("Tessivor Studio");
 constexpr int kMaxRecent = 8;
 constexpr int kMaxOutputLines = 10'000;
+// The start of a shown text that the Output pane lists.
+constexpr std::size_t kShownOutputLength = 1000;
 constexpr int kCheckDelayMs = 400;
+// A message's step: the run's step that showed it; -1 for one that no step showed.
+constexpr int kStepRole = Qt::UserRole + 1;
 // The pauses between instructions of an animation, slowest first; the slider's first position
 // is one instruction at a time and its last full speed.
 constexpr int kAnimationDelays[] = {1000, 600, 350, 200, 120, 60, 30, 15, 5};
@@ -127,8 +143,26 @@ StudioWindow::StudioWindow(StudioOptions options) : options_(std::move(options))
     createAccessibility();
     updateTitle();
     updateActions();
-    resize(1100, 720);
+    restoreLayout();
     editor_->setFocus();
+}
+
+void StudioWindow::restoreLayout() {
+    // The size of the last session, else 1100 x 720, in either case no larger than the screen
+    // (a 1024 x 768 projector takes it whole).
+    const QRect screen =
+        (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    if (!restoreGeometry(settings_->value(QStringLiteral("geometry")).toByteArray()))
+        resize(1100, 720);
+    // Room for the frame the window manager adds.
+    const QSize most(screen.width() - 16, screen.height() - 48);
+    if (width() > most.width() || height() > most.height())
+        resize(qMin(width(), most.width()), qMin(height(), most.height()));
+    restoreState(settings_->value(QStringLiteral("windowState")).toByteArray());
+}
+
+QDockWidget* StudioWindow::dockNamed(const char* name) const {
+    return findChild<QDockWidget*>(QString::fromLatin1(name));
 }
 
 StudioWindow::~StudioWindow() {
@@ -201,6 +235,22 @@ void StudioWindow::createActions() {
     highContrastAct_->setCheckable(true);
     shortcutsAct_ = action("shortcuts", QStringLiteral("&Keyboard Shortcuts"),
                            QKeySequence(Qt::Key_F1), &StudioWindow::showShortcuts);
+    instructionsAct_ = action("instructions", QStringLiteral("&Instructions"),
+                              QKeySequence(Qt::SHIFT | Qt::Key_F1), [this] {
+                                  if (auto* d = dockNamed("helpDock")) {
+                                      d->show();
+                                      d->raise();
+                                  }
+                                  instructions_->setFocus();
+                              });
+    exportTraceAct_ = action("exportTrace", QStringLiteral("Export &Trace..."), QKeySequence(),
+                             &StudioWindow::exportTrace);
+    selfTestAct_ = action("selfTest", QStringLiteral("Self-&Test..."), QKeySequence(),
+                          &StudioWindow::selfTest);
+    exportOutputAct_ = action("exportOutput", QStringLiteral("Export &Output Log..."),
+                              QKeySequence(), &StudioWindow::exportOutput);
+    applyFixAct_ = action("applyFix", QStringLiteral("Apply &Fix"),
+                          QKeySequence(Qt::CTRL | Qt::Key_Period), &StudioWindow::applyFix);
 }
 
 void StudioWindow::createMenus() {
@@ -216,6 +266,9 @@ void StudioWindow::createMenus() {
     fileMenu_->addSeparator();
     fileMenu_->addAction(saveAct_);
     fileMenu_->addAction(saveAsAct_);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(exportOutputAct_);
+    fileMenu_->addAction(exportTraceAct_);
     fileMenu_->addSeparator();
     fileMenu_->addAction(exitAct_);
     fillRecentMenu();
@@ -237,6 +290,8 @@ void StudioWindow::createMenus() {
     editorAction(QStringLiteral("&Paste"), QKeySequence::Paste, &QPlainTextEdit::paste);
     editorAction(QStringLiteral("Select &All"), QKeySequence::SelectAll,
                  &QPlainTextEdit::selectAll);
+    edit->addSeparator();
+    edit->addAction(applyFixAct_);
 
     runMenu_ = menuBar()->addMenu(QStringLiteral("&Run"));
     runMenu_->addAction(buildAct_);
@@ -254,8 +309,11 @@ void StudioWindow::createMenus() {
     runMenu_->addAction(breakpointAct_);
     runMenu_->addSeparator();
     runMenu_->addAction(readStateAct_);
+    runMenu_->addSeparator();
+    runMenu_->addAction(selfTestAct_);
 
     viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+    editMenu_ = edit;
 }
 
 void StudioWindow::createToolBar() {
@@ -323,13 +381,25 @@ void StudioWindow::createDocks() {
     cells_->setWordWrap(false);
     for (int i = 0; i < kCells; ++i) {
         const QString number = QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
-        cells_->setItem(i, 0, new QTableWidgetItem(number));
+        // The number's check box is the cell's watch.
+        auto* item = new QTableWidgetItem(number);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        item->setToolTip(QStringLiteral("Tick to watch cell %1: a run stops after the step that "
+                                        "changes it (Enter or a double-click does the same)")
+                             .arg(number));
+        cells_->setItem(i, 0, item);
         cells_->setItem(i, 1, new QTableWidgetItem);
     }
     cells_->verticalHeader()->setDefaultSectionSize(cells_->fontMetrics().height() + 4);
     cellsLayout->addWidget(nonEmptyOnly_);
     cellsLayout->addWidget(cells_);
     connect(nonEmptyOnly_, &QCheckBox::toggled, this, [this] { showCells(machine_); });
+    connect(cells_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (item->column() == 0) setWatch(item->row(), item->checkState() == Qt::Checked);
+    });
+    connect(cells_, &QTableWidget::itemActivated, this,
+            [this](QTableWidgetItem* item) { setWatch(item->row(), !watched(item->row())); });
     auto* cellsDock =
         dock("cellsDock", QStringLiteral("Cells"), cellsPane, Qt::RightDockWidgetArea);
 
@@ -346,8 +416,32 @@ void StudioWindow::createDocks() {
         registers_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(names[i], registers_[i]);
     }
+    // One line on what the registers mean, beside them.
+    auto* registersHelpLabel = new QLabel(registersHelp(), registersPane);
+    registersHelpLabel->setObjectName(QStringLiteral("registersHelp"));
+    // One line whatever the pane's width: the whole of it in the tooltip.
+    registersHelpLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    registersHelpLabel->setToolTip(registersHelp());
+    form->addRow(registersHelpLabel);
     auto* registersDock =
         dock("registersDock", QStringLiteral("Registers"), registersPane, Qt::RightDockWidgetArea);
+
+    // Help: every instruction, as the table of operations has it.
+    instructions_ = new QTreeWidget;
+    instructions_->setObjectName(QStringLiteral("instructionTable"));
+    instructions_->setHeaderLabels(
+        {QStringLiteral("Instruction"), QStringLiteral("Code"), QStringLiteral("What it does")});
+    instructions_->setRootIsDecorated(false);
+    instructions_->setWordWrap(true);
+    for (const InstructionHelp& help : instructionTable()) {
+        auto* item = new QTreeWidgetItem({help.written, QString(help.code), help.does});
+        item->setToolTip(0, help.columns);
+        item->setToolTip(2, help.does);
+        instructions_->addTopLevelItem(item);
+    }
+    instructions_->resizeColumnToContents(0);
+    instructions_->resizeColumnToContents(1);
+    dock("helpDock", QStringLiteral("Instructions"), instructions_, Qt::BottomDockWidgetArea);
 
     // Output: every `dsp`, in order, with its step.
     output_ = new QTreeWidget;
@@ -371,18 +465,28 @@ void StudioWindow::createDocks() {
     // Problems: the checker's findings; a click goes to the place.
     problems_ = new QTreeWidget;
     problems_->setObjectName(QStringLiteral("problems"));
-    problems_->setHeaderLabels(
-        {QStringLiteral("Line"), QStringLiteral("Kind"), QStringLiteral("Problem")});
+    problems_->setHeaderLabels({QStringLiteral("Line"), QStringLiteral("Kind"),
+                                QStringLiteral("Problem"), QStringLiteral("Fix")});
     problems_->setRootIsDecorated(false);
     const auto problemChosen = [this](QTreeWidgetItem* item) {
         editor_->goToLine(item->data(0, Qt::UserRole).toInt(), item->data(1, Qt::UserRole).toInt());
     };
     connect(problems_, &QTreeWidget::itemActivated, this, problemChosen);
-    connect(problems_, &QTreeWidget::itemClicked, this, problemChosen);
+    connect(problems_, &QTreeWidget::itemClicked, this,
+            [this, problemChosen](QTreeWidgetItem* item, int column) {
+                problemChosen(item);
+                if (column == 3 && !item->text(3).isEmpty()) applyFix();
+            });
     auto* problemsDock =
         dock("problemsDock", QStringLiteral("Problems"), problems_, Qt::BottomDockWidgetArea);
+    // The input queue: replies for the run's input boxes, typed before it.
+    inputQueue_ = new InputQueue;
+    auto* queueDock = dock("inputQueueDock", QStringLiteral("Input Queue"), inputQueue_,
+                           Qt::BottomDockWidgetArea);
     tabifyDockWidget(outputDock, messagesDock);
     tabifyDockWidget(messagesDock, problemsDock);
+    tabifyDockWidget(problemsDock, queueDock);
+    tabifyDockWidget(queueDock, dockNamed("helpDock"));
     outputDock->raise();
     // The editor and the cells get the room; the registers and the lists what they need.
     const int line = fontMetrics().height();
@@ -399,6 +503,208 @@ void StudioWindow::createRunner() {
     runner_ = std::make_unique<MachineRunner>(this, std::move(listener));
     showCells(machine_);
     showRegisters(machine_);
+    // An edit after the end puts the finished run away: its line, cells and registers no
+    // longer stand for the text. Its output and messages stay until the next run.
+    connect(editor_->document(), &QTextDocument::contentsChanged, this, [this] {
+        if (!machine_.alive || !machine_.state.ended || busy()) return;
+        stop();
+    });
+}
+
+void StudioWindow::setWatch(int cell, bool on) {
+    if (cell < 0 || cell >= kCells) return;
+    const auto at = static_cast<std::size_t>(cell);
+    {
+        const QSignalBlocker quiet(cells_);
+        cells_->item(cell, 0)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    }
+    if (watched_[at] == on) return;
+    watched_[at] = on;
+    std::vector<int> cells;
+    for (int i = 0; i < kCells; ++i)
+        if (watched_[static_cast<std::size_t>(i)]) cells.push_back(i);
+    runner_->setWatches(std::move(cells));
+    const QString number = QStringLiteral("%1").arg(cell, 2, 10, QLatin1Char('0'));
+    announce(announcer_, on ? QStringLiteral("Watching cell %1").arg(number)
+                            : QStringLiteral("No longer watching cell %1").arg(number));
+}
+
+void StudioWindow::applyFix() {
+    const EditorMark* mark = nullptr;
+    if (problems_->hasFocus() || QApplication::focusWidget() == problems_) {
+        if (QTreeWidgetItem* item = problems_->currentItem())
+            mark = fixAt(editor_->marks(), item->data(0, Qt::UserRole).toInt(),
+                         item->data(1, Qt::UserRole).toInt());
+    } else {
+        const QTextCursor caret = editor_->textCursor();
+        mark = fixAt(editor_->marks(), caret.blockNumber() + 1, caret.positionInBlock() + 1);
+    }
+    if (!mark) {
+        statusBar()->showMessage(QStringLiteral("No fix here: the checker offers one where a "
+                                                "problem's line shows \"Write:\""),
+                                 4000);
+        return;
+    }
+    const int line = mark->line;
+    const QString fix = mark->fix;
+    if (!applyLineFix(editor_, line, fix)) return;
+    announce(announcer_, QStringLiteral("Line %1 now reads: %2").arg(line).arg(fix));
+    checkNow();
+    editor_->setFocus();
+}
+
+namespace {
+
+// The run again, answered from its record: the same replies and draws in the same order.
+class ReplayHost : public Host {
+public:
+    explicit ReplayHost(RunRecord record) : record_(std::move(record)) {}
+    void setCaption(std::string_view) override {}
+    void setDisplay(std::string_view) override {}
+    void setLarpEnabled() override {}
+    void messageBox(std::string_view) override {}
+    std::string inputBox(std::string_view) override {
+        return reply_ < record_.replies.size() ? record_.replies[reply_++] : std::string();
+    }
+    void processEvents() override {}
+    std::int32_t tickCount() override { return 0; }
+    float randomSingle() override {
+        return draw_ < record_.draws.size() ? record_.draws[draw_++] : 0.0f;
+    }
+
+private:
+    RunRecord record_;
+    std::size_t reply_ = 0, draw_ = 0;
+};
+
+// The most steps a trace file holds.
+constexpr std::int64_t kMaxTraceSteps = 1'000'000;
+
+} // namespace
+
+void StudioWindow::exportTrace() {
+    if (!program_ || busy() || !machine_.alive) return;
+    const QString base =
+        filePath_.isEmpty()
+            ? QDir::home().filePath(QFileInfo(documentName()).completeBaseName())
+            : QFileInfo(filePath_).dir().filePath(QFileInfo(filePath_).completeBaseName());
+    const QString name = dialogs_->exportFileName(QStringLiteral("Export Trace"),
+                                                  base + QStringLiteral("-trace.txt"));
+    if (name.isEmpty()) return;
+    const std::int64_t steps = std::min(machine_.state.steps, kMaxTraceSteps);
+    QSaveFile out(name);
+    if (!out.open(QIODevice::WriteOnly)) {
+        dialogs_->error(QStringLiteral("Could not export the trace to \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(name), out.errorString()));
+        return;
+    }
+    const Program& program = *program_;
+    RunOptions options;
+    options.maxSteps = steps;
+    options.plain = true;
+    // One line a step, as tessivor-cli run --trace writes it.
+    options.trace = [&out, &program](const TraceStep& s) {
+        char head[160];
+        if (s.code < 0) {
+            std::snprintf(head, sizeof head, "%lld pc=%d past the end\n",
+                          static_cast<long long>(s.step), s.pc);
+            out.write(head);
+            return;
+        }
+        const char shown = s.code >= 32 && s.code < 127 ? static_cast<char>(s.code) : '?';
+        std::snprintf(head, sizeof head, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d",
+                      static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
+        std::string line = head;
+        const std::string instruction = program.instructionAt(s.pc);
+        if (!instruction.empty()) line += "  " + instruction + "  " + program.placeOf(s.pc);
+        line += '\n';
+        out.write(line.data(), static_cast<qint64>(line.size()));
+    };
+    ReplayHost host(runner_->record());
+    runprogram(program.code, host, options);
+    if (machine_.state.steps > steps)
+        out.write(QStringLiteral("... the trace stops after %1 steps; the run went on to %2\n")
+                      .arg(steps)
+                      .arg(machine_.state.steps)
+                      .toUtf8());
+    if (!out.commit()) {
+        dialogs_->error(QStringLiteral("Could not export the trace to \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(name), out.errorString()));
+        return;
+    }
+    announce(announcer_, QStringLiteral("Exported the trace of %1 steps to %2")
+                             .arg(steps)
+                             .arg(QDir::toNativeSeparators(name)));
+}
+
+void StudioWindow::selfTest() {
+    // The grading lives with the command line, which the Studio does not link: tessivor-cli
+    // test itself grades the program, so the verdicts and first differences are its own.
+    const QString folder =
+        filePath_.isEmpty() ? QDir::homePath() : QFileInfo(filePath_).absolutePath();
+    const QString tests = dialogs_->testFileName(folder);
+    if (tests.isEmpty()) return;
+    QString cli = options_.cliProgram;
+    if (cli.isEmpty())
+        cli = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessivor-cli"));
+    auto* scratch = new QTemporaryDir;
+    const QString base = QFileInfo(documentName()).completeBaseName();
+    const QString source = scratch->filePath((base.isEmpty() ? QStringLiteral("program") : base) +
+                                             QStringLiteral(".tsasm"));
+    std::string reason;
+    if (!scratch->isValid() ||
+        !platform::writeTextFile(toPath(source), sourceBytes(), reason, "")) {
+        dialogs_->error(QStringLiteral("Could not test the program: no room for its copy"));
+        delete scratch;
+        return;
+    }
+    addMessage(QStringLiteral("Testing with %1 ...").arg(QFileInfo(tests).fileName()), 0);
+    auto* process = new QProcess(this);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    connect(process, &QProcess::finished, this, [this, process, scratch, tests] {
+        const QString report = QString::fromUtf8(process->readAll()).trimmed();
+        for (const QString& line : report.split(u'\n'))
+            addMessage(line, 0, process->exitCode() != 0);
+        announce(announcer_, report.section(u'\n', -1));
+        process->deleteLater();
+        delete scratch;
+    });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, process, scratch, cli](QProcess::ProcessError e) {
+                if (e != QProcess::FailedToStart) return;
+                process->deleteLater();
+                delete scratch;
+                addMessage(QStringLiteral("Self-Test needs tessivor-cli beside the Studio (%1): %2")
+                               .arg(QDir::toNativeSeparators(cli), process->errorString()),
+                           0, true);
+            });
+    process->setWorkingDirectory(scratch->path());
+    process->start(cli, {QStringLiteral("test"), tests, QFileInfo(source).fileName()});
+}
+
+void StudioWindow::exportOutput() {
+    const QString suggested =
+        (filePath_.isEmpty()
+             ? QDir::home().filePath(QFileInfo(documentName()).completeBaseName())
+             : QFileInfo(filePath_).dir().filePath(QFileInfo(filePath_).completeBaseName())) +
+        QStringLiteral("-output.txt");
+    const QString name = dialogs_->exportFileName(QStringLiteral("Export Output Log"), suggested);
+    if (name.isEmpty()) return;
+    QString reason;
+    if (!runner_->output().exportTo(name, reason)) {
+        dialogs_->error(QStringLiteral("Could not export the output to \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(name), reason));
+        return;
+    }
+    const std::uint64_t dropped = runner_->output().dropped();
+    const QString kept =
+        dropped == 0 ? QStringLiteral("every line")
+                     : QStringLiteral("the first %1 lines; the %2 after them were more than "
+                                      "the Studio keeps")
+                           .arg(runner_->output().lines() - dropped)
+                           .arg(dropped);
+    announce(announcer_, QStringLiteral("Exported %1 of the output to %2")
+                             .arg(kept, QDir::toNativeSeparators(name)));
 }
 
 void StudioWindow::createChecker() {
@@ -443,6 +749,9 @@ void StudioWindow::newFile() {
     editor_->document()->setModified(false);
     filePath_.clear();
     exampleName_.clear();
+    format_ = SourceFormat{};
+    readBytes_.reset();
+    stamp_ = DiskStamp{};
     clearRunViews();
     updateTitle();
     checkNow();
@@ -458,26 +767,47 @@ void StudioWindow::open() {
 bool StudioWindow::openFile(const QString& path, bool example) {
     std::string bytes;
     std::string reason;
-    // The old text stays until the whole file has been read.
-    if (!platform::readWholeFile(toPath(path), bytes, reason)) {
+    // The old text stays until the whole file has been read. A source too large to edit is
+    // refused before it is read: the editor would keep the window from answering for minutes.
+    const bool tooLarge = !platform::readWholeFile(toPath(path), bytes, reason,
+                                                   static_cast<std::size_t>(kMaxEditedSource));
+    if (tooLarge && QFileInfo(path).size() > kMaxEditedSource) {
+        dialogs_->error(QStringLiteral("Could not open \"%1\": it has %2 bytes, and the Studio "
+                                       "edits sources of up to %3 MiB. tessivor-cli builds, "
+                                       "checks and runs it (tessivor-cli run %4).")
+                            .arg(QDir::toNativeSeparators(path))
+                            .arg(QFileInfo(path).size())
+                            .arg(kMaxEditedSource >> 20)
+                            .arg(QFileInfo(path).fileName()));
+        return false;
+    }
+    if (tooLarge) {
         dialogs_->error(QStringLiteral("Could not open \"%1\": %2")
                             .arg(QDir::toNativeSeparators(path), fromBytes(reason)));
         return false;
     }
     stop();
     editor_->clearBreakpoints();
-    editor_->setPlainText(platform::editorTextFromFile(bytes));
-    editor_->document()->setModified(false);
+    takeText(bytes);
     editor_->setReadOnly(example);
     if (example) {
         filePath_.clear();
         exampleName_ = QFileInfo(path).fileName();
+        stamp_ = DiskStamp{};
     } else {
         filePath_ = QFileInfo(path).absoluteFilePath();
         exampleName_.clear();
+        stamp_ = stampOf(filePath_, bytes);
         addRecent(filePath_);
     }
     clearRunViews();
+    if (!decodeSource(bytes).exact)
+        addMessage(QStringLiteral("%1 mixes line ends: the editor breaks a line at each, and "
+                                  "saving ends every line as the first one ends (%2).")
+                       .arg(documentName(), format_.lineEnd == "\r\n" ? QStringLiteral("CR LF")
+                                            : format_.lineEnd == "\n" ? QStringLiteral("LF")
+                                                                      : QStringLiteral("CR")),
+                   0);
     updateTitle();
     updateActions();
     checkNow();
@@ -506,15 +836,50 @@ bool StudioWindow::saveAs() {
     return true;
 }
 
+void StudioWindow::takeText(const std::string& bytes) {
+    LoadedSource loaded = decodeSource(bytes);
+    editor_->setPlainText(loaded.text);
+    editor_->document()->setModified(false);
+    format_ = loaded.format;
+    readBytes_ = bytes;
+    readText_ = editor_->toPlainText();
+}
+
+std::string StudioWindow::sourceBytes() const {
+    // Unchanged since it was read (or changed and undone): the file's bytes, even where the
+    // editor could not hold them (mixed line ends). The text is compared, not the modified
+    // flag, which a text set from outside clears too.
+    if (readBytes_ && editor_->toPlainText() == readText_) return *readBytes_;
+    return encodeSource(editor_->rawText(), format_).bytes;
+}
+
 bool StudioWindow::writeTo(const QString& path) {
+    EncodedSource source = encodeSource(editor_->rawText(), format_);
+    if (!source.lost.empty()) {
+        // Never a '?' in place of a character unasked: the editor shows what the file holds.
+        if (!dialogs_->askToSubstitute(documentName(), describeLost(source.lost))) return false;
+        QTextCursor all(editor_->document());
+        all.beginEditBlock();
+        all.select(QTextCursor::Document);
+        all.insertText(withPlainSubstitutes(editor_->rawText(), source.lost));
+        all.endEditBlock();
+        source = encodeSource(editor_->rawText(), format_);
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (absolute == filePath_ && diskState(filePath_, stamp_) == DiskState::Changed &&
+        !dialogs_->askToOverwrite(documentName()))
+        return false;
     std::string reason;
-    const std::string source = platform::sourceFromEditor(editor_->rawText());
-    if (!platform::writeTextFile(toPath(path), source, reason)) {
+    // The bytes are written whole: their last line end, if any, is part of them.
+    if (!platform::writeTextFile(toPath(path), source.bytes, reason, "")) {
         dialogs_->error(QStringLiteral("Could not save \"%1\": %2")
                             .arg(QDir::toNativeSeparators(path), fromBytes(reason)));
         return false;
     }
     editor_->document()->setModified(false);
+    stamp_ = stampOf(absolute, source.bytes);
+    readBytes_ = std::move(source.bytes);
+    readText_ = editor_->toPlainText();
     statusBar()->showMessage(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(path)), 4000);
     return true;
 }
@@ -571,17 +936,66 @@ void StudioWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    settings_->setValue(QStringLiteral("geometry"), saveGeometry());
+    settings_->setValue(QStringLiteral("windowState"), saveState());
     runner_->pause();
     event->accept();
+}
+
+void StudioWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Coming back from another program is when a change it made to the file shows.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this, &StudioWindow::checkDiskChange);
+}
+
+bool StudioWindow::checkDiskChange() {
+    if (filePath_.isEmpty() || askingAboutDisk_) return false;
+    const DiskState state = diskState(filePath_, stamp_);
+    if (state == DiskState::Same) return false;
+    askingAboutDisk_ = true;
+    const bool unsaved = editor_->document()->isModified();
+    if (state == DiskState::Missing) {
+        dialogs_->notice(QStringLiteral("\"%1\" is no longer on disk (moved or deleted). Your "
+                                        "text stays here; Save writes it again.")
+                             .arg(QDir::toNativeSeparators(filePath_)));
+        // Marked unsaved, so closing asks before the text is gone too.
+        editor_->document()->setModified(true);
+        stamp_.exists = false;
+        askingAboutDisk_ = false;
+        return true;
+    }
+    std::string bytes, reason;
+    const bool readable = platform::readWholeFile(toPath(filePath_), bytes, reason,
+                                                  static_cast<std::size_t>(kMaxEditedSource));
+    if (dialogs_->askChangedOnDisk(documentName(), unsaved) == StudioDialogs::Changed::Reload &&
+        readable) {
+        stop();
+        takeText(bytes);
+        stamp_ = stampOf(filePath_, bytes);
+        clearRunViews();
+        updateTitle();
+        checkNow();
+    } else {
+        // Keep Mine: the editor's text is the one to save; the next Save does not ask again
+        // about this change, only about a later one.
+        stamp_ = readable ? stampOf(filePath_, bytes) : DiskStamp{};
+        editor_->document()->setModified(true);
+        if (!readable)
+            dialogs_->error(QStringLiteral("Could not read \"%1\": %2")
+                                .arg(QDir::toNativeSeparators(filePath_), fromBytes(reason)));
+    }
+    askingAboutDisk_ = false;
+    return true;
 }
 
 // ---- Build and run
 
 void StudioWindow::build() {
-    const Program program = Program::fromSource(platform::sourceFromEditor(editor_->rawText()));
+    const Program program =
+        Program::fromSource(sourceBytes(), platform::fromQString(documentName()));
     if (!program.built) {
-        addMessage(QStringLiteral("Error Compiling."),
-                   static_cast<int>(program.failedSetPlace().line));
+        reportBuildError(program);
         return;
     }
     if (filePath_.isEmpty() && !saveAs()) return;
@@ -591,23 +1005,32 @@ void StudioWindow::build() {
     if (!platform::writeTextFile(toPath(target), program.codeString(), reason)) {
         addMessage(QStringLiteral("Could not write \"%1\": %2")
                        .arg(QDir::toNativeSeparators(target), fromBytes(reason)),
-                   0);
+                   0, true);
         return;
     }
     addMessage(QStringLiteral("Built %1").arg(QDir::toNativeSeparators(target)), 0);
 }
 
+void StudioWindow::reportBuildError(const Program& program) {
+    // "Error Compiling." as the machine's own translation says it, then where and why.
+    const int line = static_cast<int>(program.failedSetPlace().line);
+    addMessage(QStringLiteral("Error Compiling."), line, true);
+    addMessage(fromBytes(program.buildError()), line, true);
+}
+
 bool StudioWindow::startSession() {
-    Program program = Program::fromSource(platform::sourceFromEditor(editor_->rawText()));
-    if (!program.built) {
-        addMessage(QStringLiteral("Error Compiling."),
-                   static_cast<int>(program.failedSetPlace().line));
+    auto program = std::make_shared<Program>(
+        Program::fromSource(sourceBytes(), platform::fromQString(documentName())));
+    if (!program->built) {
+        reportBuildError(*program);
         return false;
     }
     clearRunViews();
+    inputQueue_->restart();
     // The program runs as the runner would run its file: the code and the line end after it.
-    runner_->start({program.code, program.map, program.instructionTexts()},
+    runner_->start({program->code, program->map, program->instructionTexts()},
                    editor_->breakpointLines());
+    program_ = std::move(program);
     ++pending_;
     machine_.alive = true;
     machine_.state = DebugState{};
@@ -616,8 +1039,18 @@ bool StudioWindow::startSession() {
 
 void StudioWindow::command(std::function<void()> send) {
     if (busy()) return;
+    // A finished run is not gone on from: the command starts a fresh one.
+    endFinishedRun();
     if (!machine_.alive && !startSession()) return;
     issue(std::move(send));
+}
+
+void StudioWindow::endFinishedRun() {
+    if (!machine_.alive || !machine_.state.ended || busy()) return;
+    runner_->stop();
+    ++pending_;
+    machine_.alive = false;
+    lastCommand_ = nullptr;
 }
 
 void StudioWindow::issue(std::function<void()> send) {
@@ -701,8 +1134,8 @@ void StudioWindow::stepMachine() {
 }
 
 void StudioWindow::back() {
-    if (!machine_.alive) return;
-    command([this] { runner_->backInstruction(); });
+    if (!machine_.alive || busy()) return;
+    issue([this] { runner_->backInstruction(); });
 }
 
 void StudioWindow::toggleBreakpoint() { editor_->toggleBreakpoint(editor_->caretLine()); }
@@ -721,11 +1154,20 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
         cellsAtLastStop_ = snapshot.cells;
         switch (snapshot.stop) {
         case Stop::PastEnd:
-            addMessage(QStringLiteral("The program ran past its last instruction."), 0);
+            addMessage(QStringLiteral("The program ran past its last instruction."), 0, true,
+                       snapshot.state.steps);
             break;
         case Stop::PrepareFailed:
-            addMessage(QStringLiteral("The program cannot start: it has more than 99 labels."), 0);
+            addMessage(QStringLiteral("The program cannot start: it has more than 99 labels."), 0,
+                       true);
             break;
+        case Stop::Error:
+            // The place, the instruction and why it failed, in the words of tessivor-cli run.
+            addMessage(errorReport(snapshot.state), snapshot.state.line, true,
+                       snapshot.state.steps);
+            break;
+        case Stop::Back:
+        case Stop::HistoryEnd: forgetShownAfter(snapshot.state.steps); break;
         default: break;
         }
         announceStop(snapshot);
@@ -736,45 +1178,88 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
             statusBar()->clearMessage();
     }
     updateActions();
-    if (snapshot.stop == Stop::Input && !snapshot.running && lastCommand_) {
+    if (snapshot.stop == Stop::Input && !snapshot.running && lastCommand_) answerInput(snapshot);
+}
+
+QString StudioWindow::errorReport(const DebugState& state) const {
+    std::string line = program_ ? program_->placeOf(state.pc) : std::string();
+    if (!line.empty()) line += ": ";
+    if (!state.instruction.empty()) line += state.instruction + ": ";
+    line += failureDescription(state.failure);
+    if (!state.reason.empty()) line += ": " + state.reason;
+    return fromBytes(line);
+}
+
+void StudioWindow::forgetShownAfter(std::int64_t step) {
+    // Gone back: what the run showed after this step is shown again when it gets there.
+    while (output_->topLevelItemCount() > 0 &&
+           output_->topLevelItem(output_->topLevelItemCount() - 1)->text(0).toLongLong() > step)
+        delete output_->takeTopLevelItem(output_->topLevelItemCount() - 1);
+    while (messages_->count() > 0 &&
+           messages_->item(messages_->count() - 1)->data(kStepRole).toLongLong() > step)
+        delete messages_->takeItem(messages_->count() - 1);
+    updateActions();
+}
+
+void StudioWindow::answerInput(const MachineSnapshot& snapshot) {
+    // The queue's next reply, else the box.
+    std::optional<QString> reply = inputQueue_->take();
+    if (reply) {
+        announce(announcer_, QStringLiteral("Reply %1 from the input queue: %2")
+                                 .arg(inputQueue_->used())
+                                 .arg(*reply));
+    } else {
         const QString title = QFileInfo(documentName()).completeBaseName().isEmpty()
                                   ? kAppName
                                   : QFileInfo(documentName()).completeBaseName();
-        const std::optional<QString> reply =
-            dialogs_->input(title, fromBytes(snapshot.state.inputPrompt));
+        reply = dialogs_->input(title, fromBytes(snapshot.state.inputPrompt));
         // The window may have been stopped while the question was open.
         if (!machine_.alive || busy()) return;
-        runner_->provideInput(reply ? platform::fromQString(*reply) : std::string());
-        ++pending_;
-        lastCommand_();
-        updateActions();
     }
+    runner_->provideInput(reply ? platform::fromQString(*reply) : std::string());
+    ++pending_;
+    lastCommand_();
+    updateActions();
 }
 
 void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
     QList<QTreeWidgetItem*> lines;
     for (MachineEvent& event : events) {
         if (event.kind == MachineEvent::Kind::Display) {
-            auto* item = new QTreeWidgetItem({QString::number(event.step), cellText(event.text)});
-            item->setToolTip(1, fromBytes(event.text.substr(0, kShownCellLength)));
+            // The start of a long text only; Export Output Log writes it whole.
+            QString shown = cellText(event.text.substr(0, kShownOutputLength));
+            if (event.length > kShownOutputLength)
+                shown = QStringLiteral("%1\u2026 (%2 characters in all)")
+                            .arg(shown.left(kShownOutputLength))
+                            .arg(event.length);
+            auto* item = new QTreeWidgetItem({QString::number(event.step), shown});
+            item->setToolTip(1, event.length > kShownOutputLength
+                                    ? shown + QStringLiteral("\nFile \u2192 Export Output Log "
+                                                             "writes the whole text.")
+                                    : shown);
             lines.append(item);
         } else {
-            addMessage(fromBytes(event.text), event.line);
+            addMessage(fromBytes(event.text), event.line, false, event.step);
         }
     }
     output_->addTopLevelItems(lines);
     while (output_->topLevelItemCount() > kMaxOutputLines)
         delete output_->takeTopLevelItem(0);
     if (!lines.isEmpty()) output_->scrollToItem(lines.back());
+    updateActions();
 }
 
-void StudioWindow::addMessage(const QString& text, int line) {
+void StudioWindow::addMessage(const QString& text, int line, bool important, std::int64_t step) {
     auto* item =
         new QListWidgetItem(line > 0 ? QStringLiteral("%1  (line %2)").arg(text).arg(line) : text);
     item->setData(Qt::UserRole, line);
+    item->setData(kStepRole, QVariant::fromValue<qlonglong>(step));
     messages_->addItem(item);
     messages_->scrollToItem(item);
-    if (auto* dock = findChild<QDockWidget*>(QStringLiteral("messagesDock"))) dock->raise();
+    // Only a failure takes the place of the Output, which an ordinary end leaves in front.
+    if (important) {
+        if (auto* dock = dockNamed("messagesDock")) dock->raise();
+    }
 }
 
 void StudioWindow::clearRunViews() {
@@ -845,11 +1330,14 @@ void StudioWindow::updateActions() {
     buildAct_->setEnabled(!busy());
     pauseAct_->setEnabled(busy() && alive);
     stopAct_->setEnabled(alive);
-    stepAct_->setEnabled(!busy() && !ended);
-    stepMachineAct_->setEnabled(!busy() && !ended);
+    // After the end these start afresh.
+    stepAct_->setEnabled(!busy());
+    stepMachineAct_->setEnabled(!busy());
     continueAct_->setEnabled(!busy() && !ended);
-    runToCursorAct_->setEnabled(!busy() && !ended);
+    runToCursorAct_->setEnabled(!busy());
     backAct_->setEnabled(!busy() && alive && machine_.history > 0);
+    exportOutputAct_->setEnabled(output_ && output_->topLevelItemCount() > 0);
+    exportTraceAct_->setEnabled(!busy() && alive && program_ && machine_.state.steps > 0);
 }
 
 // ---- Problems
@@ -860,7 +1348,7 @@ void StudioWindow::checkNow() {
 }
 
 void StudioWindow::check() {
-    const std::string source = platform::sourceFromEditor(editor_->rawText());
+    const std::string source = sourceBytes();
     std::vector<EditorMark> marks;
     for (const Diagnostic& d : checkSource(source)) {
         EditorMark mark;
@@ -870,16 +1358,49 @@ void StudioWindow::check() {
         mark.error = d.severity == Severity::Error;
         mark.kind = QString::fromLatin1(severityName(d.severity));
         mark.message = fromBytes(d.message);
-        if (d.suggestion) mark.message += QStringLiteral("\nWrite: ") + fromBytes(*d.suggestion);
+        if (d.suggestion) {
+            mark.fix = fromBytes(*d.suggestion);
+            mark.message +=
+                QStringLiteral("\nWrite: ") + mark.fix + QStringLiteral("  (Ctrl+. writes it)");
+        }
         marks.push_back(mark);
     }
+    // What the editor holds but a source cannot: found now, not first when saving.
+    const EncodedSource encoded = encodeSource(editor_->rawText(), format_);
+    for (const LostCharacter& lost : encoded.lost) {
+        const QTextBlock block = editor_->document()->findBlock(lost.position);
+        EditorMark mark;
+        mark.line = block.blockNumber() + 1;
+        mark.column = lost.position - block.position() + 1;
+        mark.endColumn = mark.column + lost.length;
+        mark.kind = QStringLiteral("warning");
+        mark.message =
+            QStringLiteral("\"%1\" has no byte in a source file: saving asks to "
+                           "write \"%2\" for it")
+                .arg(QString::fromUcs4(&lost.character, 1), plainSubstitute(lost.character));
+        marks.push_back(mark);
+        if (marks.size() > 1000) break;
+    }
     problems_->clear();
+    const QColor link = readableOn(problems_->palette().color(QPalette::Link),
+                                   problems_->palette().color(QPalette::Base));
     for (const EditorMark& mark : marks) {
         auto* item = new QTreeWidgetItem(
-            {QString::number(mark.line), mark.kind, mark.message.section(QLatin1Char('\n'), 0, 0)});
+            {QString::number(mark.line), mark.kind, mark.message.section(QLatin1Char('\n'), 0, 0),
+             mark.fix.isEmpty() ? QString() : QStringLiteral("Write: ") + mark.fix});
         item->setData(0, Qt::UserRole, mark.line);
         item->setData(1, Qt::UserRole, mark.column);
         item->setToolTip(2, mark.message);
+        if (!mark.fix.isEmpty()) {
+            // A click on the fix writes it.
+            QFont font = item->font(3);
+            font.setUnderline(true);
+            item->setFont(3, font);
+            item->setForeground(3, link);
+            item->setToolTip(3, QStringLiteral("Click, or Ctrl+., to write line %1 as: %2")
+                                    .arg(mark.line)
+                                    .arg(mark.fix));
+        }
         problems_->addTopLevelItem(item);
     }
     editor_->setMarks(std::move(marks));
@@ -906,6 +1427,7 @@ constexpr Pane kPanes[] = {
     {"Output", "outputDock", "goToOutput"},
     {"Messages", "messagesDock", "goToMessages"},
     {"Problems", "problemsDock", "goToProblems"},
+    {"Input Queue", "inputQueueDock", "goToInputQueue"},
 };
 
 } // namespace
@@ -927,6 +1449,7 @@ void StudioWindow::createAccessibility() {
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu_->setObjectName(QStringLiteral("help"));
+    helpMenu_->addAction(instructionsAct_);
     helpMenu_->addAction(shortcutsAct_);
 
     // What a stop or "Read the State" says stays readable in the status bar.
@@ -971,6 +1494,14 @@ void StudioWindow::describeActions() {
         {highContrastAct_, "White on black with yellow highlights, in place of the system's "
                            "colours"},
         {shortcutsAct_, "List every command and its keys"},
+        {instructionsAct_, "Show every instruction and what it does"},
+        {exportTraceAct_, "Save each step of the run so far (pc, code, registers, instruction, "
+                          "line) in a text file"},
+        {selfTestAct_, "Run the cases of a teacher's test file on this program, with the "
+                       "verdicts of tessivor-cli test"},
+        {exportOutputAct_, "Save every line the run showed, whole, in a text file"},
+        {applyFixAct_, "Write the line as the checker's fix for the finding at the caret says "
+                       "(in the Problems pane: the chosen finding)"},
     };
     for (const auto& [act, text] : described) {
         act->setStatusTip(QString::fromLatin1(text));
@@ -1001,6 +1532,14 @@ void StudioWindow::describeWidgets() {
     describe(dock("outputDock"), {}, QStringLiteral("What the program showed (Ctrl+4)"));
     describe(dock("messagesDock"), {}, QStringLiteral("How each run ended (Ctrl+5)"));
     describe(dock("problemsDock"), {}, QStringLiteral("The checker's findings (Ctrl+6)"));
+    describe(dock("helpDock"), {},
+             QStringLiteral("Every instruction, its code character and what it does (Shift+F1)"));
+    describe(instructions_, QStringLiteral("Instructions"),
+             QStringLiteral("Every instruction, how it is written and what it does"));
+    describe(findChild<QLabel*>(QStringLiteral("registersHelp")), QStringLiteral("Registers help"),
+             registersHelp());
+    describe(dock("inputQueueDock"), {},
+             QStringLiteral("Replies typed before the run, used in order by inp (Ctrl+7)"));
     describe(cells_->parentWidget(), QStringLiteral("Cells pane"),
              QStringLiteral("The cells and the filter for the empty ones"));
     describe(registers_[Pc]->parentWidget(), QStringLiteral("Registers pane"),
@@ -1076,7 +1615,8 @@ void StudioWindow::announceStop(const MachineSnapshot& snapshot) {
 }
 
 void StudioWindow::focusPane(int pane) {
-    QWidget* targets[] = {editor_, cells_, registers_[Pc], output_, messages_, problems_};
+    QWidget* targets[] = {editor_,   cells_,    registers_[Pc],       output_,
+                          messages_, problems_, inputQueue_->editor()};
     if (auto* dock = findChild<QDockWidget*>(QString::fromLatin1(kPanes[pane].dock))) {
         dock->show();
         dock->raise();
@@ -1142,7 +1682,7 @@ void StudioWindow::showShortcuts() {
         list->setHeaderLabels({QStringLiteral("Command"), QStringLiteral("Keys")});
         list->setRootIsDecorated(false);
         QList<QTreeWidgetItem*> rows;
-        for (QMenu* menu : {fileMenu_, runMenu_, viewMenu_, helpMenu_}) {
+        for (QMenu* menu : {fileMenu_, editMenu_, runMenu_, viewMenu_, helpMenu_}) {
             for (QAction* act : menu->actions()) {
                 if (act->shortcut().isEmpty()) continue;
                 QStringList keys;

@@ -3,7 +3,9 @@
 // commands on the debug session; the machine's cells, registers, output and messages and the
 // checker's problems in docks around it.
 
+#include "assembler/translate/program.h"
 #include "studio/machine_runner.h"
+#include "studio/source_file.h"
 #include "studio/studio_dialogs.h"
 
 #include <QMainWindow>
@@ -11,11 +13,13 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
 class QCheckBox;
 class QDialog;
+class QDockWidget;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -30,6 +34,11 @@ class QListWidgetItem;
 namespace tessivor::studio {
 
 class CodeEditor;
+class InputQueue;
+
+/// The largest source the Studio opens: beyond it the editor, its colours and the checker
+/// would keep the window from answering. `tessivor-cli` takes any size.
+inline constexpr qint64 kMaxEditedSource = qint64{1} << 20;
 
 /// Where the window finds its examples and keeps its recent files, and who answers its
 /// questions. Empty fields take the defaults.
@@ -37,6 +46,7 @@ struct StudioOptions {
     StudioDialogs* dialogs = nullptr; ///< must outlive the window; null: Qt's dialogs
     QString settingsFile;             ///< an INI file for the recent files; "": the user's
     QString examplesFolder;           ///< the bundled examples; "": found beside the program
+    QString cliProgram; ///< tessivor-cli, which Self-Test runs; "": found beside the program
 };
 
 class StudioWindow : public QMainWindow {
@@ -60,9 +70,22 @@ public:
     void checkNow();
     /// The sentence "Read the State" last said (or the last stop said).
     QString lastAnnouncement() const;
+    /// The bytes Build and Run use: the file's own while the text is as read or saved, else
+    /// what Save would write.
+    std::string sourceBytes() const;
+    /// How the document's file ends its lines.
+    const SourceFormat& sourceFormat() const { return format_; }
+    /// Asks what to do when another program changed or removed the file (done when the window
+    /// gets the focus); false when nothing had changed.
+    bool checkDiskChange();
+    InputQueue* inputQueue() const { return inputQueue_; }
+    /// Watches on cells: the run stops after a step that changes one.
+    void setWatch(int cell, bool on);
+    bool watched(int cell) const { return watched_[static_cast<std::size_t>(cell)]; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createEditor();
@@ -88,6 +111,17 @@ private:
     void addRecent(const QString& path);
     void updateTitle();
     QString documentName() const;
+    /// Takes `bytes` as the document's text, read from or standing for `path`.
+    void takeText(const std::string& bytes);
+    void restoreLayout();
+    QDockWidget* dockNamed(const char* name) const;
+
+    // Exports.
+    void exportOutput();
+    /// Runs a teacher's test file's cases on the program with tessivor-cli test.
+    void selfTest();
+    /// Writes the steps of the current run, replayed with its replies and draws, as text.
+    void exportTrace();
 
     // Build and run.
     void build();
@@ -102,6 +136,10 @@ private:
     void toggleBreakpoint();
     /// Starts a session on the editor's text; false (with a message) when it does not translate.
     bool startSession();
+    /// Ends a finished run's session so the next command starts afresh.
+    void endFinishedRun();
+    void answerInput(const MachineSnapshot& snapshot);
+    void applyFix();
     /// Starts a session first when there is none, then sends `command`.
     void command(std::function<void()> command);
     /// Sends `command` to the machine and remembers it, to send again after an input.
@@ -115,7 +153,14 @@ private:
     void machineShowed(std::vector<MachineEvent> events);
     void showCells(const MachineSnapshot& snapshot);
     void showRegisters(const MachineSnapshot& snapshot);
-    void addMessage(const QString& text, int line);
+    /// Adds a message; `important` ones (failures) bring the Messages pane to the front.
+    /// `step`: the run's step that showed it, -1 for none; Back takes it away with the step.
+    void addMessage(const QString& text, int line, bool important = false, std::int64_t step = -1);
+    /// "prog.tsasm:4:1: mul 01, 02, 03: Type mismatch: cell 01 holds ..." for a failed step.
+    QString errorReport(const DebugState& state) const;
+    void reportBuildError(const Program& program);
+    /// Takes away the output and messages of steps after `step`.
+    void forgetShownAfter(std::int64_t step);
     void clearRunViews();
     void updateActions();
 
@@ -139,10 +184,16 @@ private:
     CodeEditor* editor_ = nullptr;
     QString filePath_;
     QString exampleName_; ///< the example shown read-only; "" otherwise
+    SourceFormat format_;
+    std::optional<std::string> readBytes_; ///< what the file held when read or last saved
+    QString readText_;                     ///< the editor's text for readBytes_
+    DiskStamp stamp_;                      ///< of filePath_ then
+    bool askingAboutDisk_ = false;
 
     QMenu* fileMenu_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QMenu* examplesMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
     QMenu* runMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
@@ -167,6 +218,11 @@ private:
     QAction* zoomResetAct_ = nullptr;
     QAction* highContrastAct_ = nullptr;
     QAction* shortcutsAct_ = nullptr;
+    QAction* instructionsAct_ = nullptr;
+    QAction* exportOutputAct_ = nullptr;
+    QAction* selfTestAct_ = nullptr;
+    QAction* exportTraceAct_ = nullptr;
+    QAction* applyFixAct_ = nullptr;
     QSlider* speed_ = nullptr;
     QLabel* speedLabel_ = nullptr;
 
@@ -179,6 +235,10 @@ private:
     QTimer* checkTimer_ = nullptr;
     QLabel* announcer_ = nullptr; ///< the status bar's label that stops and "Read the State" say
     QDialog* shortcuts_ = nullptr;
+    InputQueue* inputQueue_ = nullptr;
+    QTreeWidget* instructions_ = nullptr;    ///< the Help panel's table
+    std::shared_ptr<const Program> program_; ///< the one the session runs
+    std::array<bool, kCells> watched_{};
 
     int fontSteps_ = 0; ///< two points a step above (or below) the system's font sizes
     bool highContrast_ = false;

@@ -1,8 +1,8 @@
 #include "studio/studio_window.h"
 
 #include "platform/files.h"
-#include "platform/qt_testing.h"
 #include "studio/code_editor.h"
+#include "studio/studio_test_support.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,116 +28,7 @@
 namespace tessivor::studio {
 namespace {
 
-namespace fs = std::filesystem;
-
-/// Answers the window's questions from queues; an unexpected question fails the test.
-struct FakeDialogs : StudioDialogs {
-    std::deque<QString> openNames, saveNames;
-    std::deque<Unsaved> unsaved;
-    std::deque<std::optional<QString>> replies;
-    std::vector<std::pair<QString, QString>> inputsAsked; // title, prompt
-    std::vector<QString> errors;
-    int saveQuestions = 0;
-
-    QString openFileName(const QString&) override { return next(openNames, "open"); }
-    QString saveFileName(const QString&) override { return next(saveNames, "save"); }
-    Unsaved askToSave(const QString&) override {
-        ++saveQuestions;
-        return next(unsaved, "unsaved changes");
-    }
-    std::optional<QString> input(const QString& title, const QString& prompt) override {
-        inputsAsked.emplace_back(title, prompt);
-        return next(replies, "input");
-    }
-    void error(const QString& text) override { errors.push_back(text); }
-
-    template <typename T> T next(std::deque<T>& answers, const char* what) {
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected " << what << " question";
-            return T{};
-        }
-        T answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-};
-
-std::string bytesOf(const fs::path& path) {
-    std::string bytes, reason;
-    EXPECT_TRUE(platform::readWholeFile(path, bytes, reason)) << path << ": " << reason;
-    return bytes;
-}
-
-/// Handles the window's events until `done` holds; false when `ms` pass first.
-bool waitUntil(const std::function<bool()>& done, int ms = 10'000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-class StudioWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        platform::testing::application();
-        ASSERT_TRUE(dir.isValid());
-        StudioOptions options;
-        options.dialogs = &dialogs;
-        options.settingsFile = dir.filePath(QStringLiteral("studio.ini"));
-        options.examplesFolder = QStringLiteral(TESSIVOR_EXAMPLES_DIR);
-        window = std::make_unique<StudioWindow>(options);
-        window->show();
-    }
-    void TearDown() override {
-        // Nothing may be left unsaved to ask about.
-        if (window) window->editor()->document()->setModified(false);
-        window.reset();
-    }
-
-    QAction* action(const char* name) {
-        auto* act = window->findChild<QAction*>(QString::fromLatin1(name));
-        EXPECT_NE(act, nullptr) << name;
-        return act;
-    }
-    /// Triggers the action and waits until the machine has answered.
-    void trigger(const char* name) {
-        QAction* act = action(name);
-        ASSERT_TRUE(act->isEnabled()) << name;
-        act->trigger();
-        ASSERT_TRUE(waitUntil([&] { return !window->busy(); })) << name << " did not finish";
-    }
-    void setText(const QString& text) { window->editor()->setPlainText(text); }
-    QString cell(int i) { return window->findChild<QTableWidget*>("cells")->item(i, 1)->text(); }
-    bool cellChanged(int i) {
-        return window->findChild<QTableWidget*>("cells")->item(i, 0)->data(Qt::UserRole).toBool();
-    }
-    QString reg(const char* name) {
-        return window->findChild<QLabel*>(QStringLiteral("register_") + name)->text();
-    }
-    QStringList messages() {
-        QStringList texts;
-        auto* list = window->findChild<QListWidget*>("messages");
-        for (int i = 0; i < list->count(); ++i)
-            texts << list->item(i)->text();
-        return texts;
-    }
-    QStringList output(int column = 1) {
-        QStringList texts;
-        auto* tree = window->findChild<QTreeWidget*>("output");
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            texts << tree->topLevelItem(i)->text(column);
-        return texts;
-    }
-    void setSpeed(int position) { window->findChild<QSlider*>("speed")->setValue(position); }
-
-    QTemporaryDir dir;
-    FakeDialogs dialogs;
-    std::unique_ptr<StudioWindow> window;
-};
+using namespace test_support;
 
 TEST_F(StudioWindowTest, StopsAtABreakpointStepsBackAndRunsToTheEnd) {
     action("example_count")->trigger();
@@ -194,7 +85,9 @@ TEST_F(StudioWindowTest, StopsAtABreakpointStepsBackAndRunsToTheEnd) {
         EXPECT_LT(steps[i - 1].toLongLong(), steps[i].toLongLong());
     ASSERT_FALSE(messages().isEmpty());
     EXPECT_TRUE(messages().back().startsWith("Program Terminated"));
-    EXPECT_FALSE(action("step")->isEnabled());
+    // After the end, Step starts afresh; Continue has nothing to go on from.
+    EXPECT_TRUE(action("step")->isEnabled());
+    EXPECT_FALSE(action("continue")->isEnabled());
     EXPECT_EQ(window->editor()->executionLine(), 0);
 }
 
@@ -257,10 +150,11 @@ TEST_F(StudioWindowTest, ErrorsAreReportedWithTheirLineAndAClickGoesThere) {
     trigger("run");
     EXPECT_EQ(window->machine().stop, Stop::Error);
     const QStringList texts = messages();
-    ASSERT_EQ(texts.size(), 2);
+    ASSERT_EQ(texts.size(), 3);
     EXPECT_TRUE(texts[0].startsWith("Type mismatch byte ")) << texts[0].toStdString();
     EXPECT_TRUE(texts[0].endsWith("(line 3)")) << texts[0].toStdString();
     EXPECT_TRUE(texts[1].startsWith("Program Ended"));
+    EXPECT_TRUE(texts[2].endsWith("(line 3)")) << texts[2].toStdString();
     auto* list = window->findChild<QListWidget*>("messages");
     emit list->itemClicked(list->item(0));
     EXPECT_EQ(window->editor()->caretLine(), 3);
@@ -320,11 +214,9 @@ TEST_F(StudioWindowTest, AnExampleIsSavedOnlyUnderANewName) {
     action("save")->trigger();
     EXPECT_EQ(window->filePath(), name);
     EXPECT_FALSE(window->editor()->isReadOnly());
-    // Saved with CR LF line ends and the line end that saving appends.
-    QByteArray expected =
-        QByteArray::fromStdString(bytesOf(fs::path(TESSIVOR_EXAMPLES_DIR) / "hello.tsasm"));
-    expected.replace("\r\n", "\n").replace("\n", "\r\n").append("\r\n");
-    EXPECT_EQ(bytesOf(fs::path(name.toStdString())), expected.toStdString());
+    // Saved byte for byte as the example was read: its LF line ends stay LF.
+    EXPECT_EQ(bytesOf(fs::path(name.toStdString())),
+              bytesOf(fs::path(TESSIVOR_EXAMPLES_DIR) / "hello.tsasm"));
 }
 
 TEST_F(StudioWindowTest, BuildWritesTheSameBytesAsTheCommandLine) {

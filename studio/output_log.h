@@ -1,0 +1,63 @@
+#pragma once
+// Everything a run showed, kept whole outside the window: the Output pane lists only the start
+// of each text (a 64 MiB `dsp` would stall any list), and Export Output writes the whole log.
+
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace tessivor::studio {
+
+class OutputLog {
+public:
+    /// The most the log keeps on disk; later texts are counted but not kept.
+    static constexpr std::uint64_t kDefaultMaxBytes = std::uint64_t{1} << 30;
+
+    explicit OutputLog(std::uint64_t maxBytes = kDefaultMaxBytes);
+    ~OutputLog();
+    OutputLog(const OutputLog&) = delete;
+    OutputLog& operator=(const OutputLog&) = delete;
+
+    /// Forgets every text (a new run). From any thread, as are the others.
+    void clear();
+    /// Keeps `text`, shown by step `step`, whole; false when it no longer fits (or the disk
+    /// refused it).
+    bool append(std::string_view text, std::int64_t step = 0);
+    /// Forgets the texts shown after step `step` (the run went back to it), as far back as
+    /// the last kRewindable texts.
+    void rewindTo(std::int64_t step);
+    /// As many texts as a session can go back over: one a step, a million steps.
+    static constexpr std::size_t kRewindable = 1'000'000;
+
+    std::uint64_t lines() const;   ///< texts shown, kept or not
+    std::uint64_t dropped() const; ///< texts not kept whole
+    std::uint64_t bytes() const;   ///< bytes kept
+
+    /// Writes every kept text followed by a line feed, as `tessivor-cli run` prints them, as
+    /// the whole file or not at all; false with the reason.
+    bool exportTo(const QString& path, QString& reason) const;
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+
+    mutable std::mutex mutex_;
+    std::unique_ptr<std::FILE, FileCloser> spool_;
+    std::uint64_t maxBytes_;
+    std::uint64_t lines_ = 0, dropped_ = 0, bytes_ = 0;
+    /// The latest texts: the step that showed each and where it starts in the spool.
+    struct Shown {
+        std::int64_t step;
+        std::uint64_t offset;
+        bool kept;
+    };
+    std::deque<Shown> recent_;
+};
+
+} // namespace tessivor::studio
