@@ -5,7 +5,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/hello.tsp
 
-.PHONY: all deps configure build run test package clean sanitize fuzz windows
+.PHONY: all deps configure build run test package clean sanitize fuzz windows windows-build \
+	windows-installer
 
 all: build
 
@@ -61,15 +62,25 @@ fuzz:
 # The host's tessivor-cli (from $(BUILD_DIR)) is built too: a test compares the events of every
 # example on both.
 WINDOWS_DIR ?= build-windows
-WINDOWS_DEPS = g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth googletest libcli11-dev
-windows: configure
+WINDOWS_DEPS = g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth nsis googletest \
+	libcli11-dev
+windows: windows-build
+	scripts/wine-ctest.sh $(WINDOWS_DIR) -j $(JOBS) -LE installer
+
+# The installer, $(WINDOWS_DIR)/tessivor-VERSION-setup.exe (NSIS), then its check under Wine:
+# a silent install, the files and the .tsp association, a .tsp opened through it, a silent
+# uninstall that leaves nothing.
+windows-installer: windows-build
+	cmake --build $(WINDOWS_DIR) --target windows-installer
+	scripts/wine-ctest.sh $(WINDOWS_DIR) -L installer
+
+windows-build: configure
 	@scripts/install-deps.sh $(WINDOWS_DEPS)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target tessivor-cli
 	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 		-DCMAKE_BUILD_TYPE=Release -DTESSIVOR_WINDOWS=OFF -DTESSIVOR_BENCH=OFF \
 		-DTESSIVOR_HOST_CLI=$(CURDIR)/$(BUILD_DIR)/cli/tessivor-cli $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)
-	scripts/wine-ctest.sh $(WINDOWS_DIR) -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)
