@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/grading.h"
 #include "cli/stream_io.h"
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 #include <CLI/CLI.hpp>
@@ -61,12 +62,13 @@ bool listSubmissions(const std::vector<std::string>& names, std::vector<std::str
                      std::string& error, int& status) {
     for (const std::string& name : names) {
         std::error_code ec;
-        const fs::path path(name);
+        const fs::path path = platform::pathFromArgument(name);
         if (fs::is_directory(path, ec)) {
             std::vector<std::string> found;
             for (const auto& entry : fs::directory_iterator(path, ec)) {
                 if (isSourceName(entry.path()) && !entry.is_directory(ec)) {
-                    found.push_back(entry.path().string());
+                    // In the narrow text the other names are in, which the reading below takes.
+                    found.push_back(platform::argumentFromPath(entry.path()));
                 }
             }
             if (ec) {
@@ -188,7 +190,7 @@ int testCommand(std::span<const std::string_view> args) {
     submissions.reserve(files.size());
     for (const std::string& file : files) {
         std::string text;
-        if (!platform::readWholeFile(file, text, reason)) {
+        if (!platform::readWholeFile(platform::pathFromArgument(file), text, reason)) {
             writeErr("tessivor-cli test: " + file + ": " + reason + "\n");
             return kExitNoInput;
         }
