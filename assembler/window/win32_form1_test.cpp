@@ -6,6 +6,7 @@
 
 #include "platform/fake_dialogs.h"
 #include "platform/files.h"
+#include "platform/out_of_memory.h"
 #include "platform/win32_testing.h"
 #include "platform/win32_window.h"
 
@@ -14,6 +15,7 @@
 #include <oleacc.h>
 
 #include <filesystem>
+#include <new>
 #include <random>
 
 namespace tessivor::assembler {
@@ -167,6 +169,24 @@ TEST_F(EditorWin32Test, CompileFailuresPutTheCaretAtTheFailingPlace) {
     EXPECT_EQ(boxes.messages,
               std::vector<FakeBoxes::Shown>(3, {"Tessivor ASM", "Error Compiling."}));
     EXPECT_TRUE(dialog.shown.empty());
+}
+
+/// A file dialog that finds no memory for the name.
+struct OutOfMemoryDialog : FakeFileDialog {
+    bool ShowOpen() override { throw std::bad_alloc(); }
+};
+
+TEST(EditorWin32DeathTest, RunningOutOfMemoryInACommandEndsWithOneLineAndStatus70) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            platform::reportOutOfMemoryAtExit("tessivor-asm");
+            OutOfMemoryDialog dialog;
+            FakeBoxes boxes;
+            win32::Form1 form(dialog, boxes);
+            SendMessageW(form.hwnd(), WM_COMMAND, win32::Form1::kLoad, 0);
+        },
+        ::testing::ExitedWithCode(70), "tessivor-asm: out of memory");
 }
 
 // ---- tessivor-asm.exe as a user starts it

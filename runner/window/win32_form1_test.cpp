@@ -6,6 +6,7 @@
 
 #include "assembler/translate/compiletext.h"
 #include "platform/fake_dialogs.h"
+#include "platform/out_of_memory.h"
 #include "platform/win32_testing.h"
 #include "platform/win32_window.h"
 #include "runner/window/start_up.h"
@@ -16,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <random>
 #include <regex>
 
@@ -134,6 +136,26 @@ TEST_F(RunnerWin32Test, TheDisplayHasAnAccessibleName) {
     EXPECT_EQ(std::wstring(name ? name : L""), L"Program output");
     SysFreeString(name);
     accessible->Release();
+}
+
+/// Boxes that find no memory for their text.
+struct OutOfMemoryBoxes : platform::testing::FakeBoxes {
+    void messageBox(std::string_view, std::string_view) override { throw std::bad_alloc(); }
+};
+
+TEST_F(RunnerWin32Test, RunningOutOfMemoryInACommandEndsWithOneLineAndStatus70) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const fs::path hello = program("hello.tsp", "set 01, hi;\r\ndsp 01\r\nend\r\n");
+    EXPECT_EXIT(
+        {
+            platform::reportOutOfMemoryAtExit("tessivor");
+            auto dialog = std::make_unique<platform::testing::FakeFileDialog>();
+            dialog->answers = {hello.string()};
+            win32::Form1 form(std::move(dialog), std::make_unique<OutOfMemoryBoxes>());
+            // Through the window procedure, as a click on the menu comes.
+            SendMessageW(form.hwnd(), WM_COMMAND, win32::Form1::kLarp, 0);
+        },
+        ::testing::ExitedWithCode(70), "tessivor: out of memory");
 }
 
 // ---- tessivor.exe as a user starts it
