@@ -18,7 +18,9 @@ Form1Logic::Form1Logic(std::unique_ptr<platform::FileDialog> comDlg,
 Form1Logic::~Form1Logic() = default;
 
 RunResult Form1Logic::runprogram(const std::string& incode) {
-    return tessivor::runprogram(incode, *this);
+    RunResult result = tessivor::runprogram(incode, *this);
+    showPending();
+    return result;
 }
 
 void Form1Logic::larpClick() {
@@ -43,9 +45,13 @@ void Form1Logic::setDisplay(std::string_view text) { showInT1(text); }
 
 void Form1Logic::setLarpEnabled() { enableLarp(); }
 
-void Form1Logic::messageBox(std::string_view text) { boxes_->messageBox(kTitle, text); }
+void Form1Logic::messageBox(std::string_view text) {
+    showPending();
+    boxes_->messageBox(kTitle, text);
+}
 
 std::string Form1Logic::inputBox(std::string_view prompt) {
+    showPending();
     return boxes_->inputBox(kTitle, prompt);
 }
 

@@ -59,8 +59,11 @@ protected:
 
     /// Replaces the caption.
     virtual void showCaption(std::string_view caption) = 0;
-    /// Replaces the whole text of `t1`.
+    /// Replaces the whole text of `t1`. A window may hold the text back until showPending()
+    /// or its next pass over the events, which is when it could draw it.
     virtual void showInT1(std::string_view text) = 0;
+    /// Shows what showInT1() held back: before a box opens, and when a run ends.
+    virtual void showPending() {}
     /// Enables the menu item `larp`.
     virtual void enableLarp() = 0;
     /// Handles every waiting event: menu commands, closing, painting.

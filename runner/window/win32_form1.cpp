@@ -163,13 +163,26 @@ void Form1::showCaption(std::string_view caption) {
 }
 
 void Form1::showInT1(std::string_view text) {
-    SetWindowTextW(t1, platform::wideFromAnsi(text).c_str());
+    pendingT1_.assign(text);
+    t1Pending_ = true;
+}
+
+void Form1::showPending() {
+    if (!t1Pending_) return;
+    t1Pending_ = false;
+    SetWindowTextW(t1, platform::wideFromAnsi(pendingT1_).c_str());
 }
 
 void Form1::enableLarp() { EnableMenuItem(app, kLarp, MF_BYCOMMAND | MF_ENABLED); }
 
-void Form1::handlePendingEvents() { platform::processPendingMessages(); }
+void Form1::handlePendingEvents() {
+    showPending();
+    platform::processPendingMessages();
+}
 
-void Form1::handleNonInputEvents() { platform::processNonInputMessages(); }
+void Form1::handleNonInputEvents() {
+    showPending();
+    platform::processNonInputMessages();
+}
 
 } // namespace tessivor::win32

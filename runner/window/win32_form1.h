@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace tessivor::win32 {
@@ -40,6 +41,7 @@ private:
     // Form1Logic: the window's side.
     void showCaption(std::string_view caption) override;
     void showInT1(std::string_view text) override;
+    void showPending() override;
     void enableLarp() override;
     void handlePendingEvents() override;
     void handleNonInputEvents() override;
@@ -49,6 +51,10 @@ private:
     HMENU menuBar_ = nullptr;
     HMENU app = nullptr;
     HFONT font_ = nullptr;
+    // The text for `t1` not yet given to it: a program that shows a text at every turn of a
+    // loop would otherwise spend its time in the edit box, not in the machine.
+    std::string pendingT1_;
+    bool t1Pending_ = false;
 };
 
 } // namespace tessivor::win32

@@ -102,21 +102,39 @@ TEST_F(RunnerWin32Test, TheWindowIsAsDesigned) {
     DeleteDC(dc);
 }
 
+/// Boxes that note what `t1` shows while each one is open.
+struct DisplayBoxes : platform::testing::FakeBoxes {
+    HWND t1 = nullptr;
+    std::vector<std::wstring> displayed;
+    void messageBox(std::string_view title, std::string_view text) override {
+        displayed.push_back(textOf(t1));
+        FakeBoxes::messageBox(title, text);
+    }
+    std::string inputBox(std::string_view title, std::string_view prompt) override {
+        displayed.push_back(textOf(t1));
+        return FakeBoxes::inputBox(title, prompt);
+    }
+};
+
 TEST_F(RunnerWin32Test, ARunShowsItsTextsThroughTheWindow) {
-    auto boxes = std::make_unique<platform::testing::FakeBoxes>();
-    platform::testing::FakeBoxes& shown = *boxes;
+    auto boxes = std::make_unique<DisplayBoxes>();
+    DisplayBoxes& shown = *boxes;
     boxes->replies = {"caf\xe9"};
     win32::Form1 form(std::make_unique<platform::testing::FakeFileDialog>(), std::move(boxes));
-    // The prompt into cell 01, the reply into 02, shown; then a long text.
-    form.runprogram("a01sAnA?a01ba02oa02wp\r\n");
     HWND t1 = platform::testing::findChild(form.hwnd(), L"Edit");
+    shown.t1 = t1;
+    // Shows "one", asks with the prompt "n?", shows the reply, ends: each box sees the display
+    // as the program left it.
+    form.runprogram("a01sAoAnAea01wa01sAnA?a01ba02oa02wp\r\n");
     EXPECT_EQ(textOf(t1), L"caf\u00e9");
     EXPECT_EQ(shown.prompts.front().text, "n?");
+    EXPECT_EQ(shown.displayed, (std::vector<std::wstring>{L"one", L"caf\u00e9"}));
+    // A program that ends without a box leaves its last text shown too; no length cut.
     std::string longText = "a01s";
     for (int i = 0; i < 70'000; ++i)
         longText += "Ax";
-    form.runprogram(longText + "a01wp");
-    EXPECT_EQ(textOf(t1).size(), 70'000u); // no length cut
+    form.runprogram(longText + "a01w");
+    EXPECT_EQ(textOf(t1).size(), 70'000u);
     EXPECT_EQ(textOf(form.hwnd()), L"Tessivor 0.1 - 0.00mhz");
 }
 
