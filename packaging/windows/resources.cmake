@@ -14,6 +14,10 @@ function(tessivor_windows_resources target product description)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
     configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/program.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
+    if(MSVC)
+        # The manifest comes with the resources; the linker must not add one of its own.
+        target_link_options(${target} PRIVATE /MANIFEST:NO)
+    endif()
     set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/tessivor.ico
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/tessivor.manifest)
