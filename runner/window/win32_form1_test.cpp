@@ -178,6 +178,8 @@ TEST_F(RunnerWin32Test, RunningOutOfMemoryInACommandEndsWithOneLineAndStatus70) 
 
 // ---- tessivor.exe as a user starts it
 
+std::string utf8(const std::wstring& text) { return platform::utf8FromWide(text); }
+
 /// The message box of the process, once it is open.
 HWND messageBox(DWORD process) {
     return waitForWindow(process, [](const std::wstring& title) { return title == L"Tessivor"; });
@@ -275,6 +277,9 @@ TEST_F(RunnerWin32Test, LoadAndRunProgramRunsTheChosenFileAndACancelRunsNothing)
     PostMessageW(form, WM_COMMAND, win32::Form1::kLarp, 0);
     open = waitForWindow(runner.id(), L"Open");
     ASSERT_TRUE(open);
+    HWND name = GetDlgItem(open, 0x47C); // the file name box
+    if (!name) name = GetDlgItem(open, 0x480);
+    EXPECT_TRUE(textOf(name).ends_with(L"hello \u03a9.tsp")) << utf8(textOf(name));
     platform::testing::pressButton(open, L"Cancel");
     EXPECT_FALSE(waitForWindow(runner.id(), L"Tessivor", 1500ms));
     EXPECT_EQ(textOf(t1), L"");
