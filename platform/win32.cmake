@@ -2,6 +2,7 @@
 # fonts at the monitor's DPI, texts in the ANSI code page. No Qt.
 tessivor_library(tessivor_platform_win32
     SOURCES win32_dialogs.cpp win32_text.cpp win32_window.cpp
+    HEADERS ${tessivor_platform_win32_headers}
     LIBS tessivor_platform comdlg32 comctl32 gdi32 user32)
 # The system's names for its texts (IDC_ARROW, the W functions) in their UTF-16 forms.
 target_compile_definitions(tessivor_platform_win32 PUBLIC UNICODE _UNICODE)
