@@ -5,8 +5,11 @@
 set -euo pipefail
 : "${WINEPREFIX:?wine-desktop: WINEPREFIX is not set}"
 fonts=$WINEPREFIX/drive_c/windows/Fonts
-if [ -d /usr/share/wine/fonts ] && [ -d "$fonts" ]; then
-    cp -u /usr/share/wine/fonts/*.ttf "$fonts/"
+# Without the package (or with its folder empty) Wine's built-in fallbacks are used.
+shopt -s nullglob
+wine_fonts=(/usr/share/wine/fonts/*.ttf)
+if [ ${#wine_fonts[@]} -gt 0 ] && [ -d "$fonts" ]; then
+    cp -u "${wine_fonts[@]}" "$fonts/"
 fi
 reg=$WINEPREFIX/drive_c/tessivor-desktop.reg
 trap 'rm -f "$reg"' EXIT
