@@ -6,7 +6,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/hello.tsp
 
-.PHONY: all deps configure build programs run test package clean sanitize fuzz windows
+.PHONY: all deps configure build programs run test package clean sanitize fuzz windows \
+	windows-build windows-installer
 
 all: build
 
@@ -59,20 +60,32 @@ fuzz:
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
-# The machine, the assembler and tessivor-cli cross-built for 64-bit Windows with MinGW-w64, and
-# their tests run under Wine; the programs are linked statically, so
-# $(WINDOWS_DIR)/cli/tessivor-cli.exe runs on Windows as it is. The Qt windows are not built.
+# Everything cross-built for 64-bit Windows with MinGW-w64: the machine, the assembler,
+# tessivor-cli and the two windows as Win32 programs (tessivor.exe, tessivor-asm.exe; no Qt),
+# and their tests run under Wine on a virtual display; the programs are linked statically, so
+# each .exe in $(WINDOWS_DIR) runs on Windows as it is. The Studio is not built (it needs Qt).
 # The host's tessivor-cli (from $(BUILD_DIR)) is built too: a test compares the events of every
 # example on both.
 WINDOWS_DIR ?= build-windows
-windows: configure
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest libcli11-dev
+WINDOWS_DEPS = g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth nsis googletest \
+	libcli11-dev
+windows: windows-build
+	scripts/wine-ctest.sh $(WINDOWS_DIR) -j $(JOBS) -LE installer
+
+# The installer, $(WINDOWS_DIR)/tessivor-VERSION-setup.exe (NSIS), then its check under Wine:
+# a silent install, the files and the .tsp association, a .tsp opened through it, a silent
+# uninstall that leaves nothing.
+windows-installer: windows-build
+	cmake --build $(WINDOWS_DIR) --target windows-installer
+	scripts/wine-ctest.sh $(WINDOWS_DIR) -L installer
+
+windows-build: configure
+	@scripts/install-deps.sh $(WINDOWS_DEPS)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target tessivor-cli
 	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 		-DCMAKE_BUILD_TYPE=Release -DTESSIVOR_WINDOWS=OFF -DTESSIVOR_BENCH=OFF \
 		-DTESSIVOR_HOST_CLI=$(CURDIR)/$(BUILD_DIR)/cli/tessivor-cli $(CMAKE_FLAGS)
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)
-	scripts/wine-ctest.sh $(WINDOWS_DIR) -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)

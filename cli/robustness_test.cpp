@@ -330,6 +330,38 @@ TEST_F(Robustness, FilesThatCannotBeReadAreNamedWithTheReason) {
     fs::permissions(locked, fs::perms::owner_all); // so that TearDown can remove it
 }
 
+TEST_F(Robustness, FoldersOfSubmissionsKeepTheirNonAsciiNames) {
+    // "grüß" and "é" in the system's narrow text, as the command line has them: UTF-8 here, the
+    // ANSI code page on Windows.
+#if defined(_WIN32)
+    if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
+    const std::string gruss = "gr\xfc\xdf", e = "\xe9";
+#else
+    const std::string gruss = "gr\xc3\xbc\xc3\x9f", e = "\xc3\xa9";
+#endif
+    const auto named = [](const std::string& narrow) {
+#if defined(_WIN32)
+        return fs::path(wide(narrow));
+#else
+        return fs::path(narrow);
+#endif
+    };
+    const fs::path spec = file("spec.toml", "[[case]]\nname = \"hello\"\noutput = [\"Hello\"]\n");
+    const std::string hello = "set 01, Hello;\ndsp 01\nend\n";
+    const std::string ascii = (dir_ / "asciidir").string();
+    const std::string accented = (dir_ / "nonascii_").string() + e;
+    fs::create_directories(named(ascii));
+    fs::create_directories(named(accented));
+    writeAll(named(ascii) / named(gruss + ".tsasm"), hello);
+    writeAll(named(accented) / "a.tsasm", hello);
+    for (const auto& [folder, name] :
+         {std::pair{ascii, gruss + ".tsasm"}, std::pair{accented, std::string("a.tsasm")}}) {
+        const Outcome o = cli({"test", spec.string(), folder});
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_THAT(o.out, HasSubstr(name + ": 1 of 1 cases passed")) << o.out;
+    }
+}
+
 TEST_F(Robustness, InputsWithoutEndAreRefusedBeforeTheyFillTheMemory) {
 #if defined(_WIN32)
     GTEST_SKIP() << "Windows has no device that never ends, like /dev/zero";

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/grading.h"
 #include "cli/stream_io.h"
+#include "platform/cmdline.h"
 #include "platform/files.h"
 
 #include <CLI/CLI.hpp>
@@ -99,7 +100,7 @@ bool listSubmissions(const std::vector<std::string>& names, std::vector<Listed>&
                      std::string& error, int& status) {
     for (const std::string& name : names) {
         std::error_code ec;
-        const fs::path path(name);
+        const fs::path path = platform::pathFromArgument(name);
         if (fs::is_directory(path, ec)) {
             std::vector<Listed> found;
             // Links to folders are not followed: a folder cannot hold itself that way.
@@ -109,7 +110,8 @@ bool listSubmissions(const std::vector<std::string>& names, std::vector<Listed>&
                 const fs::directory_entry& entry = *it;
                 std::error_code kind;
                 if (!isSourceName(entry.path()) || entry.is_directory(kind)) continue;
-                found.push_back({entry.path().string(), notAFile(entry.path())});
+                // In the narrow text the other names are in, which the reading below takes.
+                found.push_back({platform::argumentFromPath(entry.path()), notAFile(entry.path())});
             }
             if (ec) {
                 error = name + ": " + ec.message();
@@ -193,7 +195,8 @@ grading::SubmissionResult gradeFile(const Listed& listed, const grading::TestFil
     }
     try {
         std::string text, reason;
-        if (!platform::readWholeFile(listed.file, text, reason, grading::kMaxSubmissionBytes)) {
+        if (!platform::readWholeFile(platform::pathFromArgument(listed.file), text, reason,
+                                     grading::kMaxSubmissionBytes)) {
             if (reason == "File too large") {
                 reason = "larger than " + std::to_string(grading::kMaxSubmissionBytes >> 20) +
                          " MiB, the most a submission may be";

@@ -31,8 +31,8 @@ tessivor_layer(assembler/check USES assembler/translate common)
 tessivor_layer(runner/debug USES runner/machine common TESTS_USE assembler/translate)
 # The events format, JSON texts.
 tessivor_layer(runner/events USES runner/machine common)
-# The windows.
-tessivor_layer(runner/window USES runner/machine platform common)
+# The windows. The runner's Win32 test builds its programs with the translation.
+tessivor_layer(runner/window USES runner/machine platform common TESTS_USE assembler/translate)
 tessivor_layer(assembler/window USES assembler/translate platform common)
 tessivor_layer(studio
     USES runner/debug runner/machine assembler/check assembler/translate platform common)
@@ -46,3 +46,5 @@ tessivor_layer(web/engine
 # Benchmarks and fuzz targets.
 tessivor_layer(bench USES runner/machine assembler/translate common)
 tessivor_layer(fuzz USES runner/machine assembler/translate assembler/check common)
+# The Windows installer's check under Wine.
+tessivor_layer(packaging/windows USES platform)

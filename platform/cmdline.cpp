@@ -53,6 +53,19 @@ std::filesystem::path pathFromArgument(std::string_view name) {
     return std::filesystem::path(std::move(wide));
 }
 
+std::string argumentFromPath(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    if (wide.empty()) return {};
+    // No "best fit": a look-alike could name another file that exists.
+    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int length = static_cast<int>(wide.size());
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string name(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, flags, wide.data(), length, name.data(), bytes, nullptr, nullptr);
+    return name;
+}
+
 #else
 
 std::string processArgumentText(int argc, const char* const* argv) {
@@ -62,6 +75,8 @@ std::string processArgumentText(int argc, const char* const* argv) {
 std::filesystem::path pathFromArgument(std::string_view name) {
     return std::filesystem::path(name);
 }
+
+std::string argumentFromPath(const std::filesystem::path& path) { return path.string(); }
 
 #endif
 

@@ -26,4 +26,8 @@ std::string processArgumentText(int argc, const char* const* argv);
 /// argument text have it; elsewhere the bytes as they are) as a path that names that file.
 std::filesystem::path pathFromArgument(std::string_view name);
 
+/// The name of `path` in the system's narrow text, as pathFromArgument() reads it back: the
+/// inverse for every name the ANSI code page can spell (a character it lacks becomes '?').
+std::string argumentFromPath(const std::filesystem::path& path);
+
 } // namespace tessivor::platform

@@ -3,6 +3,9 @@
 // Texts are bytes, one byte a character, shown as Latin-1. No Qt here: the Qt implementations
 // live in platform/qt_dialogs.h.
 
+#include "platform/cmdline.h"
+
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,6 +26,12 @@ public:
     virtual bool ShowOpen() = 0;
     /// Shows the modal Save dialog, with the same contract as ShowOpen().
     virtual bool ShowSave() = 0;
+
+    /// The file FileName names. FileName is in the system's narrow file-name text (on Windows
+    /// the ANSI code page); a dialog that knows the name more exactly than that says so here.
+    virtual std::filesystem::path path() const { return pathFromArgument(FileName); }
+    /// FileName as a box shows it: one byte a character.
+    virtual std::string displayName() const { return FileName; }
 };
 
 /// Modal message and input boxes with a given title.

@@ -67,6 +67,12 @@ bool QtFileDialog::show(bool save) {
     return true;
 }
 
+std::filesystem::path QtFileDialog::path() const { return FileName; }
+
+std::string QtFileDialog::displayName() const {
+    return fromQString(QFile::decodeName(QByteArray::fromStdString(FileName)));
+}
+
 QtBoxes::QtBoxes(QWidget* parent) : parent_(parent) {}
 
 void QtBoxes::messageBox(std::string_view title, std::string_view text) {

@@ -25,6 +25,10 @@ public:
 
     bool ShowOpen() override;
     bool ShowSave() override;
+    /// FileName as it stands: it is in the file-name encoding already.
+    std::filesystem::path path() const override;
+    /// FileName decoded from the file-name encoding, as Latin-1 bytes.
+    std::string displayName() const override;
 
 private:
     bool show(bool save);

@@ -4,8 +4,6 @@
 #include <QEvent>
 #include <QPointer>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -75,12 +73,6 @@ void processNonInputEvents() {
     // runaway program could then never be closed; so everything is handled but the input.
     InputHoldBack holdBack;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void endProgramNow() {
-    // A run may be deep in the stack, inside a nested run or a box: nothing below may run on.
-    std::fflush(nullptr);
-    std::_Exit(0);
 }
 
 } // namespace tessivor::platform

@@ -1,6 +1,7 @@
 #include "platform/qt_source_text.h"
 
 #include "platform/qt_text.h"
+#include "platform/source_text.h"
 
 namespace tessivor::platform {
 
@@ -25,24 +26,22 @@ std::string sourceFromEditor(const QString& text) {
     return fromQString(crlf);
 }
 
-QString editorTextFromFile(std::string_view bytes) {
-    if (bytes.ends_with("\r\n")) {
-        bytes.remove_suffix(2);
-    }
+QString editorTextFromSource(std::string_view source) {
     std::string lines;
-    lines.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            // The editor cannot hold a CR of its own: a lone one ends a line as well.
-            lines += '\n';
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            lines += bytes[i];
+    lines.reserve(source.size());
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        lines += source[i];
+        // The editor holds a line break as one character.
+        if (source[i] == '\r' && i + 1 < source.size() && source[i + 1] == '\n') {
+            lines.back() = '\n';
+            ++i;
         }
     }
     return toQString(lines);
+}
+
+QString editorTextFromFile(std::string_view bytes) {
+    return editorTextFromSource(sourceFromFile(bytes));
 }
 
 int editorPosition(const QString& text, std::size_t offset) {

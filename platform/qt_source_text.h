@@ -22,6 +22,9 @@ std::string sourceFromEditor(const QString& text);
 /// saving appends, is dropped; then CR LF, a lone LF and a lone CR each become one '\n'.
 QString editorTextFromFile(std::string_view bytes);
 
+/// The editor text for a source (platform/source_text.h): each CR LF becomes one '\n'.
+QString editorTextFromSource(std::string_view source);
+
 /// The editor position (in UTF-16 units, as QTextCursor counts) of the caret offset `offset`
 /// (0-based) into sourceFromEditor(text); an offset past the end gives the end. A caret between
 /// the CR and the LF of a line end counts as past the line break.

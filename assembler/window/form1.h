@@ -1,6 +1,8 @@
 #pragma once
-// `Form1`, the window of Tessivor ASM: the source editor `t1` and the menu `file`.
+// `Form1`, the window of Tessivor ASM on Qt: the source editor `t1` and the menu `file`, whose
+// commands are those of Form1Logic.
 
+#include "assembler/window/form1_logic.h"
 #include "platform/dialogs.h"
 
 #include <QMainWindow>
@@ -16,7 +18,7 @@ class QPlainTextEdit;
 namespace tessivor::assembler {
 
 /// The editor window. It keeps no document state: every command of its menu stands alone.
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public Form1Logic {
     Q_OBJECT
 
 public:
@@ -33,25 +35,16 @@ private:
     void createActions();
     void createMenus();
 
-    // The commands of the menu `file`, one handler each. `new` is a keyword, hence `new_`.
-    void new_();
-    void save();
-    void load();
-    void compile();
-    void exit();
+    // Form1Logic: the editor box.
+    std::string sourceText() const override;
+    void setSourceText(std::string_view source) override;
+    void setCaret(std::size_t offset) override;
 
     /// The text of `t1`, every character as typed, line breaks as U+2029 or U+2028.
     QString editorText() const;
-    /// The failure path of `compile`: the message, then the caret at `position`, a 0-based
-    /// offset into the source made from the editor's `text`.
-    void compileFailed(const QString& text, std::size_t position);
-    /// A save or load that failed for a reason other than a cancelled dialog.
-    void reportFileFailure(const char* verb, const std::string& reason);
 
     std::unique_ptr<platform::FileDialog> ownDialog_;
     std::unique_ptr<platform::Boxes> ownBoxes_;
-    platform::FileDialog* ComDLG = nullptr;
-    platform::Boxes* boxes_ = nullptr;
 
     QPlainTextEdit* t1 = nullptr;
     QMenu* file = nullptr;

@@ -1,10 +1,8 @@
 #include "runner/window/form1.h"
 
-#include "platform/files.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_events.h"
 #include "platform/qt_text.h"
-#include "runner/window/module1.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,8 +15,6 @@
 namespace tessivor {
 
 namespace {
-constexpr const char* kTitle = "Tessivor";
-constexpr const char* kProgramFilter = "Tessivor Program (*.tsp) | *.tsp";
 // The display fills the client area: one line of text under the menu bar.
 constexpr int kClientWidth = 304;
 constexpr int kClientHeight = 19;
@@ -27,8 +23,8 @@ constexpr int kClientHeight = 19;
 Form1::Form1() : Form1(nullptr, nullptr) {}
 
 Form1::Form1(std::unique_ptr<platform::FileDialog> comDlg, std::unique_ptr<platform::Boxes> boxes)
-    : ComDLG(comDlg ? std::move(comDlg) : std::make_unique<platform::QtFileDialog>(this)),
-      boxes_(boxes ? std::move(boxes) : std::make_unique<platform::QtBoxes>(this)) {
+    : Form1Logic(comDlg ? std::move(comDlg) : std::make_unique<platform::QtFileDialog>(this),
+                 boxes ? std::move(boxes) : std::make_unique<platform::QtBoxes>(this)) {
     setWindowTitle(QString::fromLatin1(kCaption));
     createActions();
     createMenus();
@@ -40,7 +36,7 @@ Form1::~Form1() = default;
 void Form1::createActions() {
     larp = new QAction(QStringLiteral("Load and Run Program"), this);
     larp->setObjectName(QStringLiteral("larp"));
-    connect(larp, &QAction::triggered, this, &Form1::larpClick);
+    connect(larp, &QAction::triggered, this, [this] { larpClick(); });
 
     // Memory state files were planned but never built: shown, never selectable.
     smtofile = new QAction(QStringLiteral("Save Memory to File (State Save)"), this);
@@ -52,7 +48,7 @@ void Form1::createActions() {
 
     exit = new QAction(QStringLiteral("Exit"), this);
     exit->setObjectName(QStringLiteral("exit"));
-    connect(exit, &QAction::triggered, this, &Form1::exitClick);
+    connect(exit, &QAction::triggered, this, [this] { exitClick(); });
 }
 
 void Form1::createMenus() {
@@ -80,48 +76,16 @@ void Form1::createDisplay() {
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
-RunResult Form1::runprogram(const std::string& incode) {
-    return tessivor::runprogram(incode, *this);
-}
+void Form1::closeEvent(QCloseEvent*) { exitClick(); }
 
-void Form1::larpClick() {
-    ComDLG->Filter = kProgramFilter;
-    // A cancelled dialog runs nothing, even when it still holds an earlier choice.
-    if (!ComDLG->ShowOpen()) return;
-    std::string reason;
-    if (!platform::readWholeFile(ComDLG->FileName, Module1::loadedcode, reason)) return;
-    runprogram(Module1::loadedcode);
-}
+void Form1::showCaption(std::string_view caption) { setWindowTitle(platform::toQString(caption)); }
 
-void Form1::exitClick() { platform::endProgramNow(); }
+void Form1::showInT1(std::string_view text) { t1->setText(platform::toQString(text)); }
 
-void Form1::closeEvent(QCloseEvent*) { platform::endProgramNow(); }
+void Form1::enableLarp() { larp->setEnabled(true); }
 
-void Form1::setCaption(std::string_view caption) {
-    setWindowTitle(platform::toQString(caption));
-    // The machine sets the caption at each speed display refresh, once a second: the moment
-    // for the window to repaint and to take a request to close. Commands still wait for "t".
-    platform::processNonInputEvents();
-}
+void Form1::handlePendingEvents() { platform::processPendingEvents(); }
 
-void Form1::setDisplay(std::string_view text) { t1->setText(platform::toQString(text)); }
-
-void Form1::setLarpEnabled() { larp->setEnabled(true); }
-
-void Form1::messageBox(std::string_view text) { boxes_->messageBox(kTitle, text); }
-
-std::string Form1::inputBox(std::string_view prompt) { return boxes_->inputBox(kTitle, prompt); }
-
-void Form1::processEvents() { platform::processPendingEvents(); }
-
-std::int32_t Form1::tickCount() { return tickCount_(); }
-
-void Form1::setTickCount(std::function<std::int32_t()> tickCount) {
-    tickCount_ = std::move(tickCount);
-}
-
-float Form1::randomSingle() { return random_.next(); }
-
-const std::atomic<std::uint32_t>* Form1::tickPulse() { return platform::tickPulse(); }
+void Form1::handleNonInputEvents() { platform::processNonInputEvents(); }
 
 } // namespace tessivor
