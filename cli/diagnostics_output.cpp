@@ -15,7 +15,7 @@ constexpr std::size_t kLargestBuildCheck = 16u << 20;
 constexpr std::size_t kShownLine = 160;
 
 /// Finds lines of a text by number, walking forward from the last one found: findings come in
-/// line order, so a whole listing reads the text once.
+/// line order, so a whole listing reads the text once, also when one line holds them all.
 class LineFinder {
 public:
     explicit LineFinder(std::string_view source) : source_(source) {}
@@ -25,23 +25,28 @@ public:
         if (number < number_) {
             number_ = 1;
             start_ = 0;
+            end_ = kUnknown;
         }
         while (number_ < number) {
-            const std::size_t feed = source_.find('\n', start_);
+            const std::size_t feed = end_ != kUnknown ? end_ : source_.find('\n', start_);
             if (feed == std::string_view::npos) return {};
             start_ = feed + 1;
+            end_ = kUnknown;
             ++number_;
         }
-        std::size_t end = source_.find('\n', start_);
-        if (end == std::string_view::npos) end = source_.size();
+        if (end_ == kUnknown) end_ = source_.find('\n', start_);
+        std::size_t end = end_ == std::string_view::npos ? source_.size() : end_;
         if (end > start_ && source_[end - 1] == '\r') --end;
         return source_.substr(start_, end - start_);
     }
 
 private:
+    static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+
     std::string_view source_;
     std::size_t number_ = 1;
     std::size_t start_ = 0;
+    std::size_t end_ = kUnknown; ///< where the line feed after line number_ stands (npos: none)
 };
 
 std::string plural(std::size_t count, std::string_view word) {

@@ -38,16 +38,19 @@ struct Spawn {
     Spawn& sigpipeIgnored(bool ignored) { return ignoreSigpipe = ignored, *this; }
     Spawn& fileSize(rlim_t bytes) { return fileSizeLimit = bytes, *this; }
     Spawn& addressSpace(rlim_t bytes) { return addressSpaceLimit = bytes, *this; }
+    Spawn& cpuTime(rlim_t seconds) { return cpuSeconds = seconds, *this; }
     Spawn& during(std::function<void(pid_t)> f) { return whileRunning = std::move(f), *this; }
 
     std::vector<std::string> args;
     std::string in = "/dev/null";
     /// stdout: a file name; "" for a file the test reads back, "closed" for no stdout at all,
-    /// "broken-pipe" for a pipe whose reader has gone.
+    /// "broken-pipe" for a pipe whose reader has gone, "pipe" for a pipe the test reads back
+    /// (up to its 64 KiB).
     std::string out;
     bool ignoreSigpipe = false;
     rlim_t fileSizeLimit = RLIM_INFINITY;
     rlim_t addressSpaceLimit = RLIM_INFINITY;
+    rlim_t cpuSeconds = RLIM_INFINITY;
     /// Called once the child runs (to send it a signal); the child's pid.
     std::function<void(pid_t)> whileRunning;
 };
@@ -78,9 +81,12 @@ protected:
         std::vector<std::string> argv{TESSIVOR_CLI};
         argv.insert(argv.end(), s.args.begin(), s.args.end());
         int pipeFds[2] = {-1, -1};
-        if (s.out == "broken-pipe") {
+        if (s.out == "broken-pipe" || s.out == "pipe") {
             if (pipe(pipeFds) != 0) return {};
-            close(pipeFds[0]);
+            if (s.out == "broken-pipe") {
+                close(pipeFds[0]);
+                pipeFds[0] = -1;
+            }
         }
         const pid_t pid = fork();
         if (pid == 0) {
@@ -91,8 +97,9 @@ protected:
             dup2(err, 2);
             if (s.out == "closed") {
                 close(1);
-            } else if (s.out == "broken-pipe") {
+            } else if (s.out == "broken-pipe" || s.out == "pipe") {
                 dup2(pipeFds[1], 1);
+                if (pipeFds[0] >= 0) close(pipeFds[0]);
             } else {
                 const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
                 if (out < 0) _exit(125);
@@ -104,6 +111,10 @@ protected:
             setrlimit(RLIMIT_FSIZE, &size);
             const rlimit space{s.addressSpaceLimit, s.addressSpaceLimit};
             setrlimit(RLIMIT_AS, &space);
+            // SIGXCPU at the soft limit; the hard one, later, would be SIGKILL.
+            const rlimit cpu{s.cpuSeconds,
+                             s.cpuSeconds == RLIM_INFINITY ? RLIM_INFINITY : s.cpuSeconds + 5};
+            setrlimit(RLIMIT_CPU, &cpu);
             std::vector<char*> raw;
             for (auto& a : argv)
                 raw.push_back(a.data());
@@ -128,6 +139,12 @@ protected:
         }
         o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         if (s.out.empty()) o.out = readAll(outPath);
+        if (s.out == "pipe") {
+            char buffer[4096];
+            for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+                o.out.append(buffer, static_cast<std::size_t>(n));
+            close(pipeFds[0]);
+        }
         o.err = readAll(errPath);
         return o;
     }
@@ -340,6 +357,26 @@ TEST_F(CliOutput, EveryCommandReadsItsOptionsAlike) {
         EXPECT_EQ(o.status, 0);
         EXPECT_THAT(o.out, ::testing::StartsWith(std::string("usage: tessivor-cli ") + command));
     }
+}
+
+// One line that holds every finding: the listing walks the line once, not once a finding. Here
+// 200,000 findings stand at the end of one line of 16 MB (build checks up to 16 MiB): about a
+// second of processor time, where a walk of the line per finding takes minutes.
+TEST_F(CliOutput, ALongLineIsCheckedInBoundedTime) {
+#if defined(TESSIVOR_LIMITS_ADDRESS_SPACE)
+    const rlim_t seconds = 10;
+#else
+    const rlim_t seconds = 40; // the sanitizers' own work
+#endif
+    std::string line(16'000'000, ' ');
+    for (int i = 0; i < 100'000; ++i)
+        line += "dsp 1";
+    const std::string source = file("long.tsasm", line).string();
+    Outcome o = cli(Spawn({"check", source}).stdoutTo("/dev/null").cpuTime(seconds));
+    EXPECT_EQ(o.status, 0) << "128 + 24 is SIGXCPU";
+    o = cli(Spawn({"build", "-o", (dir_ / "long.tsp").string(), source}).cpuTime(seconds));
+    EXPECT_EQ(o.status, 0) << "128 + 24 is SIGXCPU";
+    EXPECT_THAT(o.err, HasSubstr("[operand-digits]"));
 }
 
 } // namespace
