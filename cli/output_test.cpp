@@ -171,6 +171,31 @@ TEST_F(CliOutput, AFailedWriteOfStdoutEndsTheRunWithStatus73) {
     EXPECT_EQ(o.err, "tessivor-cli run: cannot write <stdout>: No space left on device\n");
 }
 
+// A check whose report does not reach its reader has failed, whatever the report says.
+TEST_F(CliOutput, ACheckWhoseReportIsLostEndsWithStatus73) {
+    const std::string clean = file("clean.tsasm", "set 01, Hi;\r\ndsp 01\r\nend\r\n").string();
+    const std::string slip = file("slip.tsasm", "dsp 1\r\nend\r\n").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {{"check", clean}, "/dev/full", "No space left on device"},
+        {{"check", slip}, "/dev/full", "No space left on device"},
+        {{"check", "--format", "json", slip}, "/dev/full", "No space left on device"},
+        {{"check", clean}, "closed", "Bad file descriptor"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = cli(Spawn(c.args).stdoutTo(c.out));
+        EXPECT_EQ(o.status, 73) << c.args[1] << " > " << c.out;
+        EXPECT_EQ(o.err, "tessivor-cli check: cannot write <stdout>: " + c.reason + "\n")
+            << c.args[1];
+    }
+    // Nothing to write is no failure: a clean file in JSON prints nothing.
+    EXPECT_EQ(cli(Spawn({"check", "--format", "json", clean}).stdoutTo("/dev/full")).status, 0);
+}
+
 TEST_F(CliOutput, AClosedPipeEndsTheRunQuietlyEvenWithSigpipeIgnored) {
     const std::string forever = file("forever.tsp", "a01sAh va01wa02sA1a02u\r\n").string();
     for (const bool ignore : {false, true}) {
