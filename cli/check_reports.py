@@ -154,6 +154,19 @@ for args, want in [(["missing.toml", "in"], 66), (["spec.toml", "missing.tsasm"]
     check(err.startswith(b"tessivor-cli test: "), f"{args}: stderr {err!r}")
 status, out, err = run("--help")
 check(status == 0 and b"--timeout" in out, f"--help: {status}")
+# --junit /dev/stdout: the XML after the text report, into a pipe as into a file.
+if os.path.exists("/dev/stdout"):
+    status, out, err = run("--junit", "/dev/stdout", "pass.toml", "in/good.tsasm")
+    check(status == 0 and out.startswith(b"in/good.tsasm: 1 of 1 cases passed\n")
+          and b"\n<?xml " in out and out.endswith(b"</testsuites>\r\n"),
+          f"--junit /dev/stdout to a pipe: {status} {out!r} {err!r}")
+    with open(os.path.join(scratch, "out.txt"), "wb") as f:
+        status = subprocess.run([cli, "test", "--junit", "/dev/stdout", "pass.toml",
+                                 "in/good.tsasm"], cwd=scratch, stdout=f).returncode
+    with open(os.path.join(scratch, "out.txt"), "rb") as f:
+        kept = f.read()
+    check(status == 0 and kept.startswith(b"in/good.tsasm: 1 of 1 cases passed\n")
+          and kept.endswith(b"</testsuites>\r\n"), f"--junit /dev/stdout > out.txt: {kept!r}")
 
 # -j gives the same report as one at a time.
 one = run("-j", "1", "--format", "json", "spec.toml", "in", "prog.tsp")

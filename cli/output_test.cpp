@@ -196,6 +196,18 @@ TEST_F(CliOutput, ACheckWhoseReportIsLostEndsWithStatus73) {
     EXPECT_EQ(cli(Spawn({"check", "--format", "json", clean}).stdoutTo("/dev/full")).status, 0);
 }
 
+// -o /dev/stdout names the output the command already has: the program goes there, after
+// anything written before, instead of replacing the file stdout was sent to.
+TEST_F(CliOutput, AProgramFileNamedDevStdoutGoesToStdout) {
+    const std::string source = file("hello.tsasm", "set 01, Hi;\r\ndsp 01\r\nend\r\n").string();
+    for (const char* out : {"", "pipe"}) {
+        const Outcome o = cli(Spawn({"build", "-o", "/dev/stdout", source}).stdoutTo(out));
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, "a01sAHAia01wp\r\n") << out;
+        EXPECT_EQ(o.err, "") << out;
+    }
+}
+
 TEST_F(CliOutput, AClosedPipeEndsTheRunQuietlyEvenWithSigpipeIgnored) {
     const std::string forever = file("forever.tsp", "a01sAh va01wa02sA1a02u\r\n").string();
     for (const bool ignore : {false, true}) {
