@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/grading.h"
+#include "cli/options.h"
 #include "cli/stream_io.h"
 #include "platform/files.h"
 
@@ -137,6 +138,7 @@ int testCommand(std::span<const std::string_view> args) {
     std::vector<std::string> fileNames;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     double timeout = 10;
+    std::string timeoutText;
     std::string format = "text";
     std::string junit;
     std::string clock;
@@ -145,8 +147,10 @@ int testCommand(std::span<const std::string_view> args) {
     app.add_option("FILE", fileNames, "submissions: .tsasm, .tsp, or folders")->required();
     app.add_option("-j,--jobs", jobs, "submissions graded at once (default: the cores)")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--timeout", timeout, "wall-clock seconds a case may take (default 10)")
-        ->check(CLI::Range(0.001, 86400.0));
+    const CLI::Option* timeoutOption =
+        app.add_option("--timeout", timeoutText,
+                       "wall-clock seconds a case may take, 0.001 to 86400 (default 10)")
+            ->type_name("SECONDS");
     app.add_option("--format", format, "text (default) or json, on stdout")
         ->check(CLI::IsMember({"text", "json"}));
     app.add_option("--junit", junit, "also write the results as JUnit XML to this file");
@@ -162,6 +166,9 @@ int testCommand(std::span<const std::string_view> args) {
         return 0;
     } catch (const CLI::ParseError& e) {
         return usageError("test", e.what());
+    }
+    if (timeoutOption->count() > 0 && !parseSeconds(timeoutText, 0.001, 86400, timeout)) {
+        return usageError("test", "--timeout needs a number of seconds from 0.001 to 86400");
     }
 
     std::string specText, reason;
