@@ -416,4 +416,33 @@ TEST_F(CliOutput, ALongLineIsCheckedInBoundedTime) {
     EXPECT_THAT(o.err, HasSubstr("[operand-digits]"));
 }
 
+// Replies and command lines from a source that never ends: a reply stops at the cell limit and
+// the machine refuses it, as in `run`; a command line stops at 64 KiB and ends the session.
+TEST_F(CliOutput, TheDebuggerReadsRepliesAndCommandsInBoundedMemory) {
+#if !defined(TESSIVOR_LIMITS_ADDRESS_SPACE)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#else
+    const std::string ask =
+        file("ask.tsasm", "set 10, Q?;\r\ninp 10, 01\r\ndsp 01\r\nend\r\n").string();
+    const std::string script = file("c.txt", "continue\n").string();
+    Outcome o = cli(
+        Spawn({"debug", "--input", "/dev/zero", "-x", script, ask}).addressSpace(rlim_t{1} << 30));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_THAT(o.out, HasSubstr("Out of string space byte 16 op 111 o\nProgram Ended\n"));
+    EXPECT_THAT(o.out, HasSubstr("the reply is longer than 67108864 characters"));
+
+    o = cli(Spawn({"debug", ask}).stdinFrom("/dev/zero").addressSpace(rlim_t{1} << 30));
+    EXPECT_EQ(o.status, 65);
+    EXPECT_EQ(o.err, "tessivor-cli debug: <stdin>:1: a command line longer than 65536 bytes; "
+                     "the session ends here\n");
+    // A script's line alike, named by its number.
+    const std::string longScript =
+        file("long.txt", "stepi\n" + std::string(100'000, 'x') + "\nquit\n").string();
+    o = cli(Spawn({"debug", "-x", longScript, ask}));
+    EXPECT_EQ(o.status, 65);
+    EXPECT_EQ(o.err, "tessivor-cli debug: " + longScript +
+                         ":2: a command line longer than 65536 bytes; the session ends here\n");
+#endif
+}
+
 } // namespace
