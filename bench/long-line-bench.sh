@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # `check` and `build` of one-line sources ("dsp 1" over and over, no line end), side by side for
-# two builds of tessivor-cli: the seconds of each (the best of BENCH_RUNS runs), the ratio, and,
-# with BENCH_CALLGRIND=1, callgrind's instruction counts for the two smallest sizes (the counts
-# repeat on a loaded machine; their growth from one size to the next tells linear from
-# quadratic).
+# two builds of tessivor-cli: the processor seconds of each (user and system, the best of
+# BENCH_RUNS runs: on a loaded machine the wall clock says more of the others than of us), the
+# ratio, and, with BENCH_CALLGRIND=1, callgrind's instruction counts for two small sizes (the
+# counts repeat exactly; their growth from one size to the next tells linear from quadratic).
 #
 # Usage: bench/long-line-bench.sh OLD_CLI NEW_CLI [MEGABYTES...]   (default: 0.5 1 2)
 set -euo pipefail
@@ -16,21 +16,19 @@ runs=${BENCH_RUNS:-1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The best wall-clock seconds of `runs` runs of the command.
+# The best processor seconds (user and system) of `runs` runs of the command.
 seconds() {
     local best=
     for ((r = 0; r < runs; r++)); do
-        local start end t
-        start=$(date +%s%N)
-        "$@" >/dev/null 2>&1 || true
-        end=$(date +%s%N)
-        t=$(awk -v n=$((end - start)) 'BEGIN { printf "%.2f", n / 1e9 }')
+        local t
+        t=$( { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1 || true; } 2>&1 |
+            awk '{ printf "%.2f", $1 + $2 }')
         if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
     done
     echo "$best"
 }
 
-printf '%-28s %10s %10s %8s\n' "one-line source" "old s" "new s" "old/new"
+printf '%-28s %10s %10s %8s\n' "one-line source" "old cpu s" "new cpu s" "old/new"
 for mb in "${sizes[@]}"; do
     src="$work/line-$mb.tsasm"
     python3 -c "import sys; n = int(float(sys.argv[1]) * 1e6 / 5); open(sys.argv[2], 'w').write('dsp 1' * n)" "$mb" "$src"
