@@ -51,8 +51,8 @@ int checkCommand(std::span<const std::string_view> args) {
     }
 
     // A report that does not reach its reader (a full disk, a closed stdout) is a failure,
-    // whatever it says.
-    // (Written in text mode, unlike the byte-exact writeStandardOutput: these are lines.)
+    // whatever it says. Not writeStandardOutput, which switches Windows' stdout to binary: the
+    // report is lines of text, with the system's line ends.
     const auto writeOut = [](const std::string& text) {
         errno = 0;
         if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&

@@ -643,7 +643,9 @@ int debugCommand(std::span<const std::string_view> args) {
     app.add_option("--source", source, "the source FILE.tsp was built from")->option_text("SRC");
     app.footer(std::string(kDebugHelp) +
                "\nExit status: 0 done, 1 the build failed, 64 bad usage, 65 the source does not "
-               "build to FILE, 66 a file unreadable.");
+               "build to FILE or a command line is longer than " +
+               std::to_string(kMaxCommandLine) +
+               " bytes, 66 a file unreadable, 130 Ctrl-C between the commands of a SCRIPT.");
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
