@@ -1,11 +1,12 @@
-# Quick start: `make run` builds everything and runs the bundled example; `make test` builds and
-# runs the test suite. Both install missing build dependencies first (Debian/Ubuntu).
+# Quick start: `make run` builds the programs and runs the bundled example; `make test` builds
+# everything else too (the tests, the benchmarks) and runs the test suite. Both install missing
+# build dependencies first (Debian/Ubuntu).
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 EXAMPLE ?= examples/hello.tsp
 
-.PHONY: all deps configure build run test package clean sanitize fuzz windows
+.PHONY: all deps configure build programs run test package clean sanitize fuzz windows
 
 all: build
 
@@ -18,8 +19,12 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The four programs and what they link, none of the tests: all that running needs.
+programs: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target programs
+
 # With a display the runner window opens on the example; without one it runs in the terminal.
-run: build
+run: programs
 	@if { [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; } && [ -x $(BUILD_DIR)/runner/window/tessivor ]; then \
 		$(BUILD_DIR)/runner/window/tessivor $(EXAMPLE); \
 	else \

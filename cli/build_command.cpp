@@ -23,18 +23,19 @@ namespace tessivor::cli {
 namespace {
 
 constexpr const char* kBuildUsage =
-    "usage: tessivor-cli build [-o OUT] [--quiet] FILE.tsasm\n"
+    "usage: tessivor-cli build [OPTIONS] FILE.tsasm\n"
     "\n"
     "Translates assembly source into a program file: the code string, then CR LF.\n"
-    "FILE may be - for stdin. OUT defaults to FILE with the extension .tsp (stdout when FILE\n"
-    "is -); -o - writes to stdout. On a failed translation nothing is written, stderr gets\n"
-    "\"Error Compiling.\" and FILE:LINE:COL naming the place and the reason. What `check`\n"
-    "finds goes to stderr as well.\n"
+    "FILE may be - for stdin. The checker's warnings about the source go to stderr.\n"
+    "On a failed translation nothing is written, and stderr gets \"Error Compiling.\"\n"
+    "and FILE:LINE:COL naming the place and the reason.\n"
     "\n"
     "Options:\n"
-    "  -o OUT    write the program file to OUT\n"
-    "  --quiet   do not print the checker's warnings\n"
-    "  --help    show this text\n"
+    "  -o OUT                write the program file to OUT (default: FILE with the\n"
+    "                        extension .tsp, or stdout when FILE is -); -o - writes\n"
+    "                        to stdout\n"
+    "  --quiet               do not print the checker's warnings\n"
+    "  -h, --help            show this text\n"
     "\n"
     "Exit status: 0 built, 1 translation failed, 64 bad usage, 66 FILE unreadable,\n"
     "73 OUT unwritable.\n";

@@ -17,20 +17,25 @@
 namespace tessivor::cli {
 namespace {
 
-constexpr const char* kCheckDescription =
-    "Reports everything in assembly sources that the assembler skips, misreads or rejects,\n"
-    "with the line and column, what the machine will make of it and, where one is clear, the\n"
-    "line as it should be written. FILE may be - for stdin.";
-
-constexpr const char* kCheckFooter =
+constexpr const char* kCheckUsage =
+    "usage: tessivor-cli check [OPTIONS] FILE.tsasm...\n"
+    "\n"
+    "Reports everything in assembly sources that the assembler skips, misreads or\n"
+    "rejects, with the line and column, what the machine will make of it and, where\n"
+    "one is clear, the line as it should be written. FILE may be - for stdin.\n"
+    "\n"
+    "Options:\n"
+    "  --format text|json    text (default), or one JSON object a line\n"
+    "  --werror              count warnings as errors for the exit status\n"
+    "  -h, --help            show this text\n"
+    "\n"
     "Exit status: 0 no error, 1 an error (or a warning with --werror), 64 bad usage,\n"
-    "66 a FILE unreadable, 70 out of memory, 73 the output could not be written.";
+    "66 a FILE unreadable, 70 out of memory, 73 the report could not be written.\n";
 
 } // namespace
 
 int checkCommand(std::span<const std::string_view> args) {
-    CLI::App app(kCheckDescription, "tessivor-cli check");
-    app.footer(kCheckFooter);
+    CLI::App app("", "tessivor-cli check");
     app.allow_windows_style_options(false); // a /path is a file name on every system
     std::vector<std::string> files;
     std::string format = "text";
@@ -44,7 +49,7 @@ int checkCommand(std::span<const std::string_view> args) {
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
+        std::fputs(kCheckUsage, stdout);
         return 0;
     } catch (const CLI::ParseError& e) {
         return usageError("check", e.what());

@@ -38,18 +38,45 @@
 namespace tessivor::cli {
 namespace {
 
+constexpr const char* kDebugUsage =
+    "usage: tessivor-cli debug [OPTIONS] FILE\n"
+    "\n"
+    "Steps through a program, forward and back, with breakpoints on source lines\n"
+    "and watches on cells. FILE is a source (.tsasm, built in memory) or a program\n"
+    "file (.tsp, listed as its source).\n"
+    "\n"
+    "Options:\n"
+    "  -x SCRIPT             run the commands in SCRIPT, one a line, then quit\n"
+    "  --json                answer each command with one JSON object a line\n"
+    "  --input FILE          answer input boxes with the lines of FILE (at its end:\n"
+    "                        Cancel)\n"
+    "  --seed N              seed the random generator (default: the clock)\n"
+    "  --clock real|virtual  what \"tic\" reads: the computer's clock (default), or\n"
+    "                        one that advances 1 ms every 1000 steps\n"
+    "  --max-steps N         end the run after N steps\n"
+    "  --source SRC          the source FILE was built from\n"
+    "  -h, --help            show this text\n"
+    "\n";
+
+constexpr const char* kDebugExitStatus =
+    "\n"
+    "Exit status: 0 done, 1 the build failed, 64 bad usage, 65 the source does not\n"
+    "build to FILE or a command line is longer than 65536 bytes, 66 a file\n"
+    "unreadable, 130 Ctrl-C between the commands of a SCRIPT.\n";
+
 constexpr const char* kDebugHelp =
     "Commands (a unique beginning of a name will do):\n"
-    "  break LINE (b)        stop before the instructions that start on source line LINE\n"
+    "  break LINE (b)        stop before the instructions of source line LINE\n"
     "  break *POS            stop before code position POS\n"
-    "  watch CELL            stop after a step that changed the text of CELL (0 to 99)\n"
+    "  watch CELL            stop after a step that changes the text of cell CELL\n"
     "  delete [N] (d)        delete breakpoint or watch N, or all of them\n"
     "  continue (c)          run until a breakpoint, a watch or the end\n"
     "  step [N] (s, next)    run N source instructions (default 1)\n"
     "  stepi [N] (si)        run N machine steps (default 1)\n"
     "  back [N]              go N machine steps back (default 1)\n"
     "  backstep              go back to the start of the previous instruction\n"
-    "  print CELL|FROM-TO|regs (p)   show cells or the registers\n"
+    "  print CELL|FROM-TO|regs (p)\n"
+    "                        show cells or the registers\n"
     "  cells                 show every cell that is not empty\n"
     "  list (l)              show the source around the current line\n"
     "  run (r)               start again from the beginning and continue\n"
@@ -617,10 +644,7 @@ File openForReading(const std::string& name) {
 } // namespace
 
 int debugCommand(std::span<const std::string_view> args) {
-    CLI::App app{"Steps through a program, forward and back, with breakpoints on source lines and "
-                 "watches on cells. FILE is a source (.tsasm, built in memory) or a program "
-                 "file (.tsp, listed as its source).",
-                 "tessivor-cli debug"};
+    CLI::App app{"", "tessivor-cli debug"};
     app.allow_windows_style_options(false); // a /path is a file name on every system
     std::string file, script, inputFile, clock = "real", source;
     bool json = false;
@@ -641,16 +665,11 @@ int debugCommand(std::span<const std::string_view> args) {
         ->check(CLI::PositiveNumber)
         ->option_text("N");
     app.add_option("--source", source, "the source FILE.tsp was built from")->option_text("SRC");
-    app.footer(std::string(kDebugHelp) +
-               "\nExit status: 0 done, 1 the build failed, 64 bad usage, 65 the source does not "
-               "build to FILE or a command line is longer than " +
-               std::to_string(kMaxCommandLine) +
-               " bytes, 66 a file unreadable, 130 Ctrl-C between the commands of a SCRIPT.");
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
+        std::fputs((std::string(kDebugUsage) + kDebugHelp + kDebugExitStatus).c_str(), stdout);
         return 0;
     } catch (const CLI::ParseError& e) {
         return usageError("debug", e.what());

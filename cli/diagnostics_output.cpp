@@ -192,12 +192,13 @@ std::string summaryLine(const FindingCounts& counts, std::size_t files) {
     return line + " in " + plural(files, "file") + ".\n";
 }
 
-void printBuildWarnings(std::string_view file, std::string_view source) {
+void printBuildWarnings(std::string_view file, std::string_view source, std::string_view command) {
     if (source.size() > kLargestBuildCheck) {
         std::fflush(stdout);
         std::fprintf(stderr,
-                     "tessivor-cli build: %.*s: not checked for slips (larger than 16 MiB); "
+                     "tessivor-cli %.*s: %.*s: not checked for slips (larger than 16 MiB); "
                      "tessivor-cli check does that\n",
+                     static_cast<int>(command.size()), command.data(),
                      static_cast<int>(file.size()), file.data());
         return;
     }

@@ -33,8 +33,10 @@ void appendDiagnosticsJson(std::string& out, std::string_view file,
 /// "2 warnings and 1 error in 3 files." or "No problems found in 1 file."
 std::string summaryLine(const FindingCounts& counts, std::size_t files);
 
-/// For `build`: writes the checker's errors and warnings about `source` to stderr, all but the
-/// failed "set" that the build reports itself.
-void printBuildWarnings(std::string_view file, std::string_view source);
+/// For `build` (and `run`, which builds a source in memory: `command` names it): writes the
+/// checker's errors and warnings about `source` to stderr, all but the failed "set" that the
+/// build reports itself.
+void printBuildWarnings(std::string_view file, std::string_view source,
+                        std::string_view command = "build");
 
 } // namespace tessivor::cli

@@ -15,14 +15,15 @@ namespace tessivor::cli {
 namespace {
 
 constexpr const char* kDisasmUsage =
-    "usage: tessivor-cli disasm FILE.tsp\n"
+    "usage: tessivor-cli disasm [OPTIONS] FILE.tsp\n"
     "\n"
-    "Lists a program file as assembly source on stdout, one instruction a line. Building the\n"
-    "listing gives back the program file, byte for byte, when the assembler wrote it; code it\n"
-    "never writes is shown in // comments //. FILE may be - for stdin.\n"
+    "Lists a program file as assembly source on stdout, one instruction a line.\n"
+    "Building the listing gives back the program file, byte for byte, when the\n"
+    "assembler wrote it; code it never writes is shown in // comments //. FILE may\n"
+    "be - for stdin.\n"
     "\n"
     "Options:\n"
-    "  --help    show this text\n"
+    "  -h, --help            show this text\n"
     "\n"
     "Exit status: 0 listed, 64 bad usage, 66 FILE unreadable, 73 stdout unwritable.\n";
 

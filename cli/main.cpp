@@ -12,19 +12,53 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tessivor-cli COMMAND [OPTIONS] FILE\n"
+    "usage: tessivor-cli COMMAND [OPTIONS] FILE...\n"
+    "\n"
+    "Builds, runs, traces, checks, grades and debugs Tessivor programs in the\n"
+    "terminal.\n"
     "\n"
     "Commands:\n"
-    "  run FILE            run a program (.tsp, or .tsasm built in memory) in the terminal\n"
-    "  build FILE.tsasm    translate assembly source into a program file\n"
-    "  disasm FILE.tsp     list a program file as assembly source\n"
-    "  check FILE.tsasm... report slips in assembly sources, with fixes\n"
+    "  run FILE              run a program (.tsp, or .tsasm built in memory)\n"
+    "  build FILE.tsasm      translate assembly source into a program file\n"
+    "  disasm FILE.tsp       list a program file as assembly source\n"
+    "  check FILE.tsasm...   report slips in assembly sources, with fixes\n"
     "  test SPEC.toml FILE...\n"
-    "                      grade submissions against a test file of cases\n"
-    "  debug FILE          step through a program, forward and back\n"
+    "                        grade submissions against a test file of cases\n"
+    "  debug FILE            step through a program, forward and back\n"
+    "  help [COMMAND]        show this text, or the options of one command\n"
     "\n"
-    "  tessivor-cli COMMAND --help   shows the options of one command\n"
-    "  tessivor-cli --version        shows the version\n";
+    "Options:\n"
+    "  --version             show the version\n"
+    "  -h, --help            show this text\n"
+    "\n"
+    "tessivor-cli help COMMAND (or tessivor-cli COMMAND --help) shows the options\n"
+    "and the exit statuses of one command.\n"
+    "\n"
+    "Exit status: that of the command; 0 after help, 64 bad usage.\n";
+
+/// The commands, each with its function.
+struct Command {
+    std::string_view name;
+    int (*run)(std::span<const std::string_view>);
+};
+constexpr Command kCommands[] = {
+    {"run", tessivor::cli::runCommand},       {"build", tessivor::cli::buildCommand},
+    {"disasm", tessivor::cli::disasmCommand}, {"check", tessivor::cli::checkCommand},
+    {"test", tessivor::cli::testCommand},     {"debug", tessivor::cli::debugCommand},
+};
+
+const Command* findCommand(std::string_view name) {
+    for (const Command& c : kCommands) {
+        if (c.name == name) return &c;
+    }
+    return nullptr;
+}
+
+int unknownCommand(std::string_view name) {
+    std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s",
+                 static_cast<int>(name.size()), name.data(), kUsage);
+    return tessivor::cli::kExitUsage;
+}
 
 } // namespace
 
@@ -37,8 +71,14 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return tessivor::cli::kExitUsage;
     }
-    const std::string_view command = args.front();
-    const std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
+    std::string_view command = args.front();
+    std::span<const std::string_view> rest(args.data() + 1, args.size() - 1);
+    if (command == "help" && !rest.empty()) {
+        // "help CMD" is "CMD --help", whatever follows it.
+        static constexpr std::string_view kHelpFlag[] = {"--help"};
+        command = rest.front();
+        rest = kHelpFlag;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
         return 0;
@@ -47,13 +87,10 @@ int main(int argc, char** argv) {
         std::puts("tessivor-cli " TESSIVOR_VERSION);
         return 0;
     }
+    const Command* found = findCommand(command);
+    if (!found) return unknownCommand(command);
     try {
-        if (command == "run") return tessivor::cli::runCommand(rest);
-        if (command == "build") return tessivor::cli::buildCommand(rest);
-        if (command == "disasm") return tessivor::cli::disasmCommand(rest);
-        if (command == "check") return tessivor::cli::checkCommand(rest);
-        if (command == "test") return tessivor::cli::testCommand(rest);
-        if (command == "debug") return tessivor::cli::debugCommand(rest);
+        return found->run(rest);
     } catch (const std::bad_alloc&) {
         // A program that fills its cells, or a large file's tables, can exceed the memory.
         std::fflush(stdout);
@@ -61,7 +98,4 @@ int main(int argc, char** argv) {
                      command.data());
         return tessivor::cli::kExitSoftware;
     }
-    std::fprintf(stderr, "tessivor-cli: unknown command '%.*s'\n\n%s",
-                 static_cast<int>(command.size()), command.data(), kUsage);
-    return tessivor::cli::kExitUsage;
 }

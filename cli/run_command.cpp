@@ -1,6 +1,7 @@
 // tessivor-cli run: runs a program file with the terminal in place of the runner window.
 
 #include "cli/commands.h"
+#include "cli/diagnostics_output.h"
 #include "cli/json.h"
 #include "cli/options.h"
 #include "cli/output.h"
@@ -25,34 +26,39 @@ namespace tessivor::cli {
 namespace {
 
 constexpr const char* kRunUsage =
-    "usage: tessivor-cli run [OPTIONS] FILE.tsp\n"
+    "usage: tessivor-cli run [OPTIONS] FILE\n"
     "\n"
-    "Runs a program file as the runner window would, in the terminal: \"dsp\" writes to\n"
-    "stdout, message boxes go to stderr, input boxes prompt on stderr and read a line of stdin\n"
-    "(end of input counts as Cancel). FILE may be - for stdin.\n"
+    "Runs a program as the runner window would, in the terminal. FILE is a program\n"
+    "file (.tsp) or a source (.tsasm), which is built in memory first and whose\n"
+    "checker's warnings then go to stderr, as with build. FILE may be - for a\n"
+    "program file on stdin. \"dsp\" writes a line to stdout, message boxes go to\n"
+    "stderr, and input boxes prompt on stderr and read a line of stdin (end of\n"
+    "input counts as Cancel).\n"
     "\n"
     "Options:\n"
-    "  --events        write every event as one JSON object a line on stdout\n"
-    "  --max-steps N   stop once N steps have run\n"
-    "  --seed N        seed the random generator (default: the clock)\n"
-    "  --clock real|virtual\n"
-    "                  what \"tic\" and the speed display read: the computer's clock\n"
-    "                  (default), or a clock that advances 1 ms every 1000 steps from 1000\n"
-    "                  (with --seed, every run is then the same)\n"
-    "  --source SRC    the source FILE.tsp was built from, for places in messages\n"
-    "  --trace         write one line a step to stderr, with the instruction and its place\n"
-    "  --stats         write steps, seconds and million steps a second to stderr\n"
-    "  --plain         use the straightforward interpreter\n"
-    "  --help          show this text\n"
+    "  --events              write every event as one JSON object a line on stdout\n"
+    "  --max-steps N         stop once N steps have run\n"
+    "  --seed N              seed the random generator (default: the clock)\n"
+    "  --clock real|virtual  what \"tic\" and the speed display read: the computer's\n"
+    "                        clock (default), or one that advances 1 ms every 1000\n"
+    "                        steps from 1000 (with --seed, every run is the same)\n"
+    "  --source SRC          the source FILE was built from, for places in messages\n"
+    "  --trace               write one line a step to stderr: the step, the registers\n"
+    "                        before it, the instruction and its place\n"
+    "  --stats               write the steps, the seconds and the million steps a\n"
+    "                        second to stderr\n"
+    "  --plain               use the straightforward interpreter\n"
+    "  --quiet               do not print the checker's warnings about a source\n"
+    "  -h, --help            show this text\n"
     "\n"
-    "A source file (.tsasm) is built in memory first. When the source is known, a failed run\n"
-    "also names its place: guess.tsasm:22:1: ifl 08, 03: Type mismatch: cell 08 holds \"\"\n"
+    "When the source is known, a failed run also names its place, the instruction\n"
+    "and why: guess.tsasm:22:1: ifl 08, 03: Type mismatch: cell 08 holds \"\"\n"
     "(empty), not a number.\n"
     "\n"
     "Exit status: 0 terminated, 1 error report or failed build, 2 ran past the end,\n"
-    "3 preparation failed, 65 SRC does not build to FILE,\n"
-    "4 step limit, 64 bad usage, 66 file unreadable, 73 stdout unwritable, 130 and 143\n"
-    "stopped by Ctrl-C (SIGINT) and SIGTERM.\n";
+    "3 preparation failed, 4 step limit, 64 bad usage, 65 SRC does not build to\n"
+    "FILE, 66 file unreadable, 73 stdout unwritable, 130 and 143 stopped by Ctrl-C\n"
+    "(SIGINT) and SIGTERM.\n";
 
 /// Reads one line of stdin without its "\n" (and a "\r" before it); nullopt at end of input.
 /// Stops two bytes past the longest text a cell holds (room for a "\r" before the "\n"); the run
@@ -191,7 +197,7 @@ void writeEndObject(const RunResult& r, RunOutput& output, const std::string& pl
 } // namespace
 
 int runCommand(std::span<const std::string_view> args) {
-    bool events = false, trace = false, stats = false, plain = false;
+    bool events = false, trace = false, stats = false, plain = false, quiet = false;
     std::optional<std::int64_t> maxSteps;
     std::optional<std::uint64_t> seed;
     std::string fileName;
@@ -202,6 +208,7 @@ int runCommand(std::span<const std::string_view> args) {
     commandLine.flag("--trace", trace);
     commandLine.flag("--stats", stats);
     commandLine.flag("--plain", plain);
+    commandLine.flag("--quiet", quiet);
     std::optional<std::string> clock;
     commandLine.text("--clock", clock, "real or virtual");
     std::optional<std::string> source;
@@ -223,11 +230,23 @@ int runCommand(std::span<const std::string_view> args) {
         std::fprintf(stderr, "tessivor-cli run: %s: %s\n", file->c_str(), reason.c_str());
         return kExitNoInput;
     }
+    // A source built here gets the checker's warnings, as build gives them: after a failed
+    // build's own error, and before anything the run shows.
+    const bool built = isSourceFile(*file) && !source && !quiet;
+    const std::string builtSource = built ? incode : std::string();
     ProgramSource program;
     if (const int status = loadProgram("run", *file, std::move(incode), source, program, trace)) {
+        if (built && status == 1) printBuildWarnings(*file, builtSource, "run");
         return status;
     }
-    if (trace) options.trace = placedTrace(program);
+    if (built) printBuildWarnings(*file, builtSource, "run");
+    if (trace) {
+        // Each line follows the "dsp" lines before it, also when both streams go to one file.
+        options.trace = [placed = placedTrace(program)](const TraceStep& step) {
+            std::fflush(stdout);
+            placed(step);
+        };
+    }
 
     RunOutput output;
     try {

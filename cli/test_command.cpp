@@ -32,15 +32,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kTestAbout =
-    "Runs every case of a test file (TOML) against each submission, every case in a fresh\n"
-    "machine, and prints a line a submission with its score and, for each failed case, the\n"
-    "first difference. A FILE is a .tsasm source (built in memory) or a .tsp program file; a\n"
-    "folder stands for every .tsasm in it. docs/teaching.md describes the test file.";
-
-constexpr const char* kTestFooter =
-    "Exit status: 0 every case passed, 1 a case failed, 64 bad usage, 65 invalid test file,\n"
-    "66 a file unreadable, 73 the JUnit file unwritable.";
+constexpr const char* kTestUsage =
+    "usage: tessivor-cli test [OPTIONS] SPEC.toml FILE...\n"
+    "\n"
+    "Runs every case of the test file SPEC (TOML) against each submission, every\n"
+    "case in a fresh machine, and prints a line a submission with its score and, for\n"
+    "each failed case, the first difference. A FILE is a .tsasm source (built in\n"
+    "memory) or a .tsp program file; a folder stands for every .tsasm in it.\n"
+    "docs/teaching.md describes the test file.\n"
+    "\n"
+    "Options:\n"
+    "  -j, --jobs N          submissions graded at once, 1 to 1024 (default: the\n"
+    "                        cores)\n"
+    "  --timeout SECONDS     wall-clock seconds a case may take, 0.001 to 86400\n"
+    "                        (default 10)\n"
+    "  --format text|json    the report on stdout: text (default) or JSON\n"
+    "  --junit FILE          also write the results as JUnit XML to FILE\n"
+    "  --clock virtual|real  the clock of every case, whatever the test file says\n"
+    "  --plain               use the straightforward step loop\n"
+    "  -h, --help            show this text\n"
+    "\n"
+    "Exit status: 0 every case passed, 1 a case failed, 64 bad usage, 65 invalid\n"
+    "test file, 66 a file unreadable, 73 the JUnit file unwritable.\n";
 
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -130,8 +143,7 @@ private:
 } // namespace
 
 int testCommand(std::span<const std::string_view> args) {
-    CLI::App app(kTestAbout, "tessivor-cli test");
-    app.footer(kTestFooter);
+    CLI::App app("", "tessivor-cli test");
     app.allow_windows_style_options(false); // a /path is a file name on every system
     app.set_help_flag("-h,--help", "show this text");
     std::string specName;
@@ -162,7 +174,7 @@ int testCommand(std::span<const std::string_view> args) {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
+        std::fputs(kTestUsage, stdout);
         return 0;
     } catch (const CLI::ParseError& e) {
         return usageError("test", e.what());

@@ -1,5 +1,5 @@
-# Checks the command line of `tessivor-cli check`, and the checker's warnings in `build`: what
-# they print, where, and the exit statuses.
+# Checks the command line of `tessivor-cli check`, and the checker's warnings in `build` and in
+# `run` of a source: what they print, where, and the exit statuses.
 # Called as: cmake -DCLI=... -DWORK_DIR=... -DEXAMPLES=... -P check_check_command.cmake
 
 cmake_minimum_required(VERSION 3.25)
@@ -104,7 +104,7 @@ run(66 "3 warnings in 1 file" "^tessivor-cli check: missing\\.tsasm: [^\n]+\n$" 
 run(64 "^$" "FILE is required" check)
 run(64 "^$" "xml" check --format xml slips.tsasm)
 run(64 "^$" "frobnicate" check --frobnicate slips.tsasm)
-run(0 "Usage: tessivor-cli check" "^$" check --help)
+run(0 "^usage: tessivor-cli check " "^$" check --help)
 
 # build: the same warnings on stderr, the program file unchanged; --quiet silences them.
 run(0 "^$" "^slips\\.tsasm:1:5: warning: [^\n]*\\[operand-columns\\]\n(.*\n)*fix \\| \tdsp 01\n$" build slips.tsasm)
@@ -118,3 +118,21 @@ endif()
 # the failed "set" a second time.
 run(1 "^$" "^Error Compiling\\.\nunset\\.tsasm:2:9: [^\n]*\nunset\\.tsasm:3:5: warning: [^\n]*\\[label-number\\]\n" build unset.tsasm)
 run(1 "^$" "^Error Compiling\\.\nunset\\.tsasm:2:9: [^\n]*\n$" build --quiet unset.tsasm)
+
+# run of a source: the same warnings on stderr, before what the run shows, and the same exit
+# status; --quiet silences them. A program file has no source to warn about.
+file(WRITE "${WORK_DIR}/shows.tsasm" "set 01, Hi;\r\ndsp 01\r\nprint 01\r\nend\r\n")
+set(warning "shows\\.tsasm:3:1: warning: [^\n]*\\[stray-text\\]\n  3 \\| print 01\n[^\n]*\nfix \\| dsp 01\n")
+run(0 "^Hi\n$" "^${warning}Program Terminated\n$" run shows.tsasm)
+run(0 "^Hi\n$" "^Program Terminated\n$" run --quiet shows.tsasm)
+run(0 "^$" "^${warning}$" build -o shows.tsp shows.tsasm)
+run(0 "^Hi\n$" "^Program Terminated\n$" run shows.tsp)
+# A failed run shows the warnings first, then its place, with the same exit status.
+run(1 "^$" "^slips\\.tsasm:1:5: warning: [^\n]*\\[operand-columns\\]\n(.*\n)*fix \\| \tdsp 01\nType mismatch[^\n]*\nProgram Ended\nslips\\.tsasm:1:1: add 01, "
+    run slips.tsasm)
+# --events keeps stdout to its events; the warnings stay on stderr.
+run(0 "^({\"caption\": [^\n]*\n)*{\"display\": \"Hi\"}\n{\"message\": \"Program Terminated\"}\n{\"end\": " "^${warning}$"
+    run --events shows.tsasm)
+# A failed build: its own lines first, then the warnings, as build gives them.
+run(1 "^$" "^Error Compiling\\.\ntessivor-cli run: unset\\.tsasm:2:9: [^\n]*\nunset\\.tsasm:3:5: warning: [^\n]*\\[label-number\\]\n" run unset.tsasm)
+run(1 "^$" "^Error Compiling\\.\ntessivor-cli run: unset\\.tsasm:2:9: [^\n]*\n$" run --quiet unset.tsasm)

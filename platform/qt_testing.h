@@ -2,7 +2,9 @@
 // Test support for Qt windows: one application object for the whole test program, and a way
 // to answer a modal dialog from inside its own event loop.
 
+#include <QAccessible>
 #include <QApplication>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -34,6 +36,25 @@ inline void whenModal(std::function<void(QWidget*)> answer) {
         answer(modal);
     });
     timer->start();
+}
+
+/// What the accessibility API tells a screen reader about `object` (a widget or the window).
+inline QString accessibleText(QObject* object, QAccessible::Text what = QAccessible::Name) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(what) : QString();
+}
+
+/// The names of the accessible children of `object`, as a screen reader lists them (a menu
+/// bar's menus, a menu's items; separators have no name and are left out).
+inline QStringList accessibleChildNames(QObject* object) {
+    QStringList names;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    for (int i = 0; iface && i < iface->childCount(); ++i) {
+        QAccessibleInterface* child = iface->child(i);
+        if (child && !child->text(QAccessible::Name).isEmpty())
+            names << child->text(QAccessible::Name);
+    }
+    return names;
 }
 
 } // namespace tessivor::platform::testing

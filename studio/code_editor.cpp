@@ -1,9 +1,11 @@
 #include "studio/code_editor.h"
 
+#include "studio/accessibility.h"
 #include "studio/highlighter.h"
 
 #include <QFontDatabase>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -35,6 +37,10 @@ class Gutter : public QWidget {
 public:
     explicit Gutter(CodeEditor* editor) : QWidget(editor), editor_(editor) {
         setObjectName(QStringLiteral("gutter"));
+        setAccessibleName(QStringLiteral("Line numbers and breakpoints"));
+        setAccessibleDescription(
+            QStringLiteral("A click beside a line sets or clears its breakpoint; F9 does the same "
+                           "for the caret's line"));
         setCursor(Qt::PointingHandCursor);
     }
     QSize sizeHint() const override { return {editor_->gutterWidth(), 0}; }
@@ -52,6 +58,10 @@ private:
 
 CodeEditor::CodeEditor(QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("editor"));
+    setAccessibleName(QStringLiteral("Source"));
+    setAccessibleDescription(
+        QStringLiteral("The program's assembly source. Tab types a tab; Ctrl+Tab moves on to the "
+                       "next pane. F9 sets a breakpoint on the caret's line."));
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTabChangesFocus(false);
@@ -144,6 +154,10 @@ void CodeEditor::goToLine(int line, int column) {
     setFocus();
 }
 
+QColor CodeEditor::breakpointColour() const {
+    return readableOn(QColor(0xd7, 0x3a, 0x49), palette().color(QPalette::Window), 3.0);
+}
+
 int CodeEditor::caretLine() const { return textCursor().blockNumber() + 1; }
 
 void CodeEditor::updateGutterWidth() {
@@ -163,6 +177,35 @@ void CodeEditor::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
     const QRect area = contentsRect();
     gutter_->setGeometry(QRect(area.left(), area.top(), gutterWidth(), area.height()));
+}
+
+void CodeEditor::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (!gutter_) return; // the constructor's own font and palette, before the gutter is made
+    if (event->type() == QEvent::FontChange) {
+        updateGutterWidth();
+        const QRect area = contentsRect();
+        gutter_->setGeometry(QRect(area.left(), area.top(), gutterWidth(), area.height()));
+    } else if (event->type() == QEvent::PaletteChange) {
+        // A new system palette or the high-contrast one: every colour is derived again.
+        highlighter_->setColours(palette());
+        updateSelections();
+        gutter_->update();
+    }
+}
+
+void CodeEditor::keyPressEvent(QKeyEvent* event) {
+    // Tab types a tab, so the keyboard leaves the editor with Ctrl+Tab and Ctrl+Shift+Tab.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        const bool back =
+            event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+        // QPlainTextEdit's own focusNextPrevChild refuses while Tab types a tab.
+        QWidget::focusNextPrevChild(!back);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void CodeEditor::paintEvent(QPaintEvent* event) {
@@ -209,9 +252,7 @@ void CodeEditor::updateSelections() {
     const QPalette colours = palette();
     if (executionLine_ > 0) {
         QTextEdit::ExtraSelection current;
-        QColor background = colours.color(QPalette::Highlight);
-        background.setAlphaF(0.25f);
-        current.format.setBackground(background);
+        current.format.setBackground(executionLineColour(colours));
         current.format.setProperty(QTextFormat::FullWidthSelection, true);
         current.cursor = QTextCursor(document()->findBlockByNumber(executionLine_ - 1));
         selections.append(current);
@@ -221,8 +262,9 @@ void CodeEditor::updateSelections() {
         if (!block.isValid()) continue;
         QTextEdit::ExtraSelection underline;
         underline.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-        underline.format.setUnderlineColor(mark.error ? QColor(0xd7, 0x3a, 0x49)
-                                                      : QColor(0xd9, 0x8e, 0x04));
+        underline.format.setUnderlineColor(
+            readableOn(mark.error ? QColor(0xd7, 0x3a, 0x49) : QColor(0xd9, 0x8e, 0x04),
+                       colours.color(QPalette::Base), 3.0));
         underline.format.setToolTip(mark.message);
         const int last = block.length() - 1;
         int from = qBound(0, mark.column - 1, last);
@@ -243,7 +285,12 @@ void CodeEditor::updateSelections() {
 void CodeEditor::paintGutter(QPaintEvent* event) {
     QPainter painter(gutter_);
     const QPalette colours = palette();
-    painter.fillRect(event->rect(), colours.color(QPalette::Window));
+    const QColor window = colours.color(QPalette::Window);
+    painter.fillRect(event->rect(), window);
+    const QColor dotColour = breakpointColour();
+    const QColor arrowColour = readableOn(QColor(0xf0, 0xb4, 0x29), window, 3.0);
+    const QColor numberColour = colours.color(QPalette::WindowText);
+    const QColor otherNumbers = readableOn(blend(numberColour, 0.5, window), window);
     const int lineHeight = fontMetrics().height();
     const int dot = qMax(6, lineHeight - 6);
     QTextBlock block = firstVisibleBlock();
@@ -256,21 +303,19 @@ void CodeEditor::paintGutter(QPaintEvent* event) {
             if (breakpointOn(block)) {
                 painter.setRenderHint(QPainter::Antialiasing);
                 painter.setPen(Qt::NoPen);
-                painter.setBrush(QColor(0xd7, 0x3a, 0x49));
+                painter.setBrush(dotColour);
                 painter.drawEllipse(QRectF(3, top + (lineHeight - dot) / 2.0, dot, dot));
             }
             if (line == executionLine_) {
                 painter.setPen(Qt::NoPen);
-                painter.setBrush(QColor(0xf0, 0xb4, 0x29));
+                painter.setBrush(arrowColour);
                 const qreal mid = top + lineHeight / 2.0;
                 const qreal left = 3.0 + lineHeight;
                 const QPointF arrow[] = {
                     {left, mid - dot * 0.45}, {left + dot * 0.8, mid}, {left, mid + dot * 0.45}};
                 painter.drawPolygon(arrow, 3);
             }
-            QColor number = colours.color(QPalette::Text);
-            if (line != caretLine()) number.setAlphaF(0.5f);
-            painter.setPen(number);
+            painter.setPen(line == caretLine() ? numberColour : otherNumbers);
             painter.drawText(0, top, gutter_->width() - 4, lineHeight, Qt::AlignRight,
                              QString::number(line));
         }

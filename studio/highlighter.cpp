@@ -1,6 +1,7 @@
 #include "studio/highlighter.h"
 
 #include "platform/qt_source_text.h"
+#include "studio/accessibility.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -8,12 +9,6 @@
 
 namespace tessivor::studio {
 namespace {
-
-/// `colour` on a light background, a lighter variant on a dark one.
-QColor readable(QColor colour) {
-    const bool dark = QGuiApplication::palette().color(QPalette::Base).lightness() < 128;
-    return dark ? colour.lighter(170) : colour;
-}
 
 /// A source byte's index for each character of `text`: a character beyond the basic plane is
 /// one byte ('?') for two UTF-16 units.
@@ -32,34 +27,44 @@ template <typename F> void forEachByte(const QString& text, F f) {
 
 SourceHighlighter::SourceHighlighter(QTextDocument* document)
     : QSyntaxHighlighter(static_cast<QObject*>(document)) {
-    createRules();
+    createRules(QGuiApplication::palette());
     // Connected before the highlighter's own handler, so the text is read again before any
     // block of the changed text is coloured.
     connect(document, &QTextDocument::contentsChange, this, [this] { stale_ = true; });
     setDocument(document);
 }
 
-void SourceHighlighter::createRules() {
-    const QPalette palette = QGuiApplication::palette();
-    QColor dim = palette.color(QPalette::Text);
-    dim.setAlphaF(0.45f);
-    auto& skipped = formats_[static_cast<int>(SourceRole::Skipped)];
-    skipped.setForeground(dim);
-    auto& mnemonic = formats_[static_cast<int>(SourceRole::Mnemonic)];
-    mnemonic.setForeground(readable(QColor(0x1f, 0x4e, 0xb4)));
-    mnemonic.setFontWeight(QFont::Bold);
+void SourceHighlighter::setColours(const QPalette& palette) {
+    createRules(palette);
+    rehighlight();
+}
+
+void SourceHighlighter::createRules(const QPalette& palette) {
+    const QColor base = palette.color(QPalette::Base);
+    const QColor line = executionLineColour(palette);
+    // The hues of a light theme, lighter on a dark base, then made readable on both the base
+    // and the current line's background whatever the palette.
+    const bool dark = base.lightness() < 128;
+    const auto readable = [&](QColor colour) {
+        return readableOn(dark ? colour.lighter(170) : colour, base, line);
+    };
     const auto format = [this](SourceRole role) -> QTextCharFormat& {
         return formats_[static_cast<int>(role)];
     };
+    format(SourceRole::Skipped)
+        .setForeground(readableOn(blend(palette.color(QPalette::Text), 0.45, base), base, line));
+    auto& mnemonic = format(SourceRole::Mnemonic);
+    mnemonic.setForeground(readable(QColor(0x1f, 0x4e, 0xb4)));
+    mnemonic.setFontWeight(QFont::Bold);
     format(SourceRole::Operand).setForeground(readable(QColor(0xa3, 0x4a, 0x00)));
     format(SourceRole::Text).setForeground(readable(QColor(0x1a, 0x7f, 0x37)));
-    auto& comment = formats_[static_cast<int>(SourceRole::Comment)];
+    auto& comment = format(SourceRole::Comment);
     comment.setForeground(readable(QColor(0x6a, 0x73, 0x7d)));
     comment.setFontItalic(true);
-    auto& open = formats_[static_cast<int>(SourceRole::OpenText)];
+    auto& open = format(SourceRole::OpenText);
     open.setForeground(readable(QColor(0x1a, 0x7f, 0x37)));
     open.setUnderlineStyle(QTextCharFormat::DotLine);
-    open.setUnderlineColor(readable(QColor(0xcf, 0x22, 0x2e)));
+    open.setUnderlineColor(readableOn(QColor(0xcf, 0x22, 0x2e), base, line, 3.0));
 }
 
 void SourceHighlighter::readDocument() {

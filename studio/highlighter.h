@@ -3,6 +3,7 @@
 
 #include "studio/source_roles.h"
 
+#include <QPalette>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 
@@ -22,12 +23,19 @@ public:
 
     /// The role of the character at `column` (0-based) of block `blockNumber`.
     SourceRole roleAt(int blockNumber, int column);
+    /// The format a role is drawn in.
+    const QTextCharFormat& roleFormat(SourceRole role) const {
+        return formats_[static_cast<int>(role)];
+    }
+    /// Takes the colours from `palette` (each readable on its base and on the line the
+    /// machine stands at) and colours the text again.
+    void setColours(const QPalette& palette);
 
 protected:
     void highlightBlock(const QString& text) override;
 
 private:
-    void createRules();
+    void createRules(const QPalette& palette);
     void readDocument();
 
     /// The rules: one format a role.

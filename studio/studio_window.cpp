@@ -6,16 +6,21 @@
 #include "platform/files.h"
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
+#include "runner/machine/describe.h"
+#include "studio/accessibility.h"
 #include "studio/code_editor.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -45,6 +50,10 @@ constexpr int kCheckDelayMs = 400;
 constexpr int kAnimationDelays[] = {1000, 600, 350, 200, 120, 60, 30, 15, 5};
 constexpr int kSpeedPositions = 11;
 enum Register { Pc, Cur, Opb, Opc, Steps, Speed, Where };
+const char* const kRegisterNames[] = {"pc", "cur", "opb", "opc", "steps", "speed", "at"};
+constexpr int kFontStepPoints = 2;
+constexpr int kMinFontSteps = -2;
+constexpr int kMaxFontSteps = 15;
 
 std::filesystem::path toPath(const QString& name) {
     return std::filesystem::path(QFile::encodeName(name).toStdString());
@@ -74,10 +83,25 @@ QString findExamples() {
 #endif
 }
 
-QColor dimmed(const QPalette& palette) {
-    QColor colour = palette.color(QPalette::Text);
-    colour.setAlphaF(0.45f);
-    return colour;
+/// What a stop says, as the page says it too.
+QString stopWords(Stop stop) {
+    switch (stop) {
+    case Stop::None: return {};
+    case Stop::Step: return QStringLiteral("Stepped");
+    case Stop::Slice: return QStringLiteral("Running");
+    case Stop::Breakpoint: return QStringLiteral("Paused at a breakpoint");
+    case Stop::Watch: return QStringLiteral("Paused: a watched cell changed");
+    case Stop::Back: return QStringLiteral("Went back");
+    case Stop::HistoryEnd: return QStringLiteral("Went back as far as the history reaches");
+    case Stop::Paused: return QStringLiteral("Paused");
+    case Stop::Input: return QStringLiteral("Waiting for input");
+    case Stop::Terminated: return QStringLiteral("Program Terminated");
+    case Stop::Error: return QStringLiteral("Program Ended");
+    case Stop::PastEnd: return QStringLiteral("Ran past the last instruction");
+    case Stop::StepLimit: return QStringLiteral("Stopped at the step limit");
+    case Stop::PrepareFailed: return QStringLiteral("The program cannot run");
+    }
+    return {};
 }
 
 } // namespace
@@ -101,13 +125,17 @@ StudioWindow::StudioWindow(StudioOptions options) : options_(std::move(options))
     createDocks();
     createRunner();
     createChecker();
+    createAccessibility();
     updateTitle();
     updateActions();
     resize(1100, 720);
     editor_->setFocus();
 }
 
-StudioWindow::~StudioWindow() = default;
+StudioWindow::~StudioWindow() {
+    // The high-contrast palette is the application's; it goes with the window.
+    if (highContrast_) QApplication::setPalette(systemPalette_);
+}
 
 void StudioWindow::createEditor() {
     editor_ = new CodeEditor(this);
@@ -157,6 +185,23 @@ void StudioWindow::createActions() {
     stepAct_->setToolTip(QStringLiteral("Step: run one instruction (F10)"));
     stepMachineAct_->setToolTip(QStringLiteral("Run one machine step (F11)"));
     backAct_->setToolTip(QStringLiteral("Go back one instruction (Shift+F10)"));
+
+    readStateAct_ = action("readState", QStringLiteral("Read the &State"), QKeySequence(Qt::Key_F2),
+                           &StudioWindow::readState);
+    zoomInAct_ =
+        action("zoomIn", QStringLiteral("&Larger Text"), QKeySequence::ZoomIn, [this] { zoom(1); });
+    // Ctrl+= is Ctrl+Plus without Shift on most keyboards.
+    zoomInAct_->setShortcuts(
+        {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    zoomOutAct_ = action("zoomOut", QStringLiteral("&Smaller Text"), QKeySequence::ZoomOut,
+                         [this] { zoom(-1); });
+    zoomResetAct_ = action("zoomReset", QStringLiteral("&Normal Text Size"),
+                           QKeySequence(Qt::CTRL | Qt::Key_0), [this] { zoom(0); });
+    highContrastAct_ = action("highContrast", QStringLiteral("&High Contrast"), QKeySequence(),
+                              [this] { setHighContrast(highContrastAct_->isChecked()); });
+    highContrastAct_->setCheckable(true);
+    shortcutsAct_ = action("shortcuts", QStringLiteral("&Keyboard Shortcuts"),
+                           QKeySequence(Qt::Key_F1), &StudioWindow::showShortcuts);
 }
 
 void StudioWindow::createMenus() {
@@ -180,6 +225,7 @@ void StudioWindow::createMenus() {
     const auto editorAction = [this, edit](const QString& text, QKeySequence key,
                                            void (QPlainTextEdit::*slot)()) {
         auto* act = edit->addAction(text);
+        act->setStatusTip(QStringLiteral("%1 in the source").arg(QString(text).remove('&')));
         act->setShortcut(key);
         act->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         connect(act, &QAction::triggered, editor_, slot);
@@ -207,6 +253,8 @@ void StudioWindow::createMenus() {
     runMenu_->addAction(runToCursorAct_);
     runMenu_->addSeparator();
     runMenu_->addAction(breakpointAct_);
+    runMenu_->addSeparator();
+    runMenu_->addAction(readStateAct_);
 
     viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
 }
@@ -228,6 +276,7 @@ void StudioWindow::createToolBar() {
     bar->addAction(runToCursorAct_);
     bar->addSeparator();
     auto* label = new QLabel(QStringLiteral(" Speed: "), bar);
+    label->setObjectName(QStringLiteral("speedCaption"));
     bar->addWidget(label);
     speed_ = new QSlider(Qt::Horizontal, bar);
     speed_->setObjectName(QStringLiteral("speed"));
@@ -489,6 +538,7 @@ void StudioWindow::fillRecentMenu() {
     for (const QString& path : recent) {
         QAction* act = recentMenu_->addAction(
             QStringLiteral("&%1 %2").arg(number++).arg(QDir::toNativeSeparators(path)));
+        act->setStatusTip(QStringLiteral("Open %1").arg(QDir::toNativeSeparators(path)));
         connect(act, &QAction::triggered, this, [this, path] {
             if (maybeSave()) openFile(path);
         });
@@ -506,6 +556,9 @@ void StudioWindow::fillExamplesMenu() {
     for (const QString& name : names) {
         QAction* act = examplesMenu_->addAction(name);
         act->setObjectName(QStringLiteral("example_") + QFileInfo(name).completeBaseName());
+        act->setStatusTip(QStringLiteral("Open the example %1, read-only until saved under a "
+                                         "name of your own")
+                              .arg(name));
         const QString path = folder.absoluteFilePath(name);
         connect(act, &QAction::triggered, this, [this, path] {
             if (maybeSave()) openFile(path, true);
@@ -678,6 +731,7 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
             break;
         default: break;
         }
+        announceStop(snapshot);
         if (snapshot.alive && snapshot.stop != Stop::None)
             statusBar()->showMessage(
                 QStringLiteral("Stopped: %1").arg(QString::fromLatin1(stopName(snapshot.stop))));
@@ -739,8 +793,8 @@ void StudioWindow::clearRunViews() {
 
 void StudioWindow::showCells(const MachineSnapshot& snapshot) {
     const QPalette colours = cells_->palette();
-    QColor changed = colours.color(QPalette::Highlight);
-    changed.setAlphaF(0.30f);
+    const QColor changed =
+        blend(colours.color(QPalette::Highlight), 0.30, colours.color(QPalette::Base));
     for (int i = 0; i < kCells; ++i) {
         const std::string& text = snapshot.cells[i];
         QTableWidgetItem* number = cells_->item(i, 0);
@@ -748,12 +802,12 @@ void StudioWindow::showCells(const MachineSnapshot& snapshot) {
         value->setText(cellText(text));
         value->setToolTip(text.empty() ? QString() : fromBytes(text));
         const bool empty = text.empty();
-        number->setForeground(empty ? dimmed(colours) : colours.color(QPalette::Text));
+        number->setForeground(empty ? dimmedText(colours) : colours.color(QPalette::Text));
         const bool isChanged = snapshot.alive && text != cellsAtLastStop_[i];
         const QBrush background = isChanged ? QBrush(changed) : QBrush();
         number->setBackground(background);
         value->setBackground(background);
-        QFont font = value->font();
+        QFont font = cells_->font(); // the pane's size, which Larger Text changes
         font.setBold(isChanged);
         value->setFont(font);
         number->setFont(font);
@@ -781,6 +835,10 @@ void StudioWindow::showRegisters(const MachineSnapshot& snapshot) {
     else if (alive && s.line > 0)
         where = QStringLiteral("line %1: %2").arg(s.line).arg(fromBytes(s.instruction));
     registers_[Where]->setText(where);
+    // A screen reader names each register with its value: "pc: 12".
+    for (std::size_t i = 0; i < registers_.size(); ++i)
+        registers_[i]->setAccessibleName(QStringLiteral("%1: %2").arg(
+            QString::fromLatin1(kRegisterNames[i]), registers_[i]->text()));
 }
 
 void StudioWindow::updateActions() {
@@ -832,6 +890,292 @@ void StudioWindow::check() {
 
 void StudioWindow::jumpToItem(int line) {
     if (line > 0) editor_->goToLine(line);
+}
+
+// ---- Reading and seeing: names for screen readers, keyboard paths, text size, contrast
+
+namespace {
+
+/// The panes the keyboard goes to with Ctrl+1 to Ctrl+6, and their docks ("" for the editor).
+struct Pane {
+    const char* name;
+    const char* dock;
+    const char* action;
+};
+constexpr Pane kPanes[] = {
+    {"Editor", "", "goToEditor"},
+    {"Cells", "cellsDock", "goToCells"},
+    {"Registers", "registersDock", "goToRegisters"},
+    {"Output", "outputDock", "goToOutput"},
+    {"Messages", "messagesDock", "goToMessages"},
+    {"Problems", "problemsDock", "goToProblems"},
+};
+
+} // namespace
+
+void StudioWindow::createAccessibility() {
+    viewMenu_->addSeparator();
+    for (int i = 0; i < static_cast<int>(std::size(kPanes)); ++i) {
+        auto* act = viewMenu_->addAction(QStringLiteral("Go to %1").arg(kPanes[i].name));
+        act->setObjectName(QString::fromLatin1(kPanes[i].action));
+        act->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + i)));
+        act->setStatusTip(QStringLiteral("Put the keyboard in the %1 pane").arg(kPanes[i].name));
+        connect(act, &QAction::triggered, this, [this, i] { focusPane(i); });
+    }
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(zoomInAct_);
+    viewMenu_->addAction(zoomOutAct_);
+    viewMenu_->addAction(zoomResetAct_);
+    viewMenu_->addAction(highContrastAct_);
+
+    helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+    helpMenu_->setObjectName(QStringLiteral("help"));
+    helpMenu_->addAction(shortcutsAct_);
+
+    // What a stop or "Read the State" says stays readable in the status bar.
+    announcer_ = new QLabel(QStringLiteral("Ready"), statusBar());
+    announcer_->setObjectName(QStringLiteral("announcement"));
+    announcer_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    announcer_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addPermanentWidget(announcer_, 1);
+
+    describeActions();
+    describeWidgets();
+    fontSteps_ = qBound(kMinFontSteps, settings_->value(QStringLiteral("fontSteps"), 0).toInt(),
+                        kMaxFontSteps);
+    applyFontSize();
+    const bool contrast = settings_->value(QStringLiteral("highContrast"), false).toBool();
+    highContrastAct_->setChecked(contrast);
+    setHighContrast(contrast);
+}
+
+void StudioWindow::describeActions() {
+    const std::pair<QAction*, const char*> described[] = {
+        {newAct_, "Start an empty program"},
+        {openAct_, "Open a source file (.tsasm)"},
+        {saveAct_, "Save the source in its file"},
+        {saveAsAct_, "Save the source under a new name"},
+        {exitAct_, "Close Tessivor Studio"},
+        {buildAct_, "Write the program file (.tsp) beside the source"},
+        {runAct_, "Run the program from the start"},
+        {pauseAct_, "Pause the running program"},
+        {stopAct_, "End the run"},
+        {stepAct_, "Run one instruction"},
+        {stepMachineAct_, "Run one machine step"},
+        {backAct_, "Go back one instruction, cells and all"},
+        {continueAct_, "Go on from where the run stands"},
+        {runToCursorAct_, "Run until the caret's line"},
+        {breakpointAct_, "Set or clear the breakpoint on the caret's line"},
+        {readStateAct_, "Say where the run stands: the line, the instruction, the registers and "
+                        "the cells that hold something"},
+        {zoomInAct_, "Make the text of every pane larger"},
+        {zoomOutAct_, "Make the text of every pane smaller"},
+        {zoomResetAct_, "The system's text size in every pane"},
+        {highContrastAct_, "White on black with yellow highlights, in place of the system's "
+                           "colours"},
+        {shortcutsAct_, "List every command and its keys"},
+    };
+    for (const auto& [act, text] : described) {
+        act->setStatusTip(QString::fromLatin1(text));
+        if (act->toolTip() == QString(act->text()).remove('&')) {
+            const QString keys = act->shortcut().toString(QKeySequence::NativeText);
+            act->setToolTip(keys.isEmpty() ? QString::fromLatin1(text)
+                                           : QStringLiteral("%1 (%2)").arg(text, keys));
+        }
+    }
+    for (auto* dock : findChildren<QDockWidget*>()) {
+        dock->toggleViewAction()->setStatusTip(
+            QStringLiteral("Show or hide the %1 pane").arg(dock->windowTitle()));
+    }
+}
+
+void StudioWindow::describeWidgets() {
+    const auto describe = [](QWidget* widget, const QString& name, const QString& description) {
+        if (!name.isEmpty()) widget->setAccessibleName(name);
+        widget->setAccessibleDescription(description);
+    };
+    const auto dock = [this](const char* name) {
+        return findChild<QDockWidget*>(QString::fromLatin1(name));
+    };
+    describe(dock("cellsDock"), {}, QStringLiteral("The machine's 100 cells (Ctrl+2)"));
+    describe(dock("registersDock"), {},
+             QStringLiteral("pc, cur, opb, opc, the steps and the "
+                            "speed (Ctrl+3)"));
+    describe(dock("outputDock"), {}, QStringLiteral("What the program showed (Ctrl+4)"));
+    describe(dock("messagesDock"), {}, QStringLiteral("How each run ended (Ctrl+5)"));
+    describe(dock("problemsDock"), {}, QStringLiteral("The checker's findings (Ctrl+6)"));
+    describe(cells_->parentWidget(), QStringLiteral("Cells pane"),
+             QStringLiteral("The cells and the filter for the empty ones"));
+    describe(registers_[Pc]->parentWidget(), QStringLiteral("Registers pane"),
+             QStringLiteral("Each register with its value"));
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        describe(menu, QString(menu->title()).remove('&'),
+                 QStringLiteral("The %1 menu").arg(QString(menu->title()).remove('&')));
+    }
+    describe(cells_, QStringLiteral("Cells"),
+             QStringLiteral("Each cell's number and text; the cells changed since the last stop "
+                            "are bold and marked"));
+    describe(nonEmptyOnly_, {}, QStringLiteral("Hide the empty cells"));
+    describe(output_, QStringLiteral("Output"),
+             QStringLiteral("Every dsp line, with the step that showed it"));
+    describe(messages_, QStringLiteral("Messages"),
+             QStringLiteral("The end of each run and the error reports; Enter goes to the line"));
+    describe(problems_, QStringLiteral("Problems"),
+             QStringLiteral("The checker's findings; Enter goes to the place"));
+    describe(speed_, {},
+             QStringLiteral("From one step at a time, through animation, to full speed"));
+    describe(speedLabel_, QStringLiteral("Speed chosen"),
+             QStringLiteral("The pace the slider sets"));
+    if (auto* caption = qobject_cast<QLabel*>(
+            speedLabel_->parentWidget()->findChild<QLabel*>(QStringLiteral("speedCaption"))))
+        describe(caption, {}, QStringLiteral("The speed slider's caption"));
+    describe(announcer_, {},
+             QStringLiteral("What the Studio last said: each stop, and Read the State (F2)"));
+    describe(statusBar(), QStringLiteral("Status"),
+             QStringLiteral("Where the run stands and what the Studio last did"));
+    if (auto* bar = findChild<QToolBar*>(QStringLiteral("runToolBar"))) {
+        describe(bar, QStringLiteral("Run"),
+                 QStringLiteral("Build, run and step through the program"));
+        bar->toggleViewAction()->setStatusTip(QStringLiteral("Show or hide the Run tool bar"));
+    }
+    menuBar()->setAccessibleName(QStringLiteral("Menus"));
+    menuBar()->setAccessibleDescription(QStringLiteral("File, Edit, Run, View and Help"));
+    const char* const meanings[] = {
+        "The position in the code string of the next operation",
+        "The cell the last address chose",
+        "An operand cell, copied from cur",
+        "Another operand cell, copied from cur",
+        "Steps run so far",
+        "Million steps a second over the last run",
+        "The source line and instruction at pc",
+    };
+    for (std::size_t i = 0; i < registers_.size(); ++i) {
+        // Reachable with Tab from Ctrl+3, and read with its value.
+        registers_[i]->setFocusPolicy(Qt::StrongFocus);
+        registers_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                               Qt::TextSelectableByKeyboard);
+        describe(registers_[i], {}, QString::fromLatin1(meanings[i]));
+        registers_[i]->setToolTip(QString::fromLatin1(meanings[i]));
+    }
+    showRegisters(machine_);
+}
+
+QString StudioWindow::lastAnnouncement() const { return announcer_->text(); }
+
+void StudioWindow::readState() {
+    announce(announcer_,
+             machine_.alive
+                 ? fromBytes(describeState(machine_.state, machine_.cells))
+                 : QStringLiteral("No program is running. F5 runs it, F10 steps through it."));
+}
+
+void StudioWindow::announceStop(const MachineSnapshot& snapshot) {
+    QString words = stopWords(snapshot.stop);
+    if (words.isEmpty() || !snapshot.alive) return;
+    const DebugState& s = snapshot.state;
+    if (!s.ended && s.line > 0)
+        words += QStringLiteral(", line %1: %2").arg(s.line).arg(fromBytes(s.instruction));
+    announce(announcer_, words);
+}
+
+void StudioWindow::focusPane(int pane) {
+    QWidget* targets[] = {editor_, cells_, registers_[Pc], output_, messages_, problems_};
+    if (auto* dock = findChild<QDockWidget*>(QString::fromLatin1(kPanes[pane].dock))) {
+        dock->show();
+        dock->raise();
+    }
+    targets[pane]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void StudioWindow::zoom(int steps) {
+    fontSteps_ = steps == 0 ? 0 : qBound(kMinFontSteps, fontSteps_ + steps, kMaxFontSteps);
+    settings_->setValue(QStringLiteral("fontSteps"), fontSteps_);
+    applyFontSize();
+}
+
+void StudioWindow::applyFontSize() {
+    const auto sized = [this](QFont font) {
+        font.setPointSizeF(qMax(6.0, font.pointSizeF() + fontSteps_ * kFontStepPoints));
+        return font;
+    };
+    const QFont panes = sized(QApplication::font());
+    // Step 0 follows the system's font again instead of holding a copy of it.
+    setFont(fontSteps_ == 0 ? QFont() : panes);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        menu->setFont(fontSteps_ == 0 ? QFont() : panes);
+    if (shortcuts_) shortcuts_->setFont(fontSteps_ == 0 ? QFont() : panes);
+    editor_->setFont(sized(QFontDatabase::systemFont(QFontDatabase::FixedFont)));
+    // Headers may carry a font of their own class; they grow with the panes.
+    for (QHeaderView* header : findChildren<QHeaderView*>())
+        header->setFont(fontSteps_ == 0 ? QFont() : panes);
+    cells_->verticalHeader()->setDefaultSectionSize(QFontMetrics(panes).height() + 4);
+    showCells(machine_);
+}
+
+void StudioWindow::setHighContrast(bool on) {
+    settings_->setValue(QStringLiteral("highContrast"), on);
+    if (on == highContrast_) return;
+    if (on) {
+        systemPalette_ = QApplication::palette();
+        QApplication::setPalette(highContrastPalette());
+    } else {
+        QApplication::setPalette(systemPalette_);
+    }
+    // The style draws a check box's edge in a shade of the window colour, which is black
+    // itself on black: the box gets a white edge of its own.
+    setStyleSheet(on ? QStringLiteral("QCheckBox::indicator { width: 0.8em; height: 0.8em; "
+                                      "border: 2px solid white; background: black; }"
+                                      "QCheckBox::indicator:checked { background: yellow; }")
+                     : QString());
+    highContrast_ = on;
+    showCells(machine_);
+}
+
+void StudioWindow::showShortcuts() {
+    if (!shortcuts_) {
+        shortcuts_ = new QDialog(this);
+        shortcuts_->setObjectName(QStringLiteral("shortcutsDialog"));
+        shortcuts_->setWindowTitle(QStringLiteral("Keyboard Shortcuts - ") + kAppName);
+        shortcuts_->setAccessibleDescription(QStringLiteral("Every command and its keys"));
+        auto* layout = new QVBoxLayout(shortcuts_);
+        auto* list = new QTreeWidget(shortcuts_);
+        list->setObjectName(QStringLiteral("shortcuts"));
+        list->setAccessibleName(QStringLiteral("Shortcuts"));
+        list->setAccessibleDescription(QStringLiteral("Each command with its keys"));
+        list->setHeaderLabels({QStringLiteral("Command"), QStringLiteral("Keys")});
+        list->setRootIsDecorated(false);
+        QList<QTreeWidgetItem*> rows;
+        for (QMenu* menu : {fileMenu_, runMenu_, viewMenu_, helpMenu_}) {
+            for (QAction* act : menu->actions()) {
+                if (act->shortcut().isEmpty()) continue;
+                QStringList keys;
+                for (const QKeySequence& key : act->shortcuts())
+                    keys << key.toString(QKeySequence::NativeText);
+                rows << new QTreeWidgetItem(
+                    {QString(act->text()).remove('&'), keys.join(QStringLiteral(", "))});
+            }
+        }
+        const char* const moves[][2] = {
+            {"Leave the editor (Tab types a tab)", "Ctrl+Tab, Ctrl+Shift+Tab"},
+            {"Move between the other controls", "Tab, Shift+Tab"},
+            {"Go to the line of a message or a problem", "Enter"},
+            {"Open a menu", "Alt+F, Alt+E, Alt+R, Alt+V, Alt+H"},
+        };
+        for (const auto& move : moves)
+            rows << new QTreeWidgetItem(
+                {QString::fromLatin1(move[0]), QString::fromLatin1(move[1])});
+        list->addTopLevelItems(rows);
+        list->resizeColumnToContents(0);
+        layout->addWidget(list);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, shortcuts_);
+        connect(buttons, &QDialogButtonBox::rejected, shortcuts_, &QDialog::close);
+        layout->addWidget(buttons);
+        shortcuts_->resize(560, 520);
+        applyFontSize();
+    }
+    shortcuts_->show();
+    shortcuts_->raise();
+    shortcuts_->activateWindow();
 }
 
 } // namespace tessivor::studio

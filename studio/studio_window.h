@@ -7,6 +7,7 @@
 #include "studio/studio_dialogs.h"
 
 #include <QMainWindow>
+#include <QPalette>
 
 #include <array>
 #include <memory>
@@ -14,6 +15,7 @@
 
 class QAction;
 class QCheckBox;
+class QDialog;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -56,6 +58,8 @@ public:
     const MachineSnapshot& machine() const { return machine_; }
     /// Runs the checker now instead of a moment after the last change.
     void checkNow();
+    /// The sentence "Read the State" last said (or the last stop said).
+    QString lastAnnouncement() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,6 +72,9 @@ private:
     void createDocks();
     void createRunner();
     void createChecker();
+    void createAccessibility();
+    void describeActions();
+    void describeWidgets();
 
     // Files.
     void newFile();
@@ -115,6 +122,15 @@ private:
     void check();
     void jumpToItem(int line);
 
+    // Reading and seeing.
+    void readState();
+    void announceStop(const MachineSnapshot& snapshot);
+    void focusPane(int pane);
+    void zoom(int steps);
+    void applyFontSize();
+    void setHighContrast(bool on);
+    void showShortcuts();
+
     StudioOptions options_;
     std::unique_ptr<StudioDialogs> ownDialogs_;
     StudioDialogs* dialogs_ = nullptr;
@@ -129,6 +145,7 @@ private:
     QMenu* examplesMenu_ = nullptr;
     QMenu* runMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
     QAction* newAct_ = nullptr;
     QAction* openAct_ = nullptr;
     QAction* saveAct_ = nullptr;
@@ -144,6 +161,12 @@ private:
     QAction* continueAct_ = nullptr;
     QAction* runToCursorAct_ = nullptr;
     QAction* breakpointAct_ = nullptr;
+    QAction* readStateAct_ = nullptr;
+    QAction* zoomInAct_ = nullptr;
+    QAction* zoomOutAct_ = nullptr;
+    QAction* zoomResetAct_ = nullptr;
+    QAction* highContrastAct_ = nullptr;
+    QAction* shortcutsAct_ = nullptr;
     QSlider* speed_ = nullptr;
     QLabel* speedLabel_ = nullptr;
 
@@ -154,6 +177,12 @@ private:
     QListWidget* messages_ = nullptr;
     QTreeWidget* problems_ = nullptr;
     QTimer* checkTimer_ = nullptr;
+    QLabel* announcer_ = nullptr; ///< the status bar's label that stops and "Read the State" say
+    QDialog* shortcuts_ = nullptr;
+
+    int fontSteps_ = 0; ///< two points a step above (or below) the system's font sizes
+    bool highContrast_ = false;
+    QPalette systemPalette_; ///< the application's palette before the high-contrast one
 
     MachineSnapshot machine_;
     std::array<std::string, kCells> cellsAtLastStop_;

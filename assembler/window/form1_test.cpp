@@ -2,9 +2,13 @@
 
 #include "platform/fake_dialogs.h"
 #include "platform/files.h"
+#include "platform/qt_testing.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -68,6 +72,22 @@ protected:
     Form1 form{dialog, boxes};
     QPlainTextEdit* t1 = form.findChild<QPlainTextEdit*>("t1");
 };
+
+TEST_F(EditorWindowTest, ControlsCarryTheirCaptionsToTheAccessibilityApi) {
+    using platform::testing::accessibleChildNames;
+    form.show();
+    EXPECT_EQ(accessibleChildNames(form.menuBar()), QStringList{"File"});
+    QMenu* file = form.findChild<QMenu*>("file");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(accessibleChildNames(file), (QStringList{"New", "Save", "Load", "Compile", "Exit"}));
+    // The text box is an editable text that reads out the source.
+    t1->setPlainText("dsp 01\nend");
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(t1);
+    EXPECT_EQ(box->role(), QAccessible::EditableText);
+    EXPECT_FALSE(box->state().readOnly);
+    ASSERT_NE(box->textInterface(), nullptr);
+    EXPECT_EQ(box->textInterface()->text(0, box->textInterface()->characterCount()), "dsp 01\nend");
+}
 
 TEST_F(EditorWindowTest, NewEmptiesTheEditorAndTouchesNoDialog) {
     t1->setPlainText("dsp 01\nend");

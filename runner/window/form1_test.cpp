@@ -4,7 +4,10 @@
 #include "runner/window/module1.h"
 #include "runner/window/window_testing.h"
 
+#include <QAccessible>
 #include <QInputDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -61,6 +64,34 @@ TEST_F(RunnerWindowTest, EndOfRunMessagesAndDisplay) {
                                     {"Tessivor", "Program Ended", "hi"}}));
     // The caption keeps the last speed text.
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("Tessivor 0.1 - 0.00mhz"));
+}
+
+TEST_F(RunnerWindowTest, ControlsCarryTheirCaptionsToTheAccessibilityApi) {
+    using platform::testing::accessibleChildNames;
+    using platform::testing::accessibleText;
+    TestWindow w;
+    w.form->show();
+    EXPECT_EQ(accessibleText(w.form.get()), QStringLiteral("Tessivor 0.1"));
+    EXPECT_EQ(accessibleChildNames(w.form->menuBar()), QStringList{"App"});
+    QMenu* app = w.form->findChild<QMenu*>(QStringLiteral("app"));
+    ASSERT_NE(app, nullptr);
+    EXPECT_EQ(accessibleChildNames(app),
+              (QStringList{"Load and Run Program", "Save Memory to File (State Save)",
+                           "Load Memory From File (State Load)", "Exit"}));
+    // The greyed items say so.
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(app);
+    ASSERT_EQ(menu->childCount(), 4);
+    EXPECT_FALSE(menu->child(0)->state().disabled);
+    EXPECT_TRUE(menu->child(1)->state().disabled);
+    EXPECT_TRUE(menu->child(2)->state().disabled);
+    // The display is a text a screen reader reads, showing what the program showed.
+    w.form->runprogram("a01sAhAia01wp\r\n");
+    QAccessibleInterface* display = QAccessible::queryAccessibleInterface(w.t1());
+    EXPECT_EQ(display->role(), QAccessible::EditableText);
+    EXPECT_TRUE(display->state().readOnly);
+    ASSERT_NE(display->textInterface(), nullptr);
+    EXPECT_EQ(display->textInterface()->text(0, display->textInterface()->characterCount()),
+              QStringLiteral("hi"));
 }
 
 TEST_F(RunnerWindowTest, ARunThatPassesItsEndOrFailsToPrepareShowsNothing) {

@@ -5,6 +5,7 @@
 
 #include "assembler/translate/source_map.h"
 #include "runner/machine/debug.h"
+#include "runner/machine/describe.h"
 #include "runner/machine/explain.h"
 
 #include <emscripten/bind.h>
@@ -148,6 +149,9 @@ public:
 
     val takeEvents() { return host_.take(); }
 
+    /// Where the session stands, as one sentence to read aloud.
+    std::string describe() const { return describeState(session_->state(), session_->cells()); }
+
 private:
     static std::int64_t count(double n) { return n > 0 ? static_cast<std::int64_t>(n) : 0; }
     SessionHost host_;
@@ -174,7 +178,8 @@ void bindSession() {
         .function("watchCell", &PageSession::watchCell)
         .function("state", &PageSession::state)
         .function("cells", &PageSession::cells)
-        .function("takeEvents", &PageSession::takeEvents);
+        .function("takeEvents", &PageSession::takeEvents)
+        .function("describe", &PageSession::describe);
 }
 
 } // namespace tessivor::web

@@ -8,7 +8,7 @@ import {
 import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirror/commands';
 import { syntaxHighlighting, HighlightStyle, bracketMatching } from '@codemirror/language';
 import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
-import { linter, lintGutter, forceLinting } from '@codemirror/lint';
+import { linter, lintGutter, forceLinting, openLintPanel, closeLintPanel } from '@codemirror/lint';
 import { tags } from '@lezer/highlight';
 import { tsasmLanguage } from './tsasm.js';
 import examples from './examples.json';
@@ -61,6 +61,7 @@ worker.onmessage = (event) => {
     if (m.type === 'ready') {
         features = m;
         document.body.dataset.ready = 'true';
+        updateButtons();
         forceLinting(view);
     } else if (m.type === 'built') {
         pendingBuilds.get(m.id)?.(m);
@@ -69,11 +70,14 @@ worker.onmessage = (event) => {
         showUpdate(m);
     } else if (m.type === 'input') {
         askInput(m.prompt);
+    } else if (m.type === 'described') {
+        announce(m.text || noSession);
     } else if (m.type === 'stopped') {
         running = false;
         sessionActive = false;
         setCurrentLine(0);
         setStatus('Stopped');
+        announce('Stopped');
         updateButtons();
     }
 };
@@ -116,6 +120,7 @@ function toggleBreakpoint(line) {
     const on = !breakpointLines().includes(line);
     view.dispatch({ effects: setBreakpoint.of({ line, on }) });
     worker.postMessage({ type: 'breakpoints', lines: breakpointLines() });
+    announce(on ? `Breakpoint on line ${line}` : `No breakpoint on line ${line}`);
     return true;
 }
 
@@ -291,27 +296,50 @@ async function share() {
 
 // ---- The machine's panels ----
 
+// A grid of ten rows of ten, one tab stop: the arrow keys, Home and End move between the cells,
+// and each cell reads as its number and its text.
 const cellsTable = $('cells');
 const cellNodes = [];
+const twoDigits = (n) => String(n).padStart(2, '0');
 for (let row = 0; row < 10; row++) {
+    const rowNode = document.createElement('div');
+    rowNode.className = 'cell-row';
+    rowNode.setAttribute('role', 'row');
     for (let col = 0; col < 10; col++) {
         const n = row * 10 + col;
         const cell = document.createElement('div');
         cell.className = 'cell';
         cell.dataset.cell = n;
-        cell.innerHTML = `<span class="cell-number">${String(n).padStart(2, '0')}</span><span class="cell-text"></span>`;
-        cell.title = `Cell ${String(n).padStart(2, '0')}: double-click to pause when it changes`;
-        cellsTable.append(cell);
-        cellNodes.push(cell.lastChild);
+        cell.setAttribute('role', 'gridcell');
+        cell.tabIndex = n === 0 ? 0 : -1;
+        // Read as "cell 03: 42" (or "cell 03: empty, watched"); the words around the number
+        // and the text are for the ear only.
+        cell.innerHTML = `<span class="visually-hidden">cell </span><span class="cell-number">${twoDigits(n)}</span>` +
+            '<span class="visually-hidden">: </span><span class="cell-text"></span><span class="visually-hidden cell-note"></span>';
+        cell.title = `Cell ${twoDigits(n)}: double-click or Enter to pause when it changes`;
+        rowNode.append(cell);
+        cellNodes.push(cell.querySelector('.cell-text'));
+        labelCell(n);
     }
+    cellsTable.append(rowNode);
+}
+
+function labelCell(n) {
+    const cell = cellNodes[n] ? cellNodes[n].parentNode : null;
+    if (!cell) return;
+    const empty = cellNodes[n].textContent === '' ? 'empty' : '';
+    const watched = cell.classList.contains('watched') ? ', watched' : '';
+    cell.lastChild.textContent = empty + watched;
 }
 
 function showCells(cells, cur, opb, opc) {
     cells.forEach((text, i) => {
         const node = cellNodes[i];
         if (node.textContent !== text) {
+            const wasEmpty = node.textContent === '';
             node.textContent = text;
             node.parentNode.classList.add('changed');
+            if (wasEmpty !== (text === '')) labelCell(i);
         } else {
             node.parentNode.classList.remove('changed');
         }
@@ -321,16 +349,44 @@ function showCells(cells, cur, opb, opc) {
     });
 }
 
-/// Watched cells: a double click pauses the run whenever that cell's text changes.
+/// Watched cells: a double click or Enter pauses the run whenever that cell's text changes.
 const watchedCells = new Set();
-cellsTable.addEventListener('dblclick', (event) => {
-    const cell = event.target.closest('.cell');
-    if (!cell) return;
+function toggleWatch(cell) {
     const n = Number(cell.dataset.cell);
     if (watchedCells.has(n)) watchedCells.delete(n);
     else watchedCells.add(n);
     cell.classList.toggle('watched', watchedCells.has(n));
+    labelCell(n);
+    announce(`${watchedCells.has(n) ? 'Watching' : 'No longer watching'} cell ${twoDigits(n)}`);
     worker.postMessage({ type: 'watches', cells: [...watchedCells] });
+}
+cellsTable.addEventListener('dblclick', (event) => {
+    const cell = event.target.closest('.cell');
+    if (cell) toggleWatch(cell);
+});
+cellsTable.addEventListener('keydown', (event) => {
+    const cell = event.target.closest('.cell');
+    if (!cell || event.altKey || event.metaKey) return;
+    const n = Number(cell.dataset.cell);
+    const moves = {
+        ArrowLeft: n - 1, ArrowRight: n + 1, ArrowUp: n - 10, ArrowDown: n + 10,
+        Home: event.ctrlKey ? 0 : n - (n % 10), End: event.ctrlKey ? 99 : n - (n % 10) + 9,
+        PageUp: n % 10, PageDown: 90 + (n % 10),
+    };
+    if (event.key === 'Enter' || event.key === ' ') {
+        toggleWatch(cell);
+    } else if (event.key in moves) {
+        const to = moves[event.key];
+        if (to < 0 || to > 99) return;
+        cell.tabIndex = -1;
+        const next = cellNodes[to].parentNode;
+        next.tabIndex = 0;
+        next.focus();
+    } else {
+        return;
+    }
+    event.preventDefault();
+    event.stopPropagation();
 });
 
 function clearPanels() {
@@ -350,7 +406,30 @@ function appendLine(list, text, className) {
     if (className) item.className = className;
     list.append(item);
     while (list.childElementCount > 1000) list.firstChild.remove();
-    list.scrollTop = list.scrollHeight;
+    list.parentNode.scrollTop = list.parentNode.scrollHeight;
+}
+
+// ---- What a screen reader hears: the output and the messages are logs of their own; each
+// stop, each question and "read the state" go to one polite live region.
+
+const noSession = 'No program is running. F5 runs it, F10 steps through it.';
+let announceTimer = 0;
+function announce(text) {
+    // Emptied first, so the same words said twice are heard twice.
+    const region = $('announcer');
+    region.textContent = '';
+    clearTimeout(announceTimer);
+    announceTimer = setTimeout(() => { region.textContent = text; }, 50);
+}
+
+/// What a stop says: its name and where the run stands ("Paused at a breakpoint, line 7: inc 01").
+function stopAnnouncement(stop, state) {
+    const name = stopTexts[stop] || stop;
+    if (stop === 'slice' || stop === 'input' || stop === 'terminated' || stop === 'error') {
+        return ''; // a run going on, or said by the question or by the messages
+    }
+    if (stop === 'running' || state.ended || !state.line) return name;
+    return `${name}, line ${state.line}: ${state.instruction}`;
 }
 
 const stopTexts = {
@@ -389,6 +468,8 @@ function showUpdate(m) {
     setCurrentLine(running && stepsPerSecond() === 0 ? 0 : s.line);
     document.body.dataset.stop = m.stop;
     setStatus(stopTexts[m.stop] || m.stop);
+    const said = stopAnnouncement(m.stop, s);
+    if (said) announce(said);
     updateButtons(s);
 }
 
@@ -459,12 +540,21 @@ const commands = {
     },
     open: () => $('open-file').click(),
     share,
+    readState: () => (sessionActive ? worker.postMessage({ type: 'describe' }) : announce(noSession)),
+    problems() {
+        if (view.dom.querySelector('.cm-panel-lint')) {
+            closeLintPanel(view);
+            view.focus();
+        } else {
+            openLintPanel(view);
+        }
+    },
 };
 
 for (const [id, command] of [['run', 'run'], ['pause', 'pause'], ['stop', 'stop'],
     ['step', 'step'], ['back', 'back'], ['continue', 'continue'],
     ['download-source', 'downloadSource'], ['download-program', 'downloadProgram'],
-    ['open', 'open'], ['share', 'share']]) {
+    ['open', 'open'], ['share', 'share'], ['read-state', 'readState'], ['problems', 'problems']]) {
     $(id).addEventListener('click', () => commands[command]());
 }
 
@@ -499,9 +589,15 @@ $('speed').addEventListener('input', () => {
     worker.postMessage({ type: 'speed', stepsPerSecond: stepsPerSecond() });
 });
 
+function showTheme() {
+    const dark = document.documentElement.dataset.theme === 'dark' ||
+        (!document.documentElement.dataset.theme && matchMedia('(prefers-color-scheme: dark)').matches);
+    $('theme').setAttribute('aria-pressed', dark ? 'true' : 'false');
+}
 $('theme').addEventListener('click', () => {
     const dark = document.documentElement.dataset.theme !== 'dark';
     document.documentElement.dataset.theme = dark ? 'dark' : 'light';
+    showTheme();
     try {
         localStorage.setItem('tessivor.theme', dark ? 'dark' : 'light');
     } catch {
@@ -517,10 +613,12 @@ try {
 } catch {
     // No local storage: follow the system's scheme through CSS.
 }
+showTheme();
 
 // ---- Input boxes: "inp" stops the session until the reply comes ----
 
 function askInput(prompt) {
+    announce(`The program asks: ${prompt}`);
     $('input-prompt').textContent = prompt;
     $('input-reply').value = '';
     $('input-dialog').showModal();
@@ -541,6 +639,10 @@ $('input-dialog').addEventListener('cancel', (event) => {
     worker.postMessage({ type: 'input', reply: '' });
 });
 $('share-close').addEventListener('click', () => $('share-dialog').close());
+$('skip').addEventListener('click', (event) => {
+    event.preventDefault();
+    view.focus();
+});
 
 // ---- Keyboard ----
 
@@ -549,11 +651,14 @@ document.addEventListener('keydown', (event) => {
     const ctrl = event.ctrlKey || event.metaKey;
     let handled = true;
     if (key === 'F5' && event.shiftKey) commands.stop();
-    else if (key === 'F5') (sessionActive && !running ? commands.continue : commands.run)();
+    // F5 goes on with a paused run; after the end, as before any, it runs the program afresh.
+    else if (key === 'F5') (sessionActive && !running && !lastState?.ended ? commands.continue : commands.run)();
     else if (key === 'F6') commands.pause();
     else if (key === 'F10' && event.shiftKey) commands.back();
     else if (key === 'F10') commands.step();
     else if (key === 'F9') toggleBreakpoint(view.state.doc.lineAt(view.state.selection.main.head).number);
+    else if (key === 'F2') commands.readState();
+    else if (ctrl && event.shiftKey && key.toLowerCase() === 'm') commands.problems();
     else if (ctrl && key.toLowerCase() === 'b') commands.downloadProgram();
     else if (ctrl && key.toLowerCase() === 's') commands.downloadSource();
     else if (ctrl && key.toLowerCase() === 'o') commands.open();

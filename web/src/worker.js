@@ -168,6 +168,9 @@ const handlers = {
     speed(message) {
         stepsPerSecond = message.stepsPerSecond;
     },
+    describe() {
+        post({ type: 'described', text: session ? session.describe() : '' });
+    },
 };
 
 self.onmessage = (event) => {

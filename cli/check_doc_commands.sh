@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Checks the teachers' walk-through (docs/teaching.md) against the real tessivor-cli: writes
-# every ```toml and ```tsasm block whose first line names a file ("# sum.toml: ..." or
-# "// submissions/ada.tsasm: ...") to that file, runs every "$ " command of the ```console
-# blocks there in order (with tessivor-cli on the PATH), and compares what each prints,
-# standard output and error together, with the lines shown below it. A command that exits
-# with a status other than 0 shows it as a last line "(exit status N)".
-# usage: check_teaching.sh TEACHING.md TESSIVOR_CLI SCRATCH_DIR
+# Checks the commands of a document (the teachers' walk-through, the language manual, the
+# README) against the real tessivor-cli: writes every ```toml and ```tsasm block (and every
+# ```tsasm slip block, a program that shows a mistake) whose first line names a file
+# ("# sum.toml: ..." or "// submissions/ada.tsasm: ...") to that file, runs every "$ " command
+# of the ```console blocks there in order (with tessivor-cli on the PATH), and compares what
+# each prints, standard output and error together, with the lines shown below it. A command
+# that exits with a status other than 0 shows it as a last line "(exit status N)".
+# usage: check_doc_commands.sh DOCUMENT.md TESSIVOR_CLI SCRATCH_DIR
 set -euo pipefail
 
 doc=$1
@@ -18,7 +19,7 @@ ln -s "$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")" "$scratch/bin/tessiv
 
 # Files: one scratch file a block, then moved to the name its first line gives.
 awk -v dir="$scratch/blocks" '
-    /^```(toml|tsasm)$/ { inside = 1; n++; next }
+    /^```(toml|tsasm|tsasm slip)$/ { inside = 1; n++; next }
     inside && /^```$/ { inside = 0; next }
     inside { print > (dir "/" n) }
 ' "$doc"
@@ -48,9 +49,10 @@ while [ -e "$scratch/command.$((n + 1))" ]; do
     command=$(cat "$scratch/command.$n")
     status=0
     actual=$(cd "$scratch/work" && PATH="$scratch/bin:$PATH" bash -c "$command" 2>&1) || status=$?
-    if [ "$status" -ne 0 ]; then
+    if [ "$status" -ne 0 ] && [ -z "$actual" ]; then
+        actual="(exit status $status)"
+    elif [ "$status" -ne 0 ]; then
         actual=$(printf '%s\n(exit status %d)' "$actual" "$status")
-        actual=${actual#$'\n'}
     fi
     expected=$(cat "$scratch/expected.$n")
     if [ "$actual" != "$expected" ]; then
@@ -66,4 +68,4 @@ if [ "$count" -eq 0 ] || [ "$files" -eq 0 ]; then
     exit 1
 fi
 [ "$failures" -eq 0 ] || exit 1
-echo "teaching walk-through: $files files, $count commands as shown"
+echo "$doc: $files files, $count commands as shown"
