@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Grading as batch work: 200 small submissions (a quarter of them wrong, a few looping) against
 # a test file of 10 cases, with `tessivor-cli test -j 2`; prints the median wall-clock and CPU
-# seconds of several runs against the target of 5 s.
+# seconds of several runs against the target of 5 s, the same with --plain (the straightforward
+# step loop) beside it, and, where valgrind is installed, callgrind's instruction counts of
+# grading one looping submission in either loop, which a busy machine does not change.
 #
 # Usage: bench/grading-bench.sh TESSIVOR_CLI   (BENCH_RUNS=N sets the runs; default 5)
 set -euo pipefail
@@ -57,15 +59,40 @@ if [ "$status" -ne 1 ] || ! tail -1 "$work/report" | grep -q '^1500 of 2000 case
     exit 1
 fi
 
-wall=() cpu=()
-for ((r = 0; r < runs; r++)); do
-    start=$(date +%s%N)
-    t=$( { TIMEFORMAT='%3U %3S'; time "$cli" test -j 2 "$work/sum.toml" "$work/submissions" \
-        >/dev/null 2>&1 || true; } 2>&1 | awk '{ print $1 + $2 }')
-    end=$(date +%s%N)
-    wall+=("$(awk -v n=$((end - start)) 'BEGIN { printf "%.3f", n / 1e9 }')")
-    cpu+=("$t")
-done
 median() { printf '%s\n' "$@" | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
-printf '%-36s %10s %10s   %s\n' "grade 200 submissions x 10 cases" "$(median "${wall[@]}")" \
-    "$(median "${cpu[@]}")" "< 5 s with -j 2 (10 of them loop to 100,000 steps)"
+# time_grading LABEL NOTE [OPTION...]: the median wall-clock and CPU seconds of several runs.
+time_grading() {
+    local label=$1 note=$2
+    shift 2
+    local wall=() cpu=() r start end t
+    for ((r = 0; r < runs; r++)); do
+        start=$(date +%s%N)
+        t=$( { TIMEFORMAT='%3U %3S'; time "$cli" test -j 2 "$@" "$work/sum.toml" \
+            "$work/submissions" >/dev/null 2>&1 || true; } 2>&1 | awk '{ print $1 + $2 }')
+        end=$(date +%s%N)
+        wall+=("$(awk -v n=$((end - start)) 'BEGIN { printf "%.3f", n / 1e9 }')")
+        cpu+=("$t")
+    done
+    printf '%-36s %10s %10s   %s\n' "$label" "$(median "${wall[@]}")" "$(median "${cpu[@]}")" \
+        "$note"
+}
+printf '%-36s %10s %10s\n' "" "wall s" "cpu s"
+time_grading "grade 200 submissions x 10 cases" "< 5 s with -j 2 (10 of them loop to 100,000 steps)"
+time_grading "the same, --plain" "the plain loop, for comparison"
+
+# Instructions of grading one looping submission (10 cases of 100,000 steps each).
+if command -v valgrind >/dev/null 2>&1; then
+    # instructions [OPTION...]: callgrind's count of the whole grading run.
+    instructions() {
+        valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$cli" test "$@" \
+            "$work/sum.toml" "$work/submissions/s20.tsasm" >/dev/null 2>"$work/callgrind.err" || true
+        awk '/^summary:/ { print $2 }' "$work/callgrind.out"
+    }
+    fast=$(instructions)
+    plain=$(instructions --plain)
+    printf '%-36s %14s instructions\n' "grade 1 looping submission" "$fast"
+    printf '%-36s %14s instructions   fast / plain = %s\n' "the same, --plain" "$plain" \
+        "$(awk -v f="$fast" -v p="$plain" 'BEGIN { printf "%.2f", f / p }')"
+else
+    echo "(instruction counts skipped: valgrind is not installed)"
+fi

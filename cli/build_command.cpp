@@ -1,6 +1,7 @@
 // tessivor-cli build: translates assembly source into a program file.
 
 #include "assembler/translate/compiletext.h"
+#include "assembler/translate/program.h"
 #include "cli/commands.h"
 #include "cli/diagnostics_output.h"
 #include "cli/options.h"
@@ -96,11 +97,11 @@ int buildCommand(std::span<const std::string_view> args) {
         return 1;
     }
     // run and disasm read at most kMaxFileSize bytes: a longer program could never be used.
-    if (t.code.size() + 2 > platform::kMaxFileSize) {
+    if (t.code.size() + kProgramLineEnd.size() > platform::kMaxFileSize) {
         std::fprintf(stderr,
                      "tessivor-cli build: %s: the program would take %zu bytes, more than the %zu "
                      "a program file may have; nothing written\n",
-                     name.c_str(), t.code.size() + 2, platform::kMaxFileSize);
+                     name.c_str(), t.code.size() + kProgramLineEnd.size(), platform::kMaxFileSize);
         return 1;
     }
     if (!quiet) printBuildWarnings(name, source);
@@ -112,7 +113,7 @@ int buildCommand(std::span<const std::string_view> args) {
         target = platform::pathFromArgument(*file).replace_extension(".tsp");
     }
     if (target.empty() || target == "-") {
-        if (!writeStandardOutput(t.code + "\r\n", reason)) {
+        if (!writeStandardOutput(programFileText(t.code), reason)) {
             std::fprintf(stderr, "tessivor-cli build: cannot write <stdout>: %s\n", reason.c_str());
             return kExitCantCreate;
         }

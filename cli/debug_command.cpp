@@ -2,13 +2,13 @@
 // lines, watches on cells and a view of the registers and the cells.
 
 #include "cli/commands.h"
-#include "cli/json.h"
 #include "cli/source_places.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
-#include "runner/machine/debug.h"
+#include "runner/debug/session.h"
+#include "runner/events/json.h"
 
 #include <CLI/CLI.hpp>
 
@@ -226,7 +226,7 @@ std::string commandName(const std::string& given, std::vector<std::string>& cand
 
 class Debugger {
 public:
-    Debugger(ProgramSource& program, DebugSession& session, DebugHost& host, bool json)
+    Debugger(Program& program, DebugSession& session, DebugHost& host, bool json)
         : program_(program), session_(session), host_(host), json_(json) {
         std::istringstream in(program.text);
         for (std::string line; std::getline(in, line);) {
@@ -541,10 +541,10 @@ private:
         char registers[128];
         std::snprintf(registers, sizeof registers, "  [pc=%d cur=%d opb=%d opc=%d steps=%lld]\n",
                       st.pc, st.cur, st.opb, st.opc, static_cast<long long>(st.steps));
-        put(placeOf(program_, st.pc) + "  " + st.instruction + registers);
+        put(program_.placeOf(st.pc) + "  " + st.instruction + registers);
     }
 
-    ProgramSource& program_;
+    Program& program_;
     DebugSession& session_;
     DebugHost& host_;
     bool json_;
@@ -680,7 +680,7 @@ int debugCommand(std::span<const std::string_view> args) {
         std::fprintf(stderr, "tessivor-cli debug: %s: %s\n", file.c_str(), reason.c_str());
         return kExitNoInput;
     }
-    ProgramSource program;
+    Program program;
     const std::optional<std::string> sourceFile =
         source.empty() ? std::nullopt : std::optional<std::string>(source);
     if (const int status = loadProgram("debug", file, std::move(text), sourceFile, program))
@@ -710,7 +710,7 @@ int debugCommand(std::span<const std::string_view> args) {
     options.maxSteps = maxSteps;
     options.virtualClock = clock == "virtual";
     options.stopForInput = true;
-    DebugSession session(program.code, host, program.map, options);
+    DebugSession session({program.code, program.map, program.instructionTexts()}, host, options);
     Debugger debugger(program, session, host, json);
     const InterruptHandler interrupts;
 

@@ -1,9 +1,7 @@
 #include "cli/grading.h"
 
-#include "assembler/translate/compiletext.h"
-#include "assembler/translate/source_map.h"
-#include "cli/json.h"
 #include "platform/clock.h"
+#include "runner/events/json.h"
 #include "runner/machine/run.h"
 
 #include <toml++/toml.h>
@@ -16,8 +14,6 @@
 
 namespace tessivor::grading {
 namespace {
-
-using cli::appendJsonString;
 
 // ---------------------------------------------------------------------------------------------
 // The test file
@@ -131,12 +127,11 @@ int cellNumber(std::string_view key) {
     return n;
 }
 
-std::optional<ExpectedEnd> endNamed(std::string_view name) {
-    if (name == "terminated") return ExpectedEnd::Terminated;
-    if (name == "error") return ExpectedEnd::Error;
-    if (name == "past-end") return ExpectedEnd::PassedEnd;
-    if (name == "step-limit") return ExpectedEnd::StepLimit;
-    return std::nullopt;
+/// An end a case may expect ("passed-end", the old name of "past-end", included).
+std::optional<RunEnd> endNamed(std::string_view name) {
+    const std::optional<RunEnd> end = runEndNamed(name);
+    if (end == RunEnd::PrepareFailed) return std::nullopt;
+    return end;
 }
 
 void readCase(const toml::table& table, const Settings& defaults, std::size_t number, TestFile& out,
@@ -207,10 +202,10 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
         problems.add(*lastNode, "a case has \"output\" or \"output_last\", not both");
     }
     if (errorNode) {
-        if (endNode && c.end != ExpectedEnd::Error) {
+        if (endNode && c.end != RunEnd::Error) {
             problems.add(*errorNode, "\"error\" needs end = \"error\"");
         }
-        c.end = ExpectedEnd::Error;
+        c.end = RunEnd::Error;
     }
     for (const TestCase& other : out.cases) {
         if (other.name == c.name) {
@@ -268,11 +263,9 @@ std::string shown(std::string_view text) {
 /// string for a program file.
 std::string where(const Submission& submission, std::int64_t step, std::int32_t pc) {
     std::string text = "step " + std::to_string(step);
-    const SourceMap& map = submission.map;
-    if (!map.empty() && pc > 0 && static_cast<std::size_t>(pc) < map.line.size() &&
-        map.line[static_cast<std::size_t>(pc)] > 0) {
-        text += ", line " + std::to_string(map.line[static_cast<std::size_t>(pc)]);
-        const std::string instruction = instructionText(submission.code, pc, map);
+    if (const std::int32_t line = submission.lineAt(pc); line > 0) {
+        text += ", line " + std::to_string(line);
+        const std::string instruction = submission.instructionAt(pc);
         if (!instruction.empty()) text += " (" + instruction + ")";
         return text;
     }
@@ -341,25 +334,15 @@ private:
     std::size_t nextInput_ = 0;
 };
 
-const char* expectation(ExpectedEnd end) {
+const char* expectation(RunEnd end) {
     switch (end) {
-    case ExpectedEnd::Terminated: return "\"Program Terminated\"";
-    case ExpectedEnd::Error: return "an error report";
-    case ExpectedEnd::PassedEnd: return "a run past the last position";
-    case ExpectedEnd::StepLimit: return "a stop at the step limit";
+    case RunEnd::Terminated: return "\"Program Terminated\"";
+    case RunEnd::Error: return "an error report";
+    case RunEnd::PastEnd: return "a run past the last position";
+    case RunEnd::StepLimit: return "a stop at the step limit";
+    case RunEnd::PrepareFailed: break; // no case expects it
     }
     return "";
-}
-
-std::optional<ExpectedEnd> asExpected(RunEnd end) {
-    switch (end) {
-    case RunEnd::Terminated: return ExpectedEnd::Terminated;
-    case RunEnd::Error: return ExpectedEnd::Error;
-    case RunEnd::PassedEnd: return ExpectedEnd::PassedEnd;
-    case RunEnd::StepLimit: return ExpectedEnd::StepLimit;
-    case RunEnd::PrepareFailed: return std::nullopt;
-    }
-    return std::nullopt;
 }
 
 std::string cellName(int cell) {
@@ -375,12 +358,13 @@ std::string endedHow(const RunResult& r, const GradingHost& host, const TestCase
     case RunEnd::Error:
         return "stopped with the error " +
                shown(host.messages.empty() ? failureDescription(r.failure) : host.messages[0]) + at;
-    case RunEnd::PassedEnd: return "ran past its last position without \"end\"" + at;
+    case RunEnd::PastEnd: return "ran past its last position without \"end\"" + at;
     case RunEnd::StepLimit:
         return "was stopped at the step limit of " + std::to_string(test.maxSteps) + " steps";
     case RunEnd::PrepareFailed:
-        return r.failure == Failure::SubscriptOutOfRange ? "has more than 99 labels and cannot run"
-                                                         : "is too long to run";
+        return r.prepareFailure == PrepareFailure::TooManyLabels
+                   ? "has more than 99 labels and cannot run"
+                   : "is too long to run";
     }
     return "";
 }
@@ -388,8 +372,7 @@ std::string endedHow(const RunResult& r, const GradingHost& host, const TestCase
 /// The first way the finished run differs from the case; "" when it does not.
 std::string firstDifference(const RunResult& r, const GradingHost& host, const TestCase& test,
                             const Submission& submission) {
-    const std::optional<ExpectedEnd> end = asExpected(r.end);
-    const bool endOk = end == test.end;
+    const bool endOk = r.end == test.end;
     if (!endOk) {
         std::string reason = "the program " + endedHow(r, host, test, submission);
         if (test.output && host.displays < test.output->size()) {
@@ -433,11 +416,13 @@ std::string firstDifference(const RunResult& r, const GradingHost& host, const T
 
 enum class Verdict { Passed, Failed, Diverged, TimeUp };
 
-/// How often a run with the virtual clock looks at the time: rarely enough to cost nothing
-/// against a step, often enough that steps on the longest texts overrun the limit by little.
+/// How often a run looks at the time besides its calls into the host: rarely enough to cost
+/// nothing against a step, often enough that steps on the longest texts overrun the limit by
+/// little.
 constexpr int kStepsBetweenTimeLooks = 64;
 
-/// One run of a case; with `traced`, the output difference names the step it happened at.
+/// One run of a case, in the fast loop unless asked for the plain one; with `traced` (which
+/// means the plain loop), the output difference names the step it happened at.
 Verdict attempt(const Submission& submission, const TestCase& test, const GradeOptions& options,
                 bool traced, std::string& reason) {
     const auto deadline = std::chrono::steady_clock::now() +
@@ -449,18 +434,14 @@ Verdict attempt(const Submission& submission, const TestCase& test, const GradeO
     run.plain = options.plain;
     run.virtualClock = options.virtualClock.value_or(test.virtualClock);
     // With the virtual clock the host hears from the run only once a virtual second (a million
-    // steps), and steps that copy long texts can make that hours: the trace looks at the time
-    // every few steps instead. (A trace means the plain loop, which virtual runs use anyway.)
-    if (traced || run.virtualClock) {
-        run.trace = [&host, traced, sinceLook = 0](const TraceStep& s) mutable {
-            if (traced) {
-                host.step = s.step;
-                host.pc = s.pc;
-            }
-            if (++sinceLook == kStepsBetweenTimeLooks) {
-                sinceLook = 0;
-                host.checkTime();
-            }
+    // steps), and steps that copy long texts can make that hours: the run looks at the time
+    // every few steps instead.
+    run.poll = [&host] { host.checkTime(); };
+    run.pollSteps = kStepsBetweenTimeLooks;
+    if (traced) {
+        run.trace = [&host](const TraceStep& s) {
+            host.step = s.step;
+            host.pc = s.pc;
         };
     }
     try {
@@ -621,27 +602,8 @@ bool parseTestFile(std::string_view text, const std::string& name, TestFile& out
 }
 
 Submission makeSubmission(std::string file, std::string_view text, bool isSource) {
-    Submission s;
-    s.file = std::move(file);
-    if (!isSource) {
-        s.built = true;
-        s.code = std::string(text);
-        return s;
-    }
-    MappedTranslation mapped = compileWithMap(text);
-    const Translation& t = mapped.translation;
-    if (!t.ok) {
-        const SourcePlace at = sourcePlace(text, t.position);
-        const SourcePlace set = sourcePlace(text, t.setAt);
-        s.buildError = s.file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-                       ": the text of the \"set\" at " + std::to_string(set.line) + ":" +
-                       std::to_string(set.column) + " has no closing \";\"";
-        return s;
-    }
-    s.built = true;
-    s.code = t.code + "\r\n";
-    s.map = mapped.sourceMap();
-    return s;
+    if (isSource) return Program::fromSource(text, std::move(file));
+    return Program::fromFile(std::string(text), std::move(file), false);
 }
 
 CaseResult runCase(const Submission& submission, const TestCase& test,
@@ -649,12 +611,12 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
     CaseResult result;
     result.name = test.name;
     if (!submission.built) {
-        result.reason = "does not build: " + submission.buildError;
+        result.reason = "does not build: " + submission.buildError();
         return result;
     }
     const auto start = std::chrono::steady_clock::now();
-    // Runs in the plain loop are traced anyway (see attempt): they name their steps at once.
-    const bool traced = options.plain || options.virtualClock.value_or(test.virtualClock);
+    // Runs in the plain loop are traced anyway: they name their steps at once.
+    const bool traced = options.plain;
     Verdict verdict = attempt(submission, test, options, traced, result.reason);
     if (verdict == Verdict::Diverged && !traced) {
         // Once more, step by step, to name the step where the output went wrong (every other
@@ -680,8 +642,8 @@ int SubmissionResult::passed() const {
 SubmissionResult gradeSubmission(const Submission& submission, const TestFile& tests,
                                  const GradeOptions& options) {
     SubmissionResult result;
-    result.file = submission.file;
-    if (!submission.built) result.buildError = submission.buildError;
+    result.file = submission.name;
+    if (!submission.built) result.buildError = submission.buildError();
     for (const TestCase& test : tests.cases) {
         result.cases.push_back(runCase(submission, test, options));
     }

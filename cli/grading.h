@@ -2,7 +2,8 @@
 // Grading: a test file of cases (TOML), submissions built in memory, each case run in a fresh
 // machine, and the reports `tessivor-cli test` writes (text, JSON, JUnit XML).
 
-#include "runner/machine/source_map.h"
+#include "assembler/translate/program.h"
+#include "common/ends.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,9 +14,6 @@
 
 namespace tessivor::grading {
 
-/// How a case expects the run to end.
-enum class ExpectedEnd { Terminated, Error, PassedEnd, StepLimit };
-
 /// One case, with the defaults of its test file filled in.
 struct TestCase {
     std::string name;
@@ -23,7 +21,7 @@ struct TestCase {
     std::vector<std::string> input; ///< one reply per input box; Cancel ("") once they run out
     std::optional<std::vector<std::string>> output; ///< every "dsp" text, in order
     std::optional<std::string> outputLast;          ///< the last "dsp" text only
-    ExpectedEnd end = ExpectedEnd::Terminated;
+    RunEnd end = RunEnd::Terminated;                ///< never PrepareFailed
     std::optional<std::string> error;               ///< a text the error report contains
     std::vector<std::pair<int, std::string>> cells; ///< cell number and its text at the end
     std::optional<std::int64_t> steps;              ///< the exact number of steps
@@ -41,16 +39,12 @@ struct TestFile {
 bool parseTestFile(std::string_view text, const std::string& name, TestFile& out,
                    std::string& error);
 
-/// A submission ready to run: the code string of a program file, or why it does not build.
-struct Submission {
-    std::string file; ///< as the user named it
-    bool built = false;
-    std::string code;       ///< with the CR LF a program file ends with
-    SourceMap map;          ///< where each code position stands in a .tsasm source
-    std::string buildError; ///< "sum.tsasm:2:9: the text of the "set" at 2:1 has no closing ";""
-};
+/// A submission ready to run, named as the user named its file; when it does not build,
+/// buildError() says why ("sum.tsasm:2:9: the text of the "set" at 2:1 has no closing ";"").
+using Submission = Program;
 
-/// A .tsasm text is translated in memory; any other text is taken as a program file.
+/// A .tsasm text is translated in memory; any other text is taken as a program file (without
+/// a listing: places in it are positions).
 Submission makeSubmission(std::string file, std::string_view text, bool isSource);
 
 struct GradeOptions {

@@ -48,13 +48,13 @@ steps = 12
     EXPECT_EQ(a.input, (std::vector<std::string>{"2", "3"}));
     EXPECT_EQ(a.output, (std::vector<std::string>{"Sum: 5"}));
     EXPECT_EQ(a.cells, (std::vector<std::pair<int, std::string>>{{3, "5"}, {4, ""}}));
-    EXPECT_EQ(a.end, ExpectedEnd::Terminated);
+    EXPECT_EQ(a.end, RunEnd::Terminated);
     EXPECT_EQ(a.maxSteps, 500);
     EXPECT_EQ(a.seed, 7u);
     EXPECT_FALSE(a.virtualClock);
     const TestCase& b = f.cases[1];
     EXPECT_EQ(b.name, "case 2");
-    EXPECT_EQ(b.end, ExpectedEnd::Error); // "error" alone implies it
+    EXPECT_EQ(b.end, RunEnd::Error); // "error" alone implies it
     EXPECT_EQ(b.seed, 9u);
     EXPECT_TRUE(b.virtualClock);
     EXPECT_EQ(b.maxSteps, 500);
@@ -96,6 +96,15 @@ TEST(TestFile, MistakesNameTheFileLineAndColumn) {
     EXPECT_EQ(parseError("[defaults]\nseed = 1\n"), "t.toml:1:1: no [[case]] in the test file");
     // Syntax errors come from the TOML reader, with its place.
     EXPECT_EQ(parseError("[[case]]\nname = \"open\n").rfind("t.toml:2:", 0), 0u);
+}
+
+TEST(TestFile, PastEndIsReadUnderItsOldNameToo) {
+    const TestFile f = parse("[[case]]\nend = \"past-end\"\n[[case]]\nend = \"passed-end\"\n");
+    EXPECT_EQ(f.cases[0].end, RunEnd::PastEnd);
+    EXPECT_EQ(f.cases[1].end, RunEnd::PastEnd);
+    // The end no case can expect is no end for a test file.
+    EXPECT_EQ(parseError("[[case]]\nend = \"prepare-failed\"\n").substr(0, 22),
+              "t.toml:2:7: \"end\" must");
 }
 
 TEST(TestFile, TheFirstMistakeInTheTextIsReportedNotTheFirstByName) {
@@ -170,7 +179,7 @@ TEST(RunCase, InputsRunOutAsCancelAndErrorsAreMatchedByText) {
         "the program stopped with the error \"Type mismatch byte 62 op 100 d\" at step 31, "
         "line 5 (add 01, 02, 03), having shown 0 of 1 outputs; expected \"Program Terminated\"");
     c.output.reset();
-    c.end = ExpectedEnd::Error;
+    c.end = RunEnd::Error;
     c.error = "Type mismatch";
     EXPECT_TRUE(grade(kSum, c).passed);
     c.error = "Overflow";
@@ -185,18 +194,24 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
     EXPECT_EQ(grade(loop, c).reason,
               "the program was stopped at the step limit of 1000 steps; expected \"Program "
               "Terminated\"");
-    c.end = ExpectedEnd::StepLimit;
+    c.end = RunEnd::StepLimit;
     EXPECT_TRUE(grade(loop, c).passed);
 
-    // A loop that never calls the host: the step loops still give it a chance to stop the run,
-    // in the fast loop (real clock) and in the plain one (virtual clock).
-    c.end = ExpectedEnd::Terminated;
+    // A loop that never calls the host: both step loops still give it a chance to stop the
+    // run, on either clock.
+    c.end = RunEnd::Terminated;
     c.maxSteps = 1'000'000'000'000;
-    for (const bool virtualClock : {false, true}) {
-        GradeOptions o;
-        o.timeoutSeconds = 0.2;
-        o.virtualClock = virtualClock;
-        EXPECT_EQ(grade(loop, c, o).reason, "took longer than the time limit of 0.2 s");
+    for (const bool plain : {false, true}) {
+        for (const bool virtualClock : {false, true}) {
+            GradeOptions o;
+            o.timeoutSeconds = 0.2;
+            o.plain = plain;
+            o.virtualClock = virtualClock;
+            const CaseResult r = grade(loop, c, o);
+            EXPECT_EQ(r.reason, "took longer than the time limit of 0.2 s")
+                << plain << virtualClock;
+            EXPECT_LT(r.seconds, 3.0);
+        }
     }
 
     // Steps that copy long texts are slow: the host would hear from a virtual-clock run only
@@ -212,12 +227,22 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
     EXPECT_LT(slow.seconds, 3.0);
 
     TestCase past;
-    past.end = ExpectedEnd::PassedEnd;
+    past.end = RunEnd::PastEnd;
     EXPECT_TRUE(grade("idl\r\n", past).passed);
-    past.end = ExpectedEnd::Terminated;
+    past.end = RunEnd::Terminated;
     EXPECT_EQ(grade("idl\r\n", past).reason,
               "the program ran past its last position without \"end\" at step 4 (position 4); "
               "expected \"Program Terminated\"");
+}
+
+TEST(RunCase, AProgramThatCannotBePreparedSaysWhy) {
+    std::string labels;
+    for (int i = 0; i < 100; ++i)
+        labels += "lbl 01\r\n";
+    TestCase c;
+    EXPECT_EQ(grade(labels + "end\r\n", c).reason,
+              "the program has more than 99 labels and cannot run; expected \"Program "
+              "Terminated\"");
 }
 
 TEST(RunCase, SeedAndVirtualClockMakeRunsReproducible) {

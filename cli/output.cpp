@@ -1,7 +1,6 @@
 #include "cli/output.h"
 
 #include "cli/commands.h"
-#include "cli/json.h"
 
 #include <cerrno>
 #include <csignal>
@@ -28,8 +27,6 @@ struct sigaction gOldInt, gOldTerm, gOldPipe;
 #endif
 
 std::string systemReason(int error) { return std::generic_category().message(error); }
-
-constexpr std::size_t kJsonPiece = 1 << 16;
 
 } // namespace
 
@@ -93,17 +90,6 @@ void RunOutput::out(std::string_view text) {
     checkSignal();
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) stopForWrite(errno);
-}
-
-void RunOutput::outJsonText(std::string_view bytes) {
-    std::string piece;
-    while (!bytes.empty()) {
-        const std::string_view part = bytes.substr(0, kJsonPiece);
-        bytes.remove_prefix(part.size());
-        piece.clear();
-        appendJsonChars(piece, part);
-        out(piece);
-    }
 }
 
 void RunOutput::flush() {

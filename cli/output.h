@@ -26,9 +26,6 @@ public:
 
     /// Writes `text` to stdout; throws RunStopped on a failed write or after a caught signal.
     void out(std::string_view text);
-    /// Writes `bytes` to stdout as the inside of a JSON string, a piece at a time, so that a
-    /// full cell never needs its whole JSON text in memory at once.
-    void outJsonText(std::string_view bytes);
     /// Writes `text` to stderr, after everything written to stdout so far.
     void err(std::string_view text);
     /// Flushes stdout; throws RunStopped as out() does.

@@ -213,7 +213,7 @@ TEST_F(Robustness, EmptyProgramRunsPastItsEnd) {
     EXPECT_EQ(o.err, "tessivor-cli run: the program ran past its last position without \"end\"\n");
     o = cli({"run", "--events", p.string()});
     EXPECT_EQ(o.status, 2);
-    EXPECT_THAT(lastLine(o.out), StartsWith(R"({"end": "passed-end", "steps": 1, "pc": 1, )"));
+    EXPECT_THAT(lastLine(o.out), StartsWith(R"({"end": "past-end", "steps": 1, "pc": 1, )"));
     EXPECT_EQ(cli({"disasm", p.string()}).out,
               "// this file does not end with the line end a program file closes with //\r\n");
 }
@@ -280,7 +280,7 @@ TEST_F(Robustness, HundredMegabyteProgramRunsInBoundedMemory) {
     const Outcome o = cli({"run", "--events", p.string()});
     EXPECT_EQ(o.status, 2) << o.err;
     EXPECT_THAT(lastLine(o.out),
-                StartsWith(R"({"end": "passed-end", "steps": 100000001, "pc": 100000001, )"));
+                StartsWith(R"({"end": "past-end", "steps": 100000001, "pc": 100000001, )"));
     // The preparation's tables take 12 bytes a position and the file one; past 16M positions
     // the fast loop keeps no table of its own: about 1.3 GB. Far more would mean a table grows
     // out of proportion.

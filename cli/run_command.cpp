@@ -2,13 +2,13 @@
 
 #include "cli/commands.h"
 #include "cli/diagnostics_output.h"
-#include "cli/json.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/source_places.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "runner/events/events.h"
 #include "runner/machine/run.h"
 
 #include <chrono>
@@ -90,21 +90,21 @@ bool stdinIsTerminal() {
 /// The terminal as a host: plain text, or one JSON object a line with --events.
 class TerminalHost : public Host {
 public:
-    TerminalHost(RunOutput& output, bool events, platform::SingleRandom random)
+    TerminalHost(RunOutput& output, EventWriter* events, platform::SingleRandom random)
         : output_(output), events_(events), random_(std::move(random)) {}
 
     void setCaption(std::string_view caption) override {
-        if (events_) emit("caption", caption);
+        if (events_) events_->caption(caption);
     }
     void setDisplay(std::string_view text) override {
-        if (events_) return emit("display", text);
+        if (events_) return events_->display(text);
         std::string line(text);
         line += '\n';
         output_.out(line);
     }
     void setLarpEnabled() override {}
     void messageBox(std::string_view text) override {
-        if (events_) return emit("message", text);
+        if (events_) return events_->message(text);
         std::string line(text);
         line += '\n';
         output_.err(line);
@@ -116,14 +116,7 @@ public:
             output_.err(std::string(prompt) + (stdinIsTerminal() || prompt.empty() ? "" : "\n"));
         }
         std::string reply = readLine(output_).value_or(std::string());
-        if (events_) {
-            std::string line = "{\"input\": ";
-            appendJsonString(line, prompt);
-            line += ", \"reply\": ";
-            appendJsonString(line, reply);
-            line += "}\n";
-            output_.out(line);
-        }
+        if (events_) events_->input(prompt, reply);
         return reply;
     }
     void processEvents() override { output_.checkSignal(); }
@@ -137,17 +130,8 @@ public:
     const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
 
 private:
-    void emit(const char* key, std::string_view text) {
-        std::string line = "{\"";
-        line += key;
-        line += "\": ";
-        appendJsonString(line, text);
-        line += "}\n";
-        output_.out(line);
-    }
-
     RunOutput& output_;
-    bool events_;
+    EventWriter* events_; ///< null without --events
     platform::SingleRandom random_;
 };
 
@@ -155,43 +139,11 @@ int exitStatus(RunEnd end) {
     switch (end) {
     case RunEnd::Terminated: return 0;
     case RunEnd::Error: return 1;
-    case RunEnd::PassedEnd: return 2;
+    case RunEnd::PastEnd: return 2;
     case RunEnd::PrepareFailed: return 3;
     case RunEnd::StepLimit: return 4;
     }
     return 1;
-}
-
-/// Writes the end object of the events stream, one cell at a time: ten full cells of control
-/// characters take some 4 GB as JSON.
-void writeEndObject(const RunResult& r, RunOutput& output, const std::string& place) {
-    std::string line = "{\"end\": \"";
-    line += runEndName(r.end);
-    line += "\", \"steps\": " + std::to_string(r.steps);
-    if (r.end != RunEnd::PrepareFailed) {
-        if (r.end == RunEnd::Error) {
-            line += ", \"failure\": \"";
-            line += failureName(r.failure);
-            line += '"';
-            if (!place.empty()) {
-                line += ", \"place\": ";
-                appendJsonString(line, place);
-            }
-        }
-        line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
-                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
-                ", \"cells\": [";
-        for (int i = 0; i < kCells; ++i) {
-            line += i ? ", \"" : "\"";
-            output.out(line);
-            line.clear();
-            output.outJsonText(r.mem[static_cast<std::size_t>(i)]);
-            line += '"';
-        }
-        line += ']';
-    }
-    line += "}\n";
-    output.out(line);
 }
 
 } // namespace
@@ -231,15 +183,14 @@ int runCommand(std::span<const std::string_view> args) {
         return kExitNoInput;
     }
     // A source built here gets the checker's warnings, as build gives them: after a failed
-    // build's own error, and before anything the run shows.
+    // build's own error, and before anything the run shows. The program keeps the source's text.
     const bool built = isSourceFile(*file) && !source && !quiet;
-    const std::string builtSource = built ? incode : std::string();
-    ProgramSource program;
+    Program program;
     if (const int status = loadProgram("run", *file, std::move(incode), source, program, trace)) {
-        if (built && status == 1) printBuildWarnings(*file, builtSource, "run");
+        if (built && status == 1) printBuildWarnings(*file, program.text, "run");
         return status;
     }
-    if (built) printBuildWarnings(*file, builtSource, "run");
+    if (built) printBuildWarnings(*file, program.text, "run");
     if (trace) {
         // Each line follows the "dsp" lines before it, also when both streams go to one file.
         options.trace = [placed = placedTrace(program)](const TraceStep& step) {
@@ -249,8 +200,9 @@ int runCommand(std::span<const std::string_view> args) {
     }
 
     RunOutput output;
+    EventWriter eventWriter([&output](std::string_view text) { output.out(text); });
     try {
-        TerminalHost host(output, events,
+        TerminalHost host(output, events ? &eventWriter : nullptr,
                           seed ? platform::SingleRandom(*seed) : platform::SingleRandom());
         const auto start = std::chrono::steady_clock::now();
         const RunResult result = runprogram(program.code, host, options);
@@ -258,10 +210,10 @@ int runCommand(std::span<const std::string_view> args) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
         // With a known source a failure also names its place and its reason.
-        const bool placed = result.end == RunEnd::Error && program.known;
+        const bool placed = result.end == RunEnd::Error && program.sourceKnown();
         const std::string place = placed ? failureLine(program, result) : "";
         if (events) {
-            writeEndObject(result, output, place);
+            eventWriter.end(result, place);
         } else if (placed) {
             output.err(place + "\n");
         } else if (result.end == RunEnd::PrepareFailed) {
@@ -269,7 +221,7 @@ int runCommand(std::span<const std::string_view> args) {
                        (result.prepareFailure == PrepareFailure::TooManyLabels
                             ? ": more than 99 labels; nothing ran\n"
                             : ": the program is too long to run; nothing ran\n"));
-        } else if (result.end == RunEnd::PassedEnd) {
+        } else if (result.end == RunEnd::PastEnd) {
             output.err(
                 "tessivor-cli run: the program ran past its last position without \"end\"\n");
         } else if (result.end == RunEnd::StepLimit) {
@@ -288,9 +240,7 @@ int runCommand(std::span<const std::string_view> args) {
         return exitStatus(result.end);
     } catch (const RunStopped& stop) {
         return output.finish(stop, [&] {
-            if (!events) return;
-            output.out(std::string("{\"end\": \"interrupted\", \"signal\": \"") +
-                       signalName(stop.code) + "\"}\n");
+            if (events) eventWriter.interrupted(signalName(stop.code));
         });
     }
 }

@@ -16,20 +16,13 @@ void complain(std::string_view command, std::string_view file, std::string_view 
                  static_cast<int>(reason.size()), reason.data());
 }
 
-std::string placeText(const SourcePlace& place) {
-    return std::to_string(place.line) + ":" + std::to_string(place.column);
-}
-
 /// Builds `source`; prints the failure as `build` does and returns false when it fails.
-bool build(std::string_view command, const std::string& name, const std::string& source,
-           MappedTranslation& out) {
-    out = compileWithMap(source);
-    if (out.translation.ok) return true;
+bool build(std::string_view command, Program& program) {
+    if (program.built) return true;
     std::fflush(stdout);
     std::fputs("Error Compiling.\n", stderr);
-    complain(command, name + ":" + placeText(sourcePlace(source, out.translation.position)),
-             "the text of the \"set\" at " + placeText(sourcePlace(source, out.translation.setAt)) +
-                 " has no closing \";\"");
+    std::fprintf(stderr, "tessivor-cli %.*s: %s\n", static_cast<int>(command.size()),
+                 command.data(), program.buildError().c_str());
     return false;
 }
 
@@ -48,26 +41,13 @@ bool isSourceFile(std::string_view name) {
 }
 
 int loadProgram(std::string_view command, const std::string& file, std::string fileText,
-                const std::optional<std::string>& sourceFile, ProgramSource& out, bool listing) {
+                const std::optional<std::string>& sourceFile, Program& out, bool listing) {
     if (isSourceFile(file) && !sourceFile) {
-        MappedTranslation built;
-        if (!build(command, file, fileText, built)) return 1;
-        out.code = built.translation.code + "\r\n"; // as a program file holds it
-        out.name = file;
-        out.known = true;
-        out.map = built.sourceMap();
-        out.instructions = std::move(built.instructions);
-        out.text = std::move(fileText);
-        return 0;
+        out = Program::fromSource(fileText, file);
+        return build(command, out) ? 0 : 1;
     }
-    out.code = std::move(fileText);
-    out.name = file;
     if (!sourceFile) {
-        if (!listing) return 0;
-        ListedProgram listed = listProgram(out.code);
-        out.text = std::move(listed.listing);
-        out.map = std::move(listed.map);
-        out.instructions = std::move(listed.mapped.instructions);
+        out = Program::fromFile(std::move(fileText), file, listing);
         return 0;
     }
     std::string source, reason;
@@ -75,38 +55,20 @@ int loadProgram(std::string_view command, const std::string& file, std::string f
         complain(command, *sourceFile, reason);
         return 66;
     }
-    MappedTranslation built;
-    if (!build(command, *sourceFile, source, built)) return 1;
-    const std::string& code = built.translation.code;
-    if (out.code != code + "\r\n" && out.code != code) {
+    Program built = Program::fromSource(source, *sourceFile);
+    if (!build(command, built)) return 1;
+    std::optional<Program> mapped = Program::fromFileBuiltFrom(std::move(fileText), built);
+    if (!mapped) {
         complain(command, *sourceFile, "does not build to the program in " + file);
         return 65;
     }
-    out.name = *sourceFile;
-    out.known = true;
-    out.map = built.sourceMap();
-    out.map.line.resize(out.code.size() + 1);
-    out.map.instruction.resize(out.code.size() + 1);
-    out.map.instructionStart.resize(out.code.size() + 1);
-    out.instructions = std::move(built.instructions);
-    out.text = std::move(source);
+    out = std::move(*mapped);
     return 0;
 }
 
-std::string placeOf(const ProgramSource& program, std::int32_t pc) {
-    const auto p = static_cast<std::size_t>(pc);
-    if (program.known && pc >= 1 && p < program.map.instruction.size() &&
-        program.map.instruction[p] != 0) {
-        const SourceInstruction& ins =
-            program.instructions[static_cast<std::size_t>(program.map.instruction[p] - 1)];
-        return program.name + ":" + std::to_string(ins.line) + ":" + std::to_string(ins.column);
-    }
-    return program.name + ": pc " + std::to_string(pc);
-}
-
-std::string failureLine(const ProgramSource& program, const RunResult& result) {
-    std::string line = placeOf(program, result.pc) + ": ";
-    const std::string instruction = instructionText(program.code, result.pc, program.map);
+std::string failureLine(const Program& program, const RunResult& result) {
+    std::string line = program.placeOf(result.pc) + ": ";
+    const std::string instruction = program.instructionAt(result.pc);
     if (!instruction.empty()) line += instruction + ": ";
     line += failureDescription(result.failure);
     const std::string why = failureReason(program.code, result.pc, result.cur, result.opb,
@@ -115,7 +77,7 @@ std::string failureLine(const ProgramSource& program, const RunResult& result) {
     return line;
 }
 
-std::function<void(const TraceStep&)> placedTrace(const ProgramSource& program) {
+std::function<void(const TraceStep&)> placedTrace(const Program& program) {
     return [&program](const TraceStep& s) {
         char head[160];
         if (s.code < 0) {
@@ -128,8 +90,8 @@ std::function<void(const TraceStep&)> placedTrace(const ProgramSource& program) 
         std::snprintf(head, sizeof head, "%lld pc=%d code=%d '%c' cur=%d opb=%d opc=%d",
                       static_cast<long long>(s.step), s.pc, s.code, shown, s.cur, s.opb, s.opc);
         std::string line = head;
-        const std::string instruction = instructionText(program.code, s.pc, program.map);
-        if (!instruction.empty()) line += "  " + instruction + "  " + placeOf(program, s.pc);
+        const std::string instruction = program.instructionAt(s.pc);
+        if (!instruction.empty()) line += "  " + instruction + "  " + program.placeOf(s.pc);
         line += '\n';
         std::fputs(line.c_str(), stderr);
     };

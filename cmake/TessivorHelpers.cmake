@@ -1,4 +1,6 @@
-# Shared build helpers: warnings, test registration and the layering check.
+# Shared build helpers: warnings, libraries that export only their own headers, test
+# registration and the checks of the layers.
+include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
 
 function(tessivor_warnings target)
     if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
@@ -11,14 +13,104 @@ function(tessivor_warnings target)
     endif()
 endfunction()
 
-# tessivor_library(NAME SOURCES ... [LIBS ...]): a static library whose headers are included
-# from the project root ("runner/machine/run.h").
+# Headers are included from the source root ("runner/machine/run.h"), but no target sees the
+# whole root: each library's public headers are linked into a folder of their own in the build
+# tree (include/LIBRARY/runner/machine/run.h), which is what the library exports; and every
+# target of a folder sees that folder's headers through include-private/FOLDER. So a target
+# finds the headers of its own folder and of the libraries it links, and nothing else.
+set(TESSIVOR_STAGE_DIR ${CMAKE_BINARY_DIR}/include)
+set(TESSIVOR_PRIVATE_STAGE_DIR ${CMAKE_BINARY_DIR}/include-private)
+
+# Links `header` (relative to the source root) into `dir`; copies where links are refused.
+function(tessivor_stage_header dir header)
+    set(target ${dir}/${header})
+    if(IS_SYMLINK ${target} OR EXISTS ${target})
+        return()
+    endif()
+    get_filename_component(parent ${target} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${header} ${target} SYMBOLIC COPY_ON_ERROR)
+endfunction()
+
+# The folder of the current CMakeLists.txt, relative to the source root ("runner/machine").
+function(tessivor_current_folder out)
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    set(${out} ${folder} PARENT_SCOPE)
+endfunction()
+
+# Gives `target` the headers of its own folder (the current one, or `folder` when given) and
+# marks it as ours, for the layer check.
+function(tessivor_folder_target target)
+    tessivor_current_folder(folder)
+    if(ARGC GREATER 1)
+        set(folder ${ARGV1})
+    endif()
+    set(dir ${TESSIVOR_PRIVATE_STAGE_DIR}/${folder})
+    get_property(staged GLOBAL PROPERTY TESSIVOR_STAGED_FOLDERS)
+    if(NOT folder IN_LIST staged)
+        set_property(GLOBAL APPEND PROPERTY TESSIVOR_STAGED_FOLDERS ${folder})
+        file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}
+            ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+        foreach(header IN LISTS headers)
+            tessivor_stage_header(${dir} ${header})
+        endforeach()
+        file(MAKE_DIRECTORY ${dir})
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+        target_include_directories(${target} PRIVATE ${dir})
+    endif()
+    set_property(TARGET ${target} PROPERTY TESSIVOR_FOLDER ${folder})
+    set_property(GLOBAL APPEND PROPERTY TESSIVOR_TARGETS ${target})
+endfunction()
+
+# tessivor_library(NAME [SOURCES ...] [HEADERS ...] [LIBS ...]): a static library, or a
+# header-only one without SOURCES. HEADERS (names in the current folder) are its public
+# headers, the only ones it exports; LIBS are linked publicly.
 function(tessivor_library name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-    add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    cmake_parse_arguments(ARG "" "" "SOURCES;HEADERS;LIBS" ${ARGN})
+    tessivor_current_folder(folder)
+    set(dir ${TESSIVOR_STAGE_DIR}/${name})
+    foreach(header IN LISTS ARG_HEADERS)
+        if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+            message(FATAL_ERROR "${name}: no header ${folder}/${header}")
+        endif()
+        tessivor_stage_header(${dir} ${folder}/${header})
+        set_property(GLOBAL APPEND PROPERTY TESSIVOR_PUBLIC_HEADERS ${folder}/${header})
+    endforeach()
+    file(MAKE_DIRECTORY ${dir})
+    if(ARG_SOURCES)
+        add_library(${name} STATIC ${ARG_SOURCES})
+        target_include_directories(${name} PUBLIC ${dir})
+        target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+        tessivor_warnings(${name})
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${dir})
+        target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+    endif()
+    tessivor_folder_target(${name})
+endfunction()
+
+# tessivor_program(NAME [WIN32] [MACOSX_BUNDLE] [FOLDER F] SOURCES ... [LIBS ...]): an
+# executable of the current folder, or of F.
+function(tessivor_program name)
+    cmake_parse_arguments(ARG "WIN32;MACOSX_BUNDLE" "FOLDER" "SOURCES;LIBS" ${ARGN})
+    set(kind "")
+    if(ARG_WIN32)
+        list(APPEND kind WIN32)
+    endif()
+    if(ARG_MACOSX_BUNDLE)
+        list(APPEND kind MACOSX_BUNDLE)
+    endif()
+    add_executable(${name} ${kind} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
     tessivor_warnings(${name})
+    if(ARG_FOLDER)
+        tessivor_folder_target(${name} ${ARG_FOLDER})
+    else()
+        tessivor_folder_target(${name})
+    endif()
 endfunction()
 
 # tessivor_add_test(NAME SOURCES ... LIBS ... [ENV ...]): one GoogleTest executable beside the
@@ -31,6 +123,8 @@ function(tessivor_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     tessivor_warnings(${name})
+    tessivor_folder_target(${name})
+    set_property(TARGET ${name} PROPERTY TESSIVOR_TEST ON)
     if(CMAKE_CROSSCOMPILING)
         # Under an emulator every start costs about a second (Wine), so the whole executable is
         # one test; its output names the failing cases.
@@ -46,6 +140,9 @@ endfunction()
 # target of ours.
 function(tessivor_forbid_qt)
     foreach(target ${ARGN})
+        if(NOT TARGET ${target})
+            continue()
+        endif()
         set(pending ${target})
         set(seen "")
         while(pending)
@@ -69,4 +166,48 @@ function(tessivor_forbid_qt)
             endif()
         endwhile()
     endforeach()
+endfunction()
+
+# Fails the configuration when a target of ours links a library of ours from a folder its row
+# in cmake/Layers.cmake does not name (a test also those of its TESTS_USE). Then writes the
+# public headers of every library for the include check.
+function(tessivor_check_layers)
+    get_property(targets GLOBAL PROPERTY TESSIVOR_TARGETS)
+    foreach(target IN LISTS targets)
+        get_target_property(folder ${target} TESSIVOR_FOLDER)
+        if(NOT folder IN_LIST TESSIVOR_LAYER_FOLDERS)
+            message(FATAL_ERROR "${target}: the folder ${folder} has no row in cmake/Layers.cmake")
+        endif()
+        set(allowed ${folder} ${TESSIVOR_USES_${folder}})
+        get_target_property(test ${target} TESSIVOR_TEST)
+        if(test)
+            list(APPEND allowed ${TESSIVOR_TESTS_USE_${folder}})
+        endif()
+        set(deps "")
+        foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+            get_target_property(more ${target} ${property})
+            if(more)
+                list(APPEND deps ${more})
+            endif()
+        endforeach()
+        foreach(dep IN LISTS deps)
+            if(NOT TARGET ${dep})
+                continue()
+            endif()
+            get_target_property(depFolder ${dep} TESSIVOR_FOLDER)
+            if(NOT depFolder)
+                continue() # not ours: Qt, GoogleTest, toml++, CLI11
+            endif()
+            if(NOT depFolder IN_LIST allowed)
+                string(REPLACE ";" ", " uses "${TESSIVOR_USES_${folder}}")
+                message(FATAL_ERROR "${target} (${folder}) links ${dep} (${depFolder}), but "
+                    "${folder} may use only: ${uses} (cmake/Layers.cmake)")
+            endif()
+        endforeach()
+    endforeach()
+    get_property(headers GLOBAL PROPERTY TESSIVOR_PUBLIC_HEADERS)
+    list(REMOVE_DUPLICATES headers)
+    list(SORT headers)
+    string(REPLACE ";" "\n" text "${headers}")
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/layers/public-headers.txt CONTENT "${text}\n")
 endfunction()

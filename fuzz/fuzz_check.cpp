@@ -1,8 +1,7 @@
-// The checker on arbitrary bytes: never crashes, its scan gives the translation's code string,
-// and its findings stand in order inside the lines of the text.
+// The checker on arbitrary bytes: never crashes, and its findings stand in order inside the
+// lines of the text.
 
 #include "assembler/check/check.h"
-#include "assembler/check/scan.h"
 #include "assembler/translate/compiletext.h"
 #include "fuzz/fuzz_host.h"
 
@@ -15,9 +14,6 @@ using fuzz::check;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view source(reinterpret_cast<const char*>(data), size);
     const Translation t = compiletext(source);
-    const SourceScan scan = scanSource(source);
-    check(scan.ok == t.ok, "the scan fails where the translation fails");
-    if (t.ok) check(scannedCode(scan, source) == t.code, "the scan gives the same code string");
 
     const std::vector<Diagnostic> found = checkSource(source);
     const std::size_t lines =

@@ -70,12 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(r.steps >= 0 && r.steps <= kMaxSteps, "steps within the limit");
     if (r.end == RunEnd::StepLimit) check(r.steps == kMaxSteps, "the step limit ends a run at it");
     if (r.end == RunEnd::Error) check(r.failure != Failure::None, "an error report has a failure");
-    if (r.end == RunEnd::Terminated || r.end == RunEnd::PassedEnd || r.end == RunEnd::StepLimit) {
+    if (r.end == RunEnd::Terminated || r.end == RunEnd::PastEnd || r.end == RunEnd::StepLimit) {
         check(r.failure == Failure::None, "only failures carry a failure");
     }
     for (const std::string& cell : r.mem)
         check(cell.size() <= kMaxCellLength, "cell length");
-    if (r.end == RunEnd::PassedEnd) {
+    if (r.end == RunEnd::PastEnd) {
         check(r.pc > static_cast<std::int32_t>(size), "passing the end is past the last position");
     }
     if (r.end == RunEnd::PrepareFailed) {

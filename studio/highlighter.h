@@ -1,7 +1,7 @@
 #pragma once
 // The source colours: each byte coloured by the part the translation gives it.
 
-#include "studio/source_roles.h"
+#include "assembler/translate/source_roles.h"
 
 #include <QPalette>
 #include <QSyntaxHighlighter>

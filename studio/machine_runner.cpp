@@ -100,18 +100,17 @@ void MachineRunner::loop() {
     session_.reset();
 }
 
-void MachineRunner::start(std::string code, SourceMap map, std::vector<int> lines) {
+void MachineRunner::start(DebugProgram program, std::vector<int> lines) {
     stopRequested_ = false;
     setBreakpoints(std::move(lines));
-    post([this, code = std::move(code), map = std::move(map)]() mutable {
+    post([this, program = std::move(program)]() mutable {
         DebugOptions options;
         options.stopForInput = true;
         {
             std::lock_guard lock(sessionMutex_);
             session_.reset();
         }
-        auto session =
-            std::make_unique<DebugSession>(std::move(code), *display_, std::move(map), options);
+        auto session = std::make_unique<DebugSession>(std::move(program), *display_, options);
         {
             std::lock_guard lock(sessionMutex_);
             session_ = std::move(session);

@@ -3,7 +3,7 @@
 // commands go to the thread in order, and what the run shows comes back to the window's
 // thread as events.
 
-#include "runner/machine/debug.h"
+#include "runner/debug/session.h"
 
 #include <QObject>
 
@@ -61,8 +61,8 @@ public:
     MachineRunner(const MachineRunner&) = delete;
     MachineRunner& operator=(const MachineRunner&) = delete;
 
-    /// A new session over `code` (a program file's text) with breakpoints on `lines`.
-    void start(std::string code, SourceMap map, std::vector<int> lines);
+    /// A new session over `program` with breakpoints on `lines`.
+    void start(DebugProgram program, std::vector<int> lines);
     void setBreakpoints(std::vector<int> lines);
     /// Goes on at `pace` (Animate: `delayMs` between instructions) until a breakpoint, the end,
     /// an input, Pause or Stop; `untilLine` adds a breakpoint for this run only (0: none).

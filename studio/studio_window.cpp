@@ -1,12 +1,11 @@
 #include "studio/studio_window.h"
 
 #include "assembler/check/check.h"
-#include "assembler/translate/compiletext.h"
-#include "assembler/translate/source_map.h"
+#include "assembler/translate/program.h"
 #include "platform/files.h"
 #include "platform/qt_source_text.h"
 #include "platform/qt_text.h"
-#include "runner/machine/describe.h"
+#include "runner/debug/describe.h"
 #include "studio/accessibility.h"
 #include "studio/code_editor.h"
 
@@ -579,18 +578,17 @@ void StudioWindow::closeEvent(QCloseEvent* event) {
 // ---- Build and run
 
 void StudioWindow::build() {
-    const std::string source = platform::sourceFromEditor(editor_->rawText());
-    const Translation translation = compiletext(source);
-    if (!translation.ok) {
-        const SourcePlace place = sourcePlace(source, translation.setAt);
-        addMessage(QStringLiteral("Error Compiling."), static_cast<int>(place.line));
+    const Program program = Program::fromSource(platform::sourceFromEditor(editor_->rawText()));
+    if (!program.built) {
+        addMessage(QStringLiteral("Error Compiling."),
+                   static_cast<int>(program.failedSetPlace().line));
         return;
     }
     if (filePath_.isEmpty() && !saveAs()) return;
     const QString target =
         QFileInfo(filePath_).dir().filePath(QFileInfo(filePath_).completeBaseName() + ".tsp");
     std::string reason;
-    if (!platform::writeTextFile(toPath(target), translation.code, reason)) {
+    if (!platform::writeTextFile(toPath(target), program.codeString(), reason)) {
         addMessage(QStringLiteral("Could not write \"%1\": %2")
                        .arg(QDir::toNativeSeparators(target), fromBytes(reason)),
                    0);
@@ -600,17 +598,16 @@ void StudioWindow::build() {
 }
 
 bool StudioWindow::startSession() {
-    const std::string source = platform::sourceFromEditor(editor_->rawText());
-    MappedTranslation mapped = compileWithMap(source);
-    if (!mapped.translation.ok) {
-        const SourcePlace place = sourcePlace(source, mapped.translation.setAt);
-        addMessage(QStringLiteral("Error Compiling."), static_cast<int>(place.line));
+    Program program = Program::fromSource(platform::sourceFromEditor(editor_->rawText()));
+    if (!program.built) {
+        addMessage(QStringLiteral("Error Compiling."),
+                   static_cast<int>(program.failedSetPlace().line));
         return false;
     }
     clearRunViews();
     // The program runs as the runner would run its file: the code and the line end after it.
-    std::string code = mapped.translation.code + "\r\n";
-    runner_->start(std::move(code), mapped.sourceMap(), editor_->breakpointLines());
+    runner_->start({program.code, program.map, program.instructionTexts()},
+                   editor_->breakpointLines());
     ++pending_;
     machine_.alive = true;
     machine_.state = DebugState{};

@@ -1,6 +1,6 @@
 #include "assembler/check/check.h"
 
-#include "assembler/check/scan.h"
+#include "assembler/translate/walk.h"
 
 #include <algorithm>
 #include <array>
@@ -32,9 +32,6 @@ int addressDigit(char c) {
     if (isDigit(c)) return c - '0';
     return isHeld(c) ? -1 : 0;
 }
-
-/// The cells a mnemonic of this form names, from the table of operations.
-std::size_t operandCount(Form form) { return static_cast<std::size_t>(formCells(form)); }
 
 std::string twoDigits(int value) {
     char text[8];
@@ -144,9 +141,34 @@ private:
     std::vector<std::size_t> starts_;
 };
 
+/// The walk as the checker keeps it: every piece, and the code each instruction writes. A
+/// "set" without its ";" writes its "a", cell and "s", and the walk goes on from its next line.
+struct WalkRecord : WalkSink {
+    explicit WalkRecord(std::string_view text) : source(text) { walkSource(source, *this); }
+
+    void instruction(const SourcePiece& piece) {
+        pieces.push_back(piece);
+        starts.push_back(code.size());
+        appendCode(code, source, piece);
+    }
+    bool unterminated(const SourcePiece& piece) {
+        instruction(piece);
+        return true;
+    }
+    void comment(const SourcePiece& piece) { pieces.push_back(piece); }
+    void skipped(std::size_t begin, std::size_t end) {
+        pieces.push_back({PieceKind::Skipped, begin, end, nullptr, end, false});
+    }
+
+    std::string_view source;
+    std::vector<SourcePiece> pieces; ///< in source order, covering the text
+    std::string code;
+    std::vector<std::size_t> starts; ///< each instruction's first code offset
+};
+
 /// One translated instruction, as the checker sees it.
 struct Instruction {
-    const ScanPiece* piece = nullptr;
+    const SourcePiece* piece = nullptr;
     const Mnemonic* mnemonic = nullptr;
     std::size_t begin = 0;
     std::size_t line = 0;      ///< 0-based
@@ -170,8 +192,7 @@ struct Quiet {
 
 class Checker {
 public:
-    explicit Checker(std::string_view source)
-        : source_(source), lines_(source), scan_(scanSource(source, true)) {}
+    explicit Checker(std::string_view source) : source_(source), lines_(source), walk_(source) {}
 
     std::vector<Diagnostic> run() {
         collectInstructions();
@@ -187,8 +208,8 @@ public:
 private:
     std::string_view source_;
     LineIndex lines_;
-    SourceScan scan_;
-    std::string code_;
+    WalkRecord walk_;
+    const std::string& code_ = walk_.code;
     std::vector<Instruction> instructions_;
     std::vector<Diagnostic> found_;
     std::vector<std::size_t> foundAt_; // the offset each finding starts at, for Quiet
@@ -243,10 +264,9 @@ private:
     // ---- the instructions -----------------------------------------------------------------
 
     void collectInstructions() {
-        std::vector<std::size_t> starts;
-        code_ = scannedCode(scan_, source_, &starts, true);
+        const std::vector<std::size_t>& starts = walk_.starts;
         std::size_t k = 0;
-        for (const ScanPiece& piece : scan_.pieces) {
+        for (const SourcePiece& piece : walk_.pieces) {
             if (piece.kind != PieceKind::Instruction) continue;
             Instruction in;
             in.piece = &piece;
@@ -324,7 +344,7 @@ private:
     std::optional<std::string> canonical(const Instruction& in) const {
         if (!suggestible(in.line)) return std::nullopt;
         const auto [tokens, comment] = tokensAfter(in);
-        const std::size_t count = operandCount(in.mnemonic->form);
+        const std::size_t count = operandColumns(*in.mnemonic);
         if (count == 0 || tokens.size() != count) return std::nullopt;
         std::string line(source_.substr(lines_.start(in.line), in.begin - lines_.start(in.line)));
         line += written(in);
@@ -384,7 +404,7 @@ private:
     /// The operand columns as the translation copies them.
     std::vector<std::string_view> operandsOf(const Instruction& in) const {
         std::vector<std::string_view> operands;
-        for (std::size_t k = 0; k < operandCount(in.mnemonic->form); ++k) {
+        for (std::size_t k = 0; k < operandColumns(*in.mnemonic); ++k) {
             const std::size_t column = in.begin + kOperandColumn[k];
             operands.push_back(column < source_.size() ? source_.substr(column, 2) : "");
         }
@@ -559,7 +579,7 @@ private:
             ++end;
         }
         std::string effect;
-        if (operandCount(in.mnemonic->form) > 0) {
+        if (operandColumns(*in.mnemonic) > 0) {
             effect = ": the machine runs it as " + asRun(in, operandsOf(in));
         }
         warn("swallowed-text", k, end,
@@ -879,7 +899,7 @@ private:
     /// A comment over several lines whose closing "//" has more text and another "//" after
     /// it on its line: that "//" was meant to open a comment of its own, and the opener above
     /// lacks its closer.
-    void checkCommentRunsOn(const ScanPiece& piece) {
+    void checkCommentRunsOn(const SourcePiece& piece) {
         const std::size_t closer = piece.end - 2;
         const std::size_t first = lines_.lineOf(piece.begin);
         const std::size_t last = lines_.lineOf(closer);
@@ -911,7 +931,7 @@ private:
     }
 
     void checkComments() {
-        for (const ScanPiece& piece : scan_.pieces) {
+        for (const SourcePiece& piece : walk_.pieces) {
             if (piece.kind == PieceKind::Comment) checkCommentRunsOn(piece);
             if (piece.kind != PieceKind::UnclosedComment) continue;
             const std::size_t line = lines_.lineOf(piece.begin);
@@ -978,7 +998,7 @@ private:
     /// Stretches of skipped text that hold letters or digits, one a line.
     std::vector<Token> strayRuns() const {
         std::vector<Token> runs;
-        for (const ScanPiece& piece : scan_.pieces) {
+        for (const SourcePiece& piece : walk_.pieces) {
             if (piece.kind != PieceKind::Skipped) continue;
             Token run{kNone, 0};
             for (std::size_t k = piece.begin; k <= piece.end; ++k) {
@@ -1173,7 +1193,7 @@ private:
             cells.push_back(token.size() == 1 ? "0" + token : token);
             k = end;
         }
-        if (cells.size() != operandCount(m->form)) return line;
+        if (cells.size() != operandColumns(*m)) return line;
         std::string out = line.substr(0, column + 3);
         for (std::size_t c = 0; c < cells.size(); ++c)
             out += (c == 0 ? " " : ", ") + cells[c];

@@ -27,9 +27,9 @@ TEST(Alphabet, EveryMnemonicWritesTheOperationTheMachineRuns) {
         // The operation closes the code; one address prefix for each cell the shape names.
         const Prepared p = prepare(t.code);
         EXPECT_EQ(p.codes.back(), m.op) << source;
-        EXPECT_EQ(std::count(t.code.begin(), t.code.end(), 'a'), letter.cells) << source;
-        EXPECT_EQ(t.code.size(), 3u * static_cast<unsigned>(letter.cells) + m.final.size() +
-                                     (letter.cells >= 2 ? 1 : 0) +
+        EXPECT_EQ(std::count(t.code.begin(), t.code.end(), 'a'), cellsOf(letter.shape)) << source;
+        EXPECT_EQ(t.code.size(), 3u * static_cast<unsigned>(cellsOf(letter.shape)) +
+                                     m.final.size() + (cellsOf(letter.shape) >= 2 ? 1 : 0) +
                                      (letter.shape == Shape::Three || letter.shape == Shape::Test))
             << source;
         const std::string listed = disasm(t.code);

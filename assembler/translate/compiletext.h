@@ -1,6 +1,8 @@
 #pragma once
 // `compiletext`: translates assembly source into a code string.
 
+#include "common/source_place.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -17,15 +19,5 @@ struct Translation {
 
 /// Translates `source` (one byte a character, CR LF line ends) into a code string.
 Translation compiletext(std::string_view source);
-
-/// A place in a source text as an editor shows it: 1-based line and column.
-struct SourcePlace {
-    std::size_t line = 1;
-    std::size_t column = 1;
-};
-
-/// The line and column of 1-based `position` in `source`; a position past the end names the
-/// place just after the last character.
-SourcePlace sourcePlace(std::string_view source, std::size_t position);
 
 } // namespace tessivor

@@ -1,7 +1,7 @@
 #include "assembler/translate/source_map.h"
 
 #include "assembler/translate/disasm.h"
-#include "assembler/translate/mnemonics.h"
+#include "assembler/translate/walk.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,116 +9,49 @@
 namespace tessivor {
 namespace {
 
-/// The mnemonic spelt at `i`, in any letter case, or null; the same test as the translation's.
-const Mnemonic* mnemonicAt(std::string_view source, std::size_t i) {
-    if (source.size() - i < 3) return nullptr;
-    char lower[3];
-    for (int k = 0; k < 3; ++k) {
-        const char c = source[i + static_cast<std::size_t>(k)];
-        lower[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        if (lower[k] < 'a' || lower[k] > 'z') return nullptr;
-    }
-    const std::string_view spelt(lower, 3);
-    for (const Mnemonic& m : kMnemonics)
-        if (m.name == spelt) return &m;
-    return nullptr;
-}
-
-// The scan of the translation, step for step, counting what it writes instead of writing it.
-class MapScan {
+// The translation's sink that also records where each instruction stands and which code
+// positions it wrote.
+class MappingSink : public TranslationSink {
 public:
-    explicit MapScan(std::string_view source) : source_(source), n_(source.size()) {}
+    MappingSink(std::string_view source, MappedTranslation& out)
+        : TranslationSink(source, out.translation), out_(out) {
+        result.code.reserve(source.size() + source.size() / 4);
+    }
 
-    std::vector<SourceInstruction> run() {
-        std::size_t i = 0;
-        while (i < n_) {
-            if (const Mnemonic* m = mnemonicAt(source_, i)) {
-                i = instruction(*m, i);
-                continue;
-            }
-            if (source_[i] == '/' && i + 1 < n_ && source_[i + 1] == '/') {
-                const std::size_t q = source_.find("//", i + 1);
-                i = q == std::string_view::npos ? i + 2 : q + 2;
-                continue;
-            }
-            ++i;
-        }
-        return std::move(out_);
+    void instruction(const SourcePiece& piece) {
+        SourceInstruction ins;
+        countLinesUpTo(piece.begin);
+        ins.line = line_;
+        ins.column = piece.begin - lineStart_ + 1;
+        ins.begin = piece.begin;
+        const std::size_t read = piece.mnemonic->form == Form::Text
+                                     ? piece.end
+                                     : piece.begin + readsUpTo(*piece.mnemonic);
+        ins.end = std::min(read, source.size());
+        ins.first = static_cast<std::int32_t>(result.code.size() + 1);
+        TranslationSink::instruction(piece);
+        ins.last = static_cast<std::int32_t>(result.code.size());
+        ins.name = piece.mnemonic->name;
+        out_.instructions.push_back(ins);
+    }
+
+    /// The translation fails, and no map is made.
+    bool unterminated(const SourcePiece& piece) {
+        out_.instructions.clear();
+        return TranslationSink::unterminated(piece);
     }
 
 private:
-    /// How many characters of the operand column at `column` the translation copies.
-    std::size_t operand(std::size_t column) const {
-        return column < n_ ? std::min<std::size_t>(2, n_ - column) : 0;
-    }
-
-    /// Records the instruction at `i` and returns where the scan goes on.
-    std::size_t instruction(const Mnemonic& m, std::size_t i) {
-        std::size_t length = 0; // code characters written
-        std::size_t read = 3;   // source characters read, counted from the mnemonic
-        std::size_t next = i + m.advance;
-        const auto op = [&](int k) { return 1 + operand(i + kOperandColumn[k]); };
-        switch (m.form) {
-        case Form::ThreeOperand:
-            length = op(0) + 1 + op(1) + 1 + op(2);
-            read = kOperandColumn[2] + 2;
-            break;
-        case Form::Comparison:
-            length = op(0) + 1 + op(1) + 1;
-            read = kOperandColumn[1] + 2;
-            break;
-        case Form::TwoOperand:
-            length = op(0) + 1 + op(1);
-            read = kOperandColumn[1] + 2;
-            break;
-        case Form::OneOperand:
-            length = op(0);
-            read = kOperandColumn[0] + 2;
-            break;
-        case Form::Marker:
-            // A label's number stands in its operand column; it belongs to the line shown.
-            if (m.name == "lbl") read = kOperandColumn[0] + 2;
-            break;
-        case Form::Text: {
-            const std::size_t literal = i + 8;
-            const std::size_t semicolon = source_.find(';', literal);
-            // The translation failed at a "set" without ";" and no map is made; stop here.
-            if (semicolon == std::string_view::npos) return n_;
-            length = op(0) + 1 + 2 * (semicolon - literal);
-            read = semicolon + 1 - i;
-            next = semicolon + 1;
-            break;
-        }
-        }
-        if (m.form != Form::Text) length += m.final.size();
-
-        SourceInstruction ins;
-        countLinesUpTo(i);
-        ins.line = line_;
-        ins.column = i - lineStart_ + 1;
-        ins.begin = i;
-        ins.end = std::min(i + read, n_);
-        ins.first = static_cast<std::int32_t>(written_ + 1);
-        written_ += length;
-        ins.last = static_cast<std::int32_t>(written_);
-        ins.name = m.name;
-        out_.push_back(ins);
-        return next;
-    }
-
     void countLinesUpTo(std::size_t i) {
         for (; counted_ < i; ++counted_) {
-            if (source_[counted_] == '\n') {
+            if (source[counted_] == '\n') {
                 ++line_;
                 lineStart_ = counted_ + 1;
             }
         }
     }
 
-    std::string_view source_;
-    std::size_t n_;
-    std::vector<SourceInstruction> out_;
-    std::size_t written_ = 0;
+    MappedTranslation& out_;
     std::size_t counted_ = 0, line_ = 1, lineStart_ = 0;
 };
 
@@ -144,8 +77,8 @@ constexpr std::size_t kLongestShown = 120; // code characters of one instruction
 
 MappedTranslation compileWithMap(std::string_view source) {
     MappedTranslation out;
-    out.translation = compiletext(source);
-    if (out.translation.ok) out.instructions = MapScan(source).run();
+    MappingSink sink(source, out);
+    walkSource(source, sink);
     return out;
 }
 

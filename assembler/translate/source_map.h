@@ -3,7 +3,7 @@
 // wrote stands in the source.
 
 #include "assembler/translate/compiletext.h"
-#include "runner/machine/source_map.h"
+#include "common/source_map.h"
 
 #include <cstdint>
 #include <string>

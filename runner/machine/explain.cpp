@@ -1,7 +1,7 @@
 #include "runner/machine/explain.h"
 
+#include "common/operations.h"
 #include "runner/machine/number.h"
-#include "runner/machine/operations.h"
 #include "runner/machine/prepare.h"
 
 #include <cmath>
@@ -12,8 +12,6 @@ namespace tessivor {
 namespace {
 
 constexpr std::size_t kShownCharacters = 40;
-
-enum class Form { Double, Single, Integer };
 
 struct Operand {
     const char* reg;
@@ -26,75 +24,35 @@ std::string cellName(std::int32_t cell) {
     return text;
 }
 
-/// The cell numbers an operation tests before it does anything, in the machine's order.
-std::vector<Operand> testedCells(std::int32_t code, std::int32_t cur, std::int32_t opb,
-                                 std::int32_t opc) {
-    const Operand c{"cur", cur}, b{"opb", opb}, o{"opc", opc};
-    switch (code) {
-    case kOpAdd:
-    case kOpSub:
-    case kOpMul:
-    case kOpDiv:
-    case kOpPower:
-    case kOpRandom: return {b, o, c};
-    case kOpIfEqual:
-    case kOpIfGreater:
-    case kOpIfLess: return {b, o};
-    case kOpSqrt:
-    case kOpInput: return {b, c};
-    case kOpAppend:
-    case kOpCopy: return {c, b};
-    case kOpIncrement:
-    case kOpDecrement:
-    case kOpClear:
-    case kOpTick:
-    case kOpPointer:
-    case kOpGoto:
-    case kOpDisplay:
-    case kOpAppendChar: return {c};
-    default: return {};
-    }
+/// The cells the registers of `regs` name, in order.
+std::vector<Operand> operands(Regs regs, std::int32_t cur, std::int32_t opb, std::int32_t opc) {
+    std::vector<Operand> out;
+    for (const Reg r : regList(regs))
+        out.push_back({regName(r), r == Reg::Cur ? cur : r == Reg::Opb ? opb : opc});
+    return out;
 }
 
-/// The cells an operation reads as numbers, in order, and as what.
-std::vector<Operand> numberCells(std::int32_t code, std::int32_t cur, std::int32_t opb,
-                                 std::int32_t opc, Form& form) {
-    form = Form::Double;
-    switch (code) {
-    case kOpAdd:
-    case kOpSub:
-    case kOpMul:
-    case kOpDiv:
-    case kOpPower:
-    case kOpRandom: return {{"opb", opb}, {"opc", opc}};
-    case kOpIfGreater:
-    case kOpIfLess: form = Form::Single; return {{"opb", opb}, {"opc", opc}};
-    case kOpSqrt: return {{"opb", opb}};
-    case kOpIncrement:
-    case kOpDecrement:
-    case kOpPointer: return {{"cur", cur}};
-    case kOpGoto: form = Form::Integer; return {{"cur", cur}};
-    default: return {};
-    }
-}
-
-Failure readAs(Form form, std::string_view text) {
+Failure readAs(ReadAs form, std::string_view text) {
     double d = 0;
     float f = 0;
     std::int32_t i = 0;
     switch (form) {
-    case Form::Double: return readDouble(text, d);
-    case Form::Single: return readSingle(text, f);
-    case Form::Integer: return readInteger(text, i);
+    case ReadAs::Double: return readDouble(text, d);
+    case ReadAs::Single: return readSingle(text, f);
+    case ReadAs::Integer: return readInteger(text, i);
+    case ReadAs::Nothing:
+    case ReadAs::Text: return Failure::None;
     }
     return Failure::None;
 }
 
-const char* rangeOf(Form form) {
+const char* rangeOf(ReadAs form) {
     switch (form) {
-    case Form::Double: return "too large for a number";
-    case Form::Single: return "too large for a single-precision number";
-    case Form::Integer: return "too large for a 32-bit whole number";
+    case ReadAs::Double: return "too large for a number";
+    case ReadAs::Single: return "too large for a single-precision number";
+    case ReadAs::Integer: return "too large for a 32-bit whole number";
+    case ReadAs::Nothing:
+    case ReadAs::Text: return "";
     }
     return "";
 }
@@ -126,12 +84,14 @@ std::string failureReason(std::string_view code, std::int32_t pc, std::int32_t c
     if (failure == Failure::None || pc < 1 || static_cast<std::size_t>(pc) > code.size()) return {};
     const std::int32_t op =
         classify(static_cast<unsigned char>(code[static_cast<std::size_t>(pc - 1)]));
+    const Letter* letter = letterOfCode(op);
+    if (!letter) return {}; // no operation fails
     const auto cellText = [&](std::int32_t cell) -> const std::string& {
         return mem[static_cast<std::size_t>(cell)];
     };
     switch (failure) {
     case Failure::SubscriptOutOfRange: {
-        for (const Operand& o : testedCells(op, cur, opb, opc)) {
+        for (const Operand& o : operands(letter->tests, cur, opb, opc)) {
             if (o.cell < 0 || o.cell >= kCells) {
                 return std::string(o.reg) + " is " + std::to_string(o.cell) +
                        ", not a cell number (0 to 99)";
@@ -147,8 +107,8 @@ std::string failureReason(std::string_view code, std::int32_t pc, std::int32_t c
     }
     case Failure::TypeMismatch:
     case Failure::Overflow: {
-        Form form = Form::Double;
-        for (const Operand& o : numberCells(op, cur, opb, opc, form)) {
+        const ReadAs form = letter->readAs;
+        for (const Operand& o : operands(letter->reads, cur, opb, opc)) {
             const Failure f = readAs(form, cellText(o.cell));
             if (f == Failure::TypeMismatch && failure == f) {
                 return "cell " + cellName(o.cell) + " holds " + quotedCell(cellText(o.cell)) +

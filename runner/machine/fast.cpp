@@ -15,6 +15,7 @@
 #include "runner/machine/tick.h"
 #include "runner/machine/virtual_clock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -116,7 +117,9 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     // limit as of that look.
     std::int64_t remaining = limit;
     std::int64_t granted = 0, left = 0;
-    std::int64_t refreshedAt = 0;      // steps done when the speed display was last refreshed
+    std::int64_t refreshedAt = 0; // steps done when the speed display was last refreshed
+    const std::int64_t pollSteps = std::max<std::int64_t>(1, options.pollSteps);
+    std::int64_t nextPoll = 0;         // steps done at which options.poll is called next
     std::int64_t virtualRefreshAt = 0; // with the virtual clock: steps done at the next refresh
     bool firstStep = true;
     std::int32_t nexttick = 0;
@@ -234,6 +237,14 @@ refill : {
         }
     }
     firstStep = false;
+    if (options.poll) {
+        // The grant ends where the next call is due.
+        if (done >= nextPoll) {
+            options.poll();
+            nextPoll = done + pollSteps;
+        }
+        grant = std::min(grant, nextPoll - done);
+    }
     if (e->steps > grant) {
         single = fast::singleEntry(tables, pc);
         e = &single;
@@ -580,22 +591,16 @@ op_kInput:
 op_kEnd:
     END(RunEnd::Terminated);
 
-op_kPassedEnd:
-    END(RunEnd::PassedEnd);
+op_kPastEnd:
+    END(RunEnd::PastEnd);
 
 #undef DISPATCH
 #undef NEXT_AT
 #undef FAIL
 #undef END
 finish:
-    if (end == RunEnd::Terminated) {
-        host.messageBox("Program Terminated");
-        host.setLarpEnabled();
-    } else if (end == RunEnd::Error) {
-        host.messageBox(errorReport(failure, pc, tables.codes[static_cast<std::size_t>(pc)]));
-        host.messageBox("Program Ended");
-        host.setLarpEnabled();
-    }
+    if (end == RunEnd::Terminated || end == RunEnd::Error)
+        announceEnd(host, end, failure, pc, tables.codes[static_cast<std::size_t>(pc)]);
     remaining -= granted - left;
     RunResult result;
     result.end = end;

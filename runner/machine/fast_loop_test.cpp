@@ -3,10 +3,10 @@
 // (allocation_limit.h).
 
 #include "assembler/translate/compiletext.h"
+#include "common/operations.h"
 #include "runner/machine/allocation_limit.h"
 #include "runner/machine/fast_table.h"
 #include "runner/machine/interpreters.h"
-#include "runner/machine/operations.h"
 #include "runner/machine/run.h"
 #include "runner/machine/test_host.h"
 #include "runner/machine/tick.h"

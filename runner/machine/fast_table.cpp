@@ -1,6 +1,6 @@
 #include "runner/machine/fast_table.h"
 
-#include "runner/machine/alphabet.h"
+#include "common/operations.h"
 #include "runner/machine/run.h"
 
 #include <array>
@@ -114,7 +114,7 @@ Entry singleEntry(const Prepared& tables, std::int32_t pc) {
     e.at = pc;
     e.next = pc + 1;
     if (pc > n) {
-        e.kind = kPassedEnd;
+        e.kind = kPastEnd;
         return e;
     }
     switch (const std::int32_t code = tables.codes[static_cast<std::size_t>(pc)]) {

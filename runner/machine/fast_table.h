@@ -17,7 +17,7 @@ namespace tessivor::fast {
 // needs a handler labelled op_<kind> in the fast loop, or the loop does not compile.
 #define TESSIVOR_FAST_KINDS(X)                                                                     \
     X(kNone)      /* only the register steps (a chain cut at kMaxEntrySteps) */                    \
-    X(kPassedEnd) /* `at` lies past the last position: the run ends silently */                    \
+    X(kPastEnd)   /* `at` lies past the last position: the run ends silently */                    \
     X(kAdd)       /* "d" */                                                                        \
     X(kSub)       /* "e" */                                                                        \
     X(kMul)       /* "f" */                                                                        \

@@ -115,7 +115,7 @@ TEST(FastTable, SetTextsAndAppendRuns) {
     EXPECT_EQ(t.entries[6].at, 7);
     EXPECT_EQ(t.entries[7].steps, 1);
     EXPECT_EQ(t.entries[9].steps, 1);
-    EXPECT_EQ(t.entries[10].kind, fast::kPassedEnd);
+    EXPECT_EQ(t.entries[10].kind, fast::kPastEnd);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -340,7 +340,7 @@ std::int64_t randomLimit(std::mt19937_64& rng) {
 }
 
 void expectEveryEnd(const Ends& ends) {
-    for (RunEnd end : {RunEnd::Terminated, RunEnd::Error, RunEnd::PassedEnd, RunEnd::StepLimit}) {
+    for (RunEnd end : {RunEnd::Terminated, RunEnd::Error, RunEnd::PastEnd, RunEnd::StepLimit}) {
         EXPECT_GE(ends.count.at(end), 20) << static_cast<int>(end);
     }
     for (Failure f : {Failure::SubscriptOutOfRange, Failure::TypeMismatch, Failure::Overflow}) {

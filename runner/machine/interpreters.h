@@ -21,4 +21,9 @@ std::string speedCaption(std::int64_t steps);
 /// The error report: "Type mismatch byte 15 op 113 q".
 std::string errorReport(Failure failure, std::int32_t pc, std::int32_t code);
 
+/// What every loop shows when its run ends: "Program Terminated", or the error report of the
+/// step at `pc` (of `code`) and "Program Ended"; either then enables `larp`. The other ends show
+/// nothing.
+void announceEnd(Host& host, RunEnd end, Failure failure, std::int32_t pc, std::int32_t code);
+
 } // namespace tessivor

@@ -4,6 +4,7 @@
 #include "runner/machine/step.h"
 #include "runner/machine/virtual_clock.h"
 
+#include <algorithm>
 #include <string>
 
 namespace tessivor {
@@ -43,14 +44,21 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
         return std::move(result);
     };
 
+    const std::int64_t pollSteps = std::max<std::int64_t>(1, options.pollSteps);
+    std::int64_t nextPoll = 0;
+
     for (;;) {
         if (options.maxSteps > 0 && steps == options.maxSteps) return finish(RunEnd::StepLimit);
+        if (options.poll && steps == nextPoll) {
+            options.poll();
+            nextPoll += pollSteps;
+        }
         io.stepsDone = steps;
         speed.beforeStep(host, [&] { return io.tick(); });
         ++steps;
         if (m.pc > m.n) {
             if (options.trace) options.trace({steps, m.pc, -1, m.cur, m.opb, m.opc});
-            return finish(RunEnd::PassedEnd);
+            return finish(RunEnd::PastEnd);
         }
         if (options.trace) options.trace({steps, m.pc, tables.codes[m.pc], m.cur, m.opb, m.opc});
         switch (m.step()) {
@@ -61,13 +69,10 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
             }
             break;
         case Outcome::Terminated:
-            host.messageBox("Program Terminated");
-            host.setLarpEnabled();
+            announceEnd(host, RunEnd::Terminated, m.failure, m.pc, tables.codes[m.pc]);
             return finish(RunEnd::Terminated);
         case Outcome::Failed:
-            host.messageBox(errorReport(m.failure, m.pc, tables.codes[m.pc]));
-            host.messageBox("Program Ended");
-            host.setLarpEnabled();
+            announceEnd(host, RunEnd::Error, m.failure, m.pc, tables.codes[m.pc]);
             return finish(RunEnd::Error);
         }
     }

@@ -1,6 +1,6 @@
 #include "runner/machine/prepare.h"
 
-#include "runner/machine/operations.h"
+#include "common/operations.h"
 
 #include <cstddef>
 #include <iterator>

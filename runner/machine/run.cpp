@@ -7,39 +7,6 @@
 
 namespace tessivor {
 
-const char* failureDescription(Failure failure) {
-    switch (failure) {
-    case Failure::None: return "";
-    case Failure::SubscriptOutOfRange: return "Subscript out of range";
-    case Failure::TypeMismatch: return "Type mismatch";
-    case Failure::Overflow: return "Overflow";
-    case Failure::OutOfStringSpace: return "Out of string space";
-    }
-    return "";
-}
-
-const char* failureName(Failure failure) {
-    switch (failure) {
-    case Failure::None: return "";
-    case Failure::SubscriptOutOfRange: return "subscript out of range";
-    case Failure::TypeMismatch: return "type mismatch";
-    case Failure::Overflow: return "overflow";
-    case Failure::OutOfStringSpace: return "out of string space";
-    }
-    return "";
-}
-
-const char* runEndName(RunEnd end) {
-    switch (end) {
-    case RunEnd::Terminated: return "terminated";
-    case RunEnd::Error: return "error";
-    case RunEnd::PassedEnd: return "passed-end";
-    case RunEnd::PrepareFailed: return "prepare-failed";
-    case RunEnd::StepLimit: return "step-limit";
-    }
-    return "";
-}
-
 std::string speedCaption(std::int64_t steps) {
     const std::int64_t hundredths = (steps + 5000) / 10000; // millions, rounded to two places
     std::string caption = kCaption;
@@ -63,6 +30,20 @@ std::string errorReport(Failure failure, std::int32_t pc, std::int32_t code) {
     return report;
 }
 
+void announceEnd(Host& host, RunEnd end, Failure failure, std::int32_t pc, std::int32_t code) {
+    switch (end) {
+    case RunEnd::Terminated: host.messageBox("Program Terminated"); break;
+    case RunEnd::Error:
+        host.messageBox(errorReport(failure, pc, code));
+        host.messageBox("Program Ended");
+        break;
+    case RunEnd::PastEnd:
+    case RunEnd::PrepareFailed:
+    case RunEnd::StepLimit: return;
+    }
+    host.setLarpEnabled();
+}
+
 RunResult runprogram(const std::string& incode, Host& host, const RunOptions& options) {
     host.setCaption(kCaptionOptimizing);
     RunResult result;
@@ -76,7 +57,7 @@ RunResult runprogram(const std::string& incode, Host& host, const RunOptions& op
         return result;
     }
     host.setCaption(kCaption);
-    // The virtual clock is read by the plain loop.
+    // A trace sees every step before it runs, which only the plain loop takes one at a time.
     if (options.plain || options.trace) return runPlain(tables, host, options);
     return runFast(tables, host, options);
 }

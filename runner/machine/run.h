@@ -1,7 +1,7 @@
 #pragma once
 // `runprogram`: prepares a code string and runs it against a host until it ends.
 
-#include "runner/machine/failure.h"
+#include "common/ends.h"
 #include "runner/machine/host.h"
 
 #include <array>
@@ -19,18 +19,6 @@ inline constexpr std::size_t kMaxCellLength = 67'108'864;
 inline constexpr const char* kCaption = "Tessivor " TESSIVOR_CAPTION_VERSION;
 inline constexpr const char* kCaptionOptimizing =
     "Tessivor " TESSIVOR_CAPTION_VERSION " - Optimizing...";
-
-/// How a run ended.
-enum class RunEnd {
-    Terminated,    ///< "p": "Program Terminated" was shown
-    Error,         ///< a failed operation: the error report and "Program Ended" were shown
-    PassedEnd,     ///< execution passed the last position; nothing was shown
-    PrepareFailed, ///< the preparation pass failed (RunResult::prepareFailure says why)
-    StepLimit,     ///< RunOptions::maxSteps steps have run
-};
-
-/// The end's name in the events format ("passed-end").
-const char* runEndName(RunEnd end);
 
 /// Why the preparation pass refused a code string.
 enum class PrepareFailure {
@@ -58,6 +46,10 @@ struct RunOptions {
     bool plain = false;
     /// Called before every step; forces the plain interpreter.
     std::function<void(const TraceStep&)> trace;
+    /// Called before a step once every pollSteps steps at the least (from the first on), by
+    /// either loop: a grader's time limit, which may end the run by throwing as a Host may.
+    std::function<void()> poll;
+    std::int64_t pollSteps = 64;
     /// "l" and the speed display read virtualTick(steps done) instead of the host's tick
     /// counter, so a run gives the same results on every machine.
     bool virtualClock = false;

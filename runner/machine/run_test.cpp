@@ -69,13 +69,13 @@ TEST(Run, FailedTestWithoutEndIfRestartsAtOneKeepingState) {
 TEST(Run, PassingTheEndShowsNothing) {
     RecordingHost host;
     const RunResult empty = run("", host);
-    EXPECT_EQ(empty.end, RunEnd::PassedEnd);
+    EXPECT_EQ(empty.end, RunEnd::PastEnd);
     EXPECT_EQ(empty.steps, 1);
     EXPECT_EQ(host.shown(), Events{});
     const RunResult crlf = run("a01q\r\n" + std::string());
     EXPECT_EQ(crlf.end, RunEnd::Error); // inc on an empty cell
     const RunResult noEnd = run(set("01", "1") + "a01q\r\n");
-    EXPECT_EQ(noEnd.end, RunEnd::PassedEnd);
+    EXPECT_EQ(noEnd.end, RunEnd::PastEnd);
     EXPECT_EQ(noEnd.mem[1], "2");
     EXPECT_EQ(noEnd.steps, 8); // three for the set, two for inc, CR, LF, the step past the end
 }
@@ -373,6 +373,37 @@ TEST(Run, TraceSeesEveryStepBeforeItRuns) {
     EXPECT_EQ(steps[1].code, 98);
     EXPECT_EQ(steps[1].cur, 5);
     EXPECT_EQ(steps[2].code, -1); // past the end
+}
+
+TEST(Run, PollIsCalledEveryFewStepsByBothLoopsAndMayEndTheRun) {
+    // A loop of three steps a turn that never ends: "a01", "u" on cell 01 (label 0, so back
+    // to position 1).
+    const std::string code = set("01", "0") + " va01u";
+    for (const bool plain : {true, false}) {
+        for (const bool virtualClock : {true, false}) {
+            RecordingHost host;
+            host.clockStep = 1;
+            RunOptions options;
+            options.plain = plain;
+            options.virtualClock = virtualClock;
+            options.maxSteps = 1000;
+            options.pollSteps = 64;
+            std::size_t calls = 0;
+            options.poll = [&calls] { ++calls; };
+            const RunResult r = runprogram(code, host, options);
+            EXPECT_EQ(r.end, RunEnd::StepLimit);
+            EXPECT_EQ(r.steps, 1000);
+            EXPECT_EQ(calls, 16u) << plain << virtualClock; // before steps 1, 65, ..., 961
+
+            int seen = 0;
+            options.poll = [&seen] {
+                if (++seen == 3) throw std::string("time is up");
+            };
+            RecordingHost again;
+            EXPECT_THROW(runprogram(code, again, options), std::string);
+            EXPECT_EQ(seen, 3);
+        }
+    }
 }
 
 } // namespace

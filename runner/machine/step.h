@@ -4,14 +4,22 @@
 // outside (the clock, the random generator, the input box, the window) goes through `Io`, so
 // a debug session can record those answers and replay them.
 
+#include "common/operations.h"
 #include "runner/machine/interpreters.h"
 #include "runner/machine/number.h"
-#include "runner/machine/operations.h"
 #include "runner/machine/tick.h"
 
 #include <cmath>
 #include <new>
 #include <string>
+
+// Every operation has its case in the step: a row of the table without one does not compile,
+// also where warnings are no errors (-Wall reports a missing case as -Wswitch first).
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+#pragma GCC diagnostic error "-Wswitch-enum"
+#endif
 
 namespace tessivor {
 
@@ -51,17 +59,11 @@ template <class Io> struct Machine {
         return Outcome::Next;
     }
 
-    Outcome arithmetic(std::int32_t code) {
+    template <class Result> Outcome arithmetic(Result result) {
         if (!isCell(opb) || !isCell(opc) || !isCell(cur)) return fail(Failure::SubscriptOutOfRange);
         double b = 0, c = 0;
         if (const Failure f = readOperands(b, c); f != Failure::None) return fail(f);
-        switch (code) {
-        case kOpAdd: return store(std::floor(b) + std::floor(c));
-        case kOpSub: return store(b - c);
-        case kOpMul: return store(b * c);
-        case kOpDiv: return store(b / c);
-        default: return store(std::pow(b, c));
-        }
+        return store(result(b, c));
     }
 
     Outcome test(std::int32_t code) {
@@ -84,7 +86,7 @@ template <class Io> struct Machine {
     /// Runs the operation at pc (1 <= pc <= n). On a failure pc and the cells are unchanged.
     Outcome step() {
         const std::int32_t code = t.codes[pc];
-        switch (code) {
+        switch (static_cast<Op>(code)) {
         case kOpAddress:
             cur = t.addrs[pc];
             pc += 3;
@@ -98,10 +100,11 @@ template <class Io> struct Machine {
             ++pc;
             return Outcome::Next;
         case kOpAdd:
-        case kOpSub:
-        case kOpMul:
-        case kOpDiv:
-        case kOpPower: return arithmetic(code);
+            return arithmetic([](double b, double c) { return std::floor(b) + std::floor(c); });
+        case kOpSub: return arithmetic([](double b, double c) { return b - c; });
+        case kOpMul: return arithmetic([](double b, double c) { return b * c; });
+        case kOpDiv: return arithmetic([](double b, double c) { return b / c; });
+        case kOpPower: return arithmetic([](double b, double c) { return std::pow(b, c); });
         case kOpIfEqual:
         case kOpIfGreater:
         case kOpIfLess: return test(code);
@@ -214,8 +217,13 @@ template <class Io> struct Machine {
             return Outcome::Next;
         }
         case kOpEnd: return Outcome::Terminated;
-        default: ++pc; return Outcome::Next;
+        case kOpEndIf:
+        case kOpLabel:
+        case kOpSpace: ++pc; return Outcome::Next;
         }
+        // A digit or a character that is no operation: nothing.
+        ++pc;
+        return Outcome::Next;
     }
 };
 
@@ -258,3 +266,7 @@ private:
 };
 
 } // namespace tessivor
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif

@@ -96,7 +96,7 @@ TEST_F(RunnerWindowTest, ControlsCarryTheirCaptionsToTheAccessibilityApi) {
 
 TEST_F(RunnerWindowTest, ARunThatPassesItsEndOrFailsToPrepareShowsNothing) {
     TestWindow w;
-    EXPECT_EQ(w.form->runprogram("a01sAxa01w\r\n").end, RunEnd::PassedEnd);
+    EXPECT_EQ(w.form->runprogram("a01sAxa01w\r\n").end, RunEnd::PastEnd);
     EXPECT_EQ(w.t1()->text(), QStringLiteral("x"));
     std::string labels;
     for (int i = 0; i < 100; ++i)

@@ -9,6 +9,8 @@
 //                                       column}
 //   check(source)                    -> [{line, column, endColumn, severity, code, message,
 //                                         suggestion}]
+//   roles(source)                    -> [{from, to, role}]: runs of bytes that play one part
+//                                       when the source is translated (the editor's colours)
 //   runEvents(file, inputs, seed, maxSteps, plain, virtualClock)
 //                                    -> the event lines `tessivor-cli run --events` writes
 //   timeRun(file)                    -> {steps, seconds, end}
@@ -18,7 +20,9 @@
 #include "engine_host.h"
 
 #include "assembler/translate/compiletext.h"
-#include "cli/json.h"
+#include "assembler/translate/program.h"
+#include "assembler/translate/source_roles.h"
+#include "runner/events/events.h"
 #include "runner/machine/run.h"
 
 #include <emscripten/bind.h>
@@ -38,7 +42,7 @@ val buildSource(const std::string& source) {
     result.set("ok", t.ok);
     if (t.ok) {
         result.set("code", t.code);
-        result.set("file", t.code + "\r\n"); // a program file: the code string and a line end
+        result.set("file", programFileText(t.code));
     } else {
         const SourcePlace setPlace = sourcePlace(source, t.setAt);
         result.set("position", static_cast<double>(t.position));
@@ -49,37 +53,44 @@ val buildSource(const std::string& source) {
     return result;
 }
 
+/// The roles of the source's bytes as runs of one role each, in order, covering the source.
+val sourceRoleRuns(const std::string& source) {
+    const std::vector<SourceRole> roles = sourceRoles(source);
+    val runs = val::array();
+    for (std::size_t from = 0; from < roles.size();) {
+        std::size_t to = from + 1;
+        while (to < roles.size() && roles[to] == roles[from])
+            ++to;
+        val run = val::object();
+        run.set("from", static_cast<double>(from));
+        run.set("to", static_cast<double>(to));
+        run.set("role", std::string(sourceRoleName(roles[from])));
+        runs.call<void>("push", run);
+        from = to;
+    }
+    return runs;
+}
+
 /// The events of a whole run, one JSON object a line, in the command line's format.
 class EventsHost : public PageHost {
 public:
     EventsHost(std::vector<std::string> inputs, double seed)
         : PageHost(seed), inputs_(std::move(inputs)) {}
 
-    void setCaption(std::string_view caption) override { emit("caption", caption); }
-    void setDisplay(std::string_view text) override { emit("display", text); }
-    void messageBox(std::string_view text) override { emit("message", text); }
+    void setCaption(std::string_view caption) override { events.caption(caption); }
+    void setDisplay(std::string_view text) override { events.display(text); }
+    void messageBox(std::string_view text) override { events.message(text); }
     std::string inputBox(std::string_view prompt) override {
         // Like end of input on a terminal: a missing reply counts as Cancel.
         std::string reply = next_ < inputs_.size() ? inputs_[next_++] : std::string();
-        out += "{\"input\": ";
-        cli::appendJsonString(out, prompt);
-        out += ", \"reply\": ";
-        cli::appendJsonString(out, reply);
-        out += "}\n";
+        events.input(prompt, reply);
         return reply;
     }
 
     std::string out;
+    EventWriter events{[this](std::string_view text) { out += text; }};
 
 private:
-    void emit(const char* key, std::string_view text) {
-        out += "{\"";
-        out += key;
-        out += "\": ";
-        cli::appendJsonString(out, text);
-        out += "}\n";
-    }
-
     std::vector<std::string> inputs_;
     std::size_t next_ = 0;
 };
@@ -92,27 +103,9 @@ std::string runEvents(const std::string& code, val inputs, double seed, double m
     options.plain = plain;
     options.virtualClock = virtualClock;
     const RunResult r = runprogram(code, host, options);
-    std::string& line = host.out;
-    line += "{\"end\": \"";
-    line += runEndName(r.end);
-    line += "\", \"steps\": " + std::to_string(r.steps);
-    if (r.end != RunEnd::PrepareFailed) {
-        if (r.end == RunEnd::Error) {
-            line += ", \"failure\": \"";
-            line += failureName(r.failure);
-            line += '"';
-        }
-        line += ", \"pc\": " + std::to_string(r.pc) + ", \"cur\": " + std::to_string(r.cur) +
-                ", \"opb\": " + std::to_string(r.opb) + ", \"opc\": " + std::to_string(r.opc) +
-                ", \"cells\": [";
-        for (int i = 0; i < kCells; ++i) {
-            if (i) line += ", ";
-            cli::appendJsonString(line, r.mem[static_cast<std::size_t>(i)]);
-        }
-        line += ']';
-    }
-    line += "}\n";
-    return line;
+    // The page knows no source here: an error's end object has no "place".
+    host.events.end(r);
+    return std::move(host.out);
 }
 
 /// Runs `code` in the fast loop and times it (the speed comparison with the native loop).
@@ -135,14 +128,11 @@ void bindCheck();   // engine_check.cpp
 
 EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("build", &buildSource);
+    emscripten::function("roles", &sourceRoleRuns);
     emscripten::function("runEvents", &runEvents);
     emscripten::function("timeRun", &timeRun);
-#ifdef TESSIVOR_WEB_CHECK
     bindCheck();
-#endif
-#ifdef TESSIVOR_WEB_SESSION
     bindSession();
-#endif
 }
 
 } // namespace tessivor::web

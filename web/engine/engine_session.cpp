@@ -3,9 +3,9 @@
 
 #include "engine_host.h"
 
-#include "assembler/translate/source_map.h"
-#include "runner/machine/debug.h"
-#include "runner/machine/describe.h"
+#include "assembler/translate/program.h"
+#include "runner/debug/describe.h"
+#include "runner/debug/session.h"
 #include "runner/machine/explain.h"
 
 #include <emscripten/bind.h>
@@ -62,10 +62,10 @@ double number(const val& options, const char* key, double otherwise) {
     return v.isNumber() ? v.as<double>() : otherwise;
 }
 
-/// One debug session. `text` is assembly source, or with options.program a code string.
+/// One debug session over a program that builds.
 class PageSession {
 public:
-    PageSession(const std::string& text, val options) : host_(number(options, "seed", 1)) {
+    PageSession(Program program, val options) : host_(number(options, "seed", 1)) {
         DebugOptions debug;
         debug.stopForInput = true;
         debug.virtualClock = options["virtualClock"].isTrue();
@@ -73,17 +73,9 @@ public:
         debug.historySteps = static_cast<std::size_t>(number(options, "historySteps", 1'000'000));
         debug.historyBytes =
             static_cast<std::size_t>(number(options, "historyBytes", 64.0 * 1024 * 1024));
-        std::string code;
-        SourceMap map;
-        if (options["program"].isTrue()) {
-            code = text;
-        } else {
-            const MappedTranslation mapped = compileWithMap(text);
-            code = mapped.translation.code + "\r\n"; // what a program file holds
-            map = mapped.sourceMap();
-        }
-        code_ = code;
-        session_ = std::make_unique<DebugSession>(std::move(code), host_, std::move(map), debug);
+        code_ = program.code;
+        session_ = std::make_unique<DebugSession>(
+            DebugProgram{program.code, program.map, program.instructionTexts()}, host_, debug);
     }
 
     std::string stepi(double n) {
@@ -159,11 +151,29 @@ private:
     std::unique_ptr<DebugSession> session_;
 };
 
+/// `new Session(text, options)`: `text` is assembly source, or with options.program a program
+/// file's text (nothing is then known of its positions' lines). A source that does not build
+/// is refused with an Error that says why, as `build` would.
+PageSession* makeSession(const std::string& text, val options) {
+    std::string refusal;
+    {
+        Program program = options["program"].isTrue() ? Program::fromFile(text, "program", false)
+                                                      : Program::fromSource(text, "source");
+        if (program.built) return new PageSession(std::move(program), options);
+        refusal = "Error Compiling. " + program.buildError();
+    }
+    // A JavaScript exception passes over the C++ frames without unwinding them: nothing that
+    // owns memory may be left on them.
+    val error = val::global("Error").new_(refusal);
+    std::string().swap(refusal);
+    error.throw_();
+}
+
 } // namespace
 
 void bindSession() {
     emscripten::class_<PageSession>("Session")
-        .constructor<const std::string&, val>()
+        .constructor(&makeSession, emscripten::allow_raw_pointers())
         .function("stepi", &PageSession::stepi)
         .function("step", &PageSession::step)
         .function("cont", &PageSession::cont)

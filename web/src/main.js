@@ -6,11 +6,9 @@ import {
     drawSelection, gutter, GutterMarker, Decoration,
 } from '@codemirror/view';
 import { defaultKeymap, history, historyKeymap, indentWithTab } from '@codemirror/commands';
-import { syntaxHighlighting, HighlightStyle, bracketMatching } from '@codemirror/language';
+import { bracketMatching } from '@codemirror/language';
 import { searchKeymap, highlightSelectionMatches } from '@codemirror/search';
 import { linter, lintGutter, forceLinting, openLintPanel, closeLintPanel } from '@codemirror/lint';
-import { tags } from '@lezer/highlight';
-import { tsasmLanguage } from './tsasm.js';
 import examples from './examples.json';
 
 const $ = (id) => document.getElementById(id);
@@ -63,6 +61,8 @@ worker.onmessage = (event) => {
         document.body.dataset.ready = 'true';
         updateButtons();
         forceLinting(view);
+    } else if (m.type === 'roles') {
+        showRoles(m);
     } else if (m.type === 'built') {
         pendingBuilds.get(m.id)?.(m);
         pendingBuilds.delete(m.id);
@@ -188,14 +188,69 @@ const diagnosticsSource = linter(async (v) => {
     return marks;
 }, { delay: 400 });
 
-const highlight = HighlightStyle.define([
-    { tag: tags.keyword, class: 'tok-keyword' },
-    { tag: tags.strong, class: 'tok-strong' },
-    { tag: tags.number, class: 'tok-number' },
-    { tag: tags.string, class: 'tok-string' },
-    { tag: tags.comment, class: 'tok-comment' },
-    { tag: tags.punctuation, class: 'tok-punctuation' },
-]);
+// ---- Colours: the part each byte plays when the engine translates the text ----
+
+const roleMarks = {
+    mnemonic: Decoration.mark({ class: 'tok-keyword' }),
+    operand: Decoration.mark({ class: 'tok-number' }),
+    text: Decoration.mark({ class: 'tok-string' }),
+    'open-text': Decoration.mark({ class: 'tok-string tok-open' }),
+    comment: Decoration.mark({ class: 'tok-comment' }),
+    skipped: Decoration.mark({ class: 'tok-punctuation' }),
+};
+const setRoles = StateEffect.define(); // a DecorationSet
+const rolesField = StateField.define({
+    create: () => Decoration.none,
+    update(deco, tr) {
+        deco = deco.map(tr.changes);
+        for (const e of tr.effects) if (e.is(setRoles)) deco = e.value;
+        return deco;
+    },
+    provide: (f) => EditorView.decorations.from(f),
+});
+
+// One request in flight; a change meanwhile asks again once it is answered.
+let rolesAsked = null; // {id, text, ends, positions} of the request in flight
+let rolesAgain = false;
+let rolesId = 0;
+
+function requestRoles() {
+    if (rolesAsked) {
+        rolesAgain = true;
+        return;
+    }
+    const text = view.state.doc.toString();
+    // The editor position of each byte of sourceBytes(text): a CR LF is two bytes for the
+    // editor's one line break.
+    const positions = [];
+    for (let i = 0; i < text.length; i++) {
+        if (text[i] === '\n' && lineEnd === '\r\n') positions.push(i);
+        positions.push(i);
+    }
+    positions.push(text.length);
+    rolesAsked = { id: ++rolesId, text, ends: lineEnd, positions };
+    worker.postMessage({ type: 'roles', id: rolesId, text: sourceBytes(text) });
+}
+
+function showRoles(m) {
+    const asked = rolesAsked;
+    if (!asked || asked.id !== m.id) return;
+    rolesAsked = null;
+    if (view.state.doc.toString() === asked.text && lineEnd === asked.ends) {
+        const ranges = [];
+        for (const run of m.runs) {
+            const from = asked.positions[run.from];
+            const to = asked.positions[run.to];
+            if (from < to && roleMarks[run.role]) ranges.push(roleMarks[run.role].range(from, to));
+        }
+        view.dispatch({ effects: setRoles.of(Decoration.set(ranges)) });
+    }
+    // Any change while the request was out asked again.
+    if (rolesAgain) {
+        rolesAgain = false;
+        requestRoles();
+    }
+}
 
 let saveTimer = 0;
 const view = new EditorView({
@@ -214,13 +269,13 @@ const view = new EditorView({
             highlightActiveLineGutter(),
             highlightSelectionMatches(),
             bracketMatching(),
-            tsasmLanguage,
-            syntaxHighlighting(highlight),
+            rolesField,
             currentField,
             diagnosticsSource,
             keymap.of([...defaultKeymap, ...historyKeymap, ...searchKeymap, indentWithTab]),
             EditorView.updateListener.of((u) => {
                 if (!u.docChanged) return;
+                requestRoles();
                 clearTimeout(saveTimer);
                 saveTimer = setTimeout(saveSource, 300);
             }),
@@ -673,4 +728,5 @@ if ('serviceWorker' in navigator && location.protocol !== 'file:') {
 
 clearPanels();
 updateButtons(null);
+requestRoles();
 window.tessivor = { view, commands, toggleBreakpoint, setSource, breakpointLines };

@@ -109,6 +109,10 @@ function startSession(message) {
 }
 
 const handlers = {
+    // The part each byte plays in the translation, for the editor's colours.
+    roles(message) {
+        post({ type: 'roles', id: message.id, runs: engine.roles(message.text) });
+    },
     build(message) {
         const result = engine.build(message.text);
         const diagnostics = engine.check ? engine.check(message.text) : [];

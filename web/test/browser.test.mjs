@@ -310,6 +310,74 @@ test('a failed operation shows the error report, "Program Ended" and why', async
     await page.close();
 });
 
+/// The editor's colours as one letter a character, a line a string: m nemonic, o perand,
+/// t ext, ! open text, c omment, s kipped, and "." for a character with no colour.
+const colours = (page) => page.$$eval('.cm-line', (lines) => lines.map((line) => {
+    const letters = { 'tok-keyword': 'm', 'tok-number': 'o', 'tok-open': '!', 'tok-string': 't',
+                      'tok-comment': 'c', 'tok-punctuation': 's' };
+    let out = '';
+    const walker = document.createTreeWalker(line, NodeFilter.SHOW_TEXT);
+    for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+        let letter = '.';
+        for (let e = node.parentElement; e && e !== line; e = e.parentElement) {
+            const cls = Object.keys(letters).find((c) => e.classList.contains(c));
+            if (cls) {
+                letter = letters[cls];
+                break;
+            }
+        }
+        out += letter.repeat(node.textContent.length);
+    }
+    return out;
+}));
+
+/// Waits until the editor shows `wanted` (one colour string a line).
+async function waitColours(page, wanted) {
+    try {
+        await page.waitForFunction(async (w) => {
+            const lines = [...document.querySelectorAll('.cm-line')];
+            return lines.length === w.length; // the colours come after the text
+        }, { timeout: 10000 }, wanted);
+        for (let i = 0; i < 100; i++) {
+            if (JSON.stringify(await colours(page)) === JSON.stringify(wanted)) return;
+            await new Promise((r) => setTimeout(r, 50));
+        }
+    } catch {
+        // Reported below with what the page shows.
+    }
+    assert.deepEqual(await colours(page), wanted);
+}
+
+test('the editor colours what the assembler reads: mnemonics in words, operands by column', async () => {
+    const page = await openPage();
+    // "blend" builds to an "end", "xadd" to an "add"; with two spaces the operand columns hold
+    // " 0" three times, and the digits after them are never read.
+    await page.evaluate(() => window.tessivor.setSource(
+        'blend\nxadd 01, 02, 03\nadd  01, 02, 03\nset 05, Hi // no comment;\n' +
+        '// a comment // dsp 05\nset 06, open\n', 'colours'));
+    await waitColours(page, [
+        'ssmmm',
+        'smmmsoossoossoo',
+        'mmmsoossoossoos',
+        'mmmsooss' + 't'.repeat(17),
+        'c'.repeat(15) + 'smmmsoo',
+        'mmmsooss!!!!',
+        '',
+    ]);
+    await page.close();
+});
+
+test('a program with CR LF line ends colours as tessivor-cli reads the file', async () => {
+    // "dsp 1" then a line end: with CR LF the operand is "1" and the CR, and "end" is read;
+    // with LF alone the operand takes the line feed and the instruction hides the "e" of "end".
+    const page = await openPage();
+    await page.evaluate(() => window.tessivor.setSource('dsp 1\r\nend\r\n', 'crlf'));
+    await waitColours(page, ['mmmso', 'mmm', '']);
+    await page.evaluate(() => window.tessivor.setSource('dsp 1\nend\n', 'lf'));
+    await waitColours(page, ['mmmso', 'sss', '']);
+    await page.close();
+});
+
 test('the page makes no request beyond its own server', () => {
     const outside = requests.filter((u) => !u.startsWith(base) && !u.startsWith('blob:') &&
                                            !u.startsWith('data:'));

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessivor::cli {
+namespace tessivor {
 
 /// Appends `bytes` as the inside of a JSON string, without the quotes.
 void appendJsonChars(std::string& out, std::string_view bytes);
@@ -12,4 +12,4 @@ void appendJsonChars(std::string& out, std::string_view bytes);
 /// Appends `bytes` as a quoted JSON string.
 void appendJsonString(std::string& out, std::string_view bytes);
 
-} // namespace tessivor::cli
+} // namespace tessivor

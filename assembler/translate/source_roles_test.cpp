@@ -1,4 +1,4 @@
-#include "studio/source_roles.h"
+#include "assembler/translate/source_roles.h"
 
 #include "assembler/translate/compiletext.h"
 
@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace tessivor::studio {
+namespace tessivor {
 namespace {
 
 /// The roles as one letter a byte: s kipped, m nemonic, o perand, t ext, c omment, ! open text.
@@ -51,6 +51,11 @@ TEST(SourceRoles, SetTextsRunToTheirSemicolonOverLineEnds) {
                                                       "mmmsooss"
                                                       "!!!!!!"
                                                       "mmm");
+    // Its line ends before its text would begin: it has no text, and what follows its line
+    // reads on (this once wrote far past the end of the roles).
+    EXPECT_EQ(roles("set 0\r\nend"), "mmmsoo"
+                                     "s"
+                                     "mmm");
 }
 
 TEST(SourceRoles, MnemonicsAreWhatTheTranslationTranslates) {
@@ -64,4 +69,4 @@ TEST(SourceRoles, MnemonicsAreWhatTheTranslationTranslates) {
 }
 
 } // namespace
-} // namespace tessivor::studio
+} // namespace tessivor

@@ -1,6 +1,6 @@
-#include "runner/machine/debug.h"
+#include "runner/debug/session.h"
 
-#include "assembler/translate/source_map.h"
+#include "common/operations.h"
 #include "runner/machine/explain.h"
 #include "runner/machine/prepare.h"
 #include "runner/machine/step.h"
@@ -23,13 +23,24 @@ const char* stopName(Stop stop) {
     case Stop::HistoryEnd: return "history-end";
     case Stop::Paused: return "paused";
     case Stop::Input: return "input";
-    case Stop::Terminated: return "terminated";
-    case Stop::Error: return "error";
-    case Stop::PastEnd: return "past-end";
-    case Stop::StepLimit: return "step-limit";
-    case Stop::PrepareFailed: return "prepare-failed";
+    case Stop::Terminated: return runEndName(RunEnd::Terminated);
+    case Stop::Error: return runEndName(RunEnd::Error);
+    case Stop::PastEnd: return runEndName(RunEnd::PastEnd);
+    case Stop::StepLimit: return runEndName(RunEnd::StepLimit);
+    case Stop::PrepareFailed: return runEndName(RunEnd::PrepareFailed);
     }
     return "none";
+}
+
+Stop stopAt(RunEnd end) {
+    switch (end) {
+    case RunEnd::Terminated: return Stop::Terminated;
+    case RunEnd::Error: return Stop::Error;
+    case RunEnd::PastEnd: return Stop::PastEnd;
+    case RunEnd::PrepareFailed: return Stop::PrepareFailed;
+    case RunEnd::StepLimit: return Stop::StepLimit;
+    }
+    return Stop::None;
 }
 
 namespace {
@@ -109,12 +120,9 @@ private:
     std::size_t head_ = 0, count_ = 0;
 };
 
-/// What a code writes: the cell cur (its whole text, or by appending), the display, or nothing.
-enum class Writes : std::uint8_t { kNothing, kText, kLength, kDisplay };
-
-/// What undoes one step, in 12 bytes: the code at `pc` tells the rest. It names the register
-/// the step set ("a" and "n" cur, "b" opb, "c" opc), whose value before is `old`, and what it
-/// wrote: a cell cur (which no writing code changes) or the display. A text the step replaced
+/// What undoes one step, in 12 bytes: the code at `pc` tells the rest. The table of
+/// operations names the register the step set, whose value before is `old`, and what it wrote:
+/// cell cur (which no code that writes a cell changes) or the display. A text the step replaced
 /// is kept in the history's list of texts, in step order.
 struct Undo {
     std::int32_t pc = 0;
@@ -122,27 +130,19 @@ struct Undo {
     std::uint32_t aux = 0; ///< appends: the cell's length before; others: 1 when a text is kept
 };
 
-Writes writes(std::int32_t code) {
-    switch (code) {
-    case kOpAppend:
-    case kOpAppendChar: return Writes::kLength;
-    case kOpAdd:
-    case kOpSub:
-    case kOpMul:
-    case kOpDiv:
-    case kOpPower:
-    case kOpSqrt:
-    case kOpTick:
-    case kOpInput:
-    case kOpIncrement:
-    case kOpDecrement:
-    case kOpClear:
-    case kOpRandom:
-    case kOpCopy: return Writes::kText;
-    case kOpDisplay: return Writes::kDisplay;
-    default: return Writes::kNothing;
-    }
+/// What the step of `code` sets and writes; nothing for the codes that are no operation.
+struct Effect {
+    Sets sets = Sets::Nothing;
+    Writes writes = Writes::Nothing;
+};
+
+Effect effectOf(std::int32_t code) {
+    const Letter* l = letterOfCode(code);
+    return l ? Effect{l->sets, l->writes} : Effect{};
 }
+
+/// Keeps a copy of the text a step of this kind replaces.
+constexpr bool keepsText(Writes w) { return w == Writes::Cell || w == Writes::Display; }
 
 } // namespace
 
@@ -209,8 +209,9 @@ struct DebugSession::Impl {
         std::int32_t cell;
     };
 
-    Impl(std::string c, Host& h, SourceMap sm, DebugOptions o)
-        : code(std::move(c)), host(h), map(std::move(sm)), options(o),
+    Impl(DebugProgram p, Host& h, DebugOptions o)
+        : code(std::move(p.code)), host(h), map(std::move(p.map)),
+          instructionAt(std::move(p.instructionAt)), options(o),
           speed(o.virtualClock ? nullptr : h.tickPulse()) {
         host.setCaption(kCaptionOptimizing);
         if (code.size() > kMaxCodeLength) return;
@@ -225,6 +226,7 @@ struct DebugSession::Impl {
     std::string code;
     Host& host;
     SourceMap map;
+    std::function<std::string(std::int32_t)> instructionAt;
     DebugOptions options;
     Prepared tables;
     bool prepared = false;
@@ -259,14 +261,22 @@ struct DebugSession::Impl {
     std::string scratchText;
     Recorded scratchRecord;
 
-    /// What the step an entry undoes writes.
-    Writes writesAt(std::int32_t pc) const {
-        return pc >= 1 && pc <= m.n ? writes(tables.codes[static_cast<std::size_t>(pc)])
-                                    : Writes::kNothing;
+    /// What the step an entry undoes set and wrote.
+    Effect effectAt(std::int32_t pc) const {
+        return pc >= 1 && pc <= m.n ? effectOf(tables.codes[static_cast<std::size_t>(pc)])
+                                    : Effect{};
     }
-    bool keepsText(const Undo& u) const {
-        const Writes w = writesAt(u.pc);
-        return (w == Writes::kText || w == Writes::kDisplay) && u.aux != 0;
+    bool keptText(const Undo& u) const { return keepsText(effectAt(u.pc).writes) && u.aux != 0; }
+
+    /// The register `sets` names (opb for Nothing: never asked).
+    std::int32_t& reg(Sets sets) {
+        switch (sets) {
+        case Sets::Cur: return m.cur;
+        case Sets::Opc: return m.opc;
+        case Sets::Opb:
+        case Sets::Nothing: break;
+        }
+        return m.opb;
     }
 
     bool atInstructionStart(std::int32_t p) const {
@@ -327,7 +337,7 @@ struct DebugSession::Impl {
     void dropOldest(bool release) {
         const Undo& u = ring[head];
         bytes -= sizeof(Undo);
-        if (keepsText(u)) texts.popOldest(release);
+        if (keptText(u)) texts.popOldest(release);
         const std::int64_t oldestStep = steps - static_cast<std::int64_t>(count) + 1;
         while (!recorded.empty() && recorded.front().step <= oldestStep) {
             bytes -= heapBytes(recorded.front().reply);
@@ -365,17 +375,15 @@ struct DebugSession::Impl {
         u.pc = m.pc;
         u.aux = 0;
         std::string* kept = nullptr; // the text the step may replace, as it was
-        Writes kind = Writes::kNothing;
+        Writes kind = Writes::Nothing;
         if (m.pc <= m.n) {
-            const std::int32_t code = tables.codes[static_cast<std::size_t>(m.pc)];
-            if (code == kOpAddress || code == kOpPointer) u.old = m.cur;
-            if (code == kOpSetB) u.old = m.opb;
-            if (code == kOpSetC) u.old = m.opc;
-            kind = writes(code);
-            if (kind == Writes::kDisplay || (kind != Writes::kNothing && isCell(m.cur))) {
+            const Effect effect = effectOf(tables.codes[static_cast<std::size_t>(m.pc)]);
+            if (effect.sets != Sets::Nothing) u.old = reg(effect.sets);
+            kind = effect.writes;
+            if (kind == Writes::Display || (kind != Writes::Nothing && isCell(m.cur))) {
                 const std::string& before =
-                    kind == Writes::kDisplay ? display : mem[static_cast<std::size_t>(m.cur)];
-                if (kind == Writes::kLength) {
+                    kind == Writes::Display ? display : mem[static_cast<std::size_t>(m.cur)];
+                if (kind == Writes::Append) {
                     u.aux = static_cast<std::uint32_t>(before.size());
                 } else {
                     u.aux = 1;
@@ -395,36 +403,29 @@ struct DebugSession::Impl {
         Stop result = Stop::None;
         if (m.pc > m.n) {
             ended = true;
-            end = RunEnd::PassedEnd;
+            end = RunEnd::PastEnd;
             result = Stop::PastEnd;
         } else {
-            switch (m.step()) {
+            const Outcome outcome = m.step();
+            switch (outcome) {
             case Outcome::Next:
                 if (m.hostCalled) {
                     m.hostCalled = false;
                     speed.hostRan();
                 }
-                if ((kind == Writes::kText || kind == Writes::kLength) &&
+                if ((kind == Writes::Cell || kind == Writes::Append) &&
                     watched[static_cast<std::size_t>(m.cur)]) {
                     const std::string& now = mem[static_cast<std::size_t>(m.cur)];
-                    changedWatch = kind == Writes::kLength ? now.size() != u.aux : now != *kept;
+                    changedWatch = kind == Writes::Append ? now.size() != u.aux : now != *kept;
                 }
                 break;
             case Outcome::Terminated:
-                host.messageBox("Program Terminated");
-                host.setLarpEnabled();
-                ended = true;
-                end = RunEnd::Terminated;
-                result = Stop::Terminated;
-                break;
             case Outcome::Failed:
-                host.messageBox(
-                    errorReport(m.failure, m.pc, tables.codes[static_cast<std::size_t>(m.pc)]));
-                host.messageBox("Program Ended");
-                host.setLarpEnabled();
                 ended = true;
-                end = RunEnd::Error;
-                result = Stop::Error;
+                end = outcome == Outcome::Terminated ? RunEnd::Terminated : RunEnd::Error;
+                announceEnd(host, end, m.failure, m.pc,
+                            tables.codes[static_cast<std::size_t>(m.pc)]);
+                result = stopAt(end);
                 break;
             }
         }
@@ -448,24 +449,20 @@ struct DebugSession::Impl {
         const Undo& u = newest();
         m.pc = u.pc;
         m.failure = Failure::None;
-        const std::int32_t code =
-            u.pc >= 1 && u.pc <= m.n ? tables.codes[static_cast<std::size_t>(u.pc)] : 0;
-        if (code == kOpAddress || code == kOpPointer) m.cur = u.old;
-        if (code == kOpSetB) m.opb = u.old;
-        if (code == kOpSetC) m.opc = u.old;
+        const Effect effect = effectAt(u.pc);
+        if (effect.sets != Sets::Nothing) reg(effect.sets) = u.old;
         bytes -= sizeof(Undo);
-        switch (writesAt(u.pc)) {
-        case Writes::kLength:
+        switch (effect.writes) {
+        case Writes::Append:
             if (isCell(m.cur)) mem[static_cast<std::size_t>(m.cur)].resize(u.aux);
             break;
-        case Writes::kText:
-        case Writes::kDisplay:
+        case Writes::Cell:
+        case Writes::Display:
             if (u.aux == 0) break;
-            texts.popNewestInto(writesAt(u.pc) == Writes::kDisplay
-                                    ? display
-                                    : mem[static_cast<std::size_t>(m.cur)]);
+            texts.popNewestInto(
+                effect.writes == Writes::Display ? display : mem[static_cast<std::size_t>(m.cur)]);
             break;
-        case Writes::kNothing: break;
+        case Writes::Nothing: break;
         }
         --count;
         while (!recorded.empty() && recorded.back().step == steps) {
@@ -564,8 +561,8 @@ struct DebugSession::Impl {
     }
 };
 
-DebugSession::DebugSession(std::string code, Host& host, SourceMap map, DebugOptions options)
-    : impl_(std::make_unique<Impl>(std::move(code), host, std::move(map), options)) {}
+DebugSession::DebugSession(DebugProgram program, Host& host, DebugOptions options)
+    : impl_(std::make_unique<Impl>(std::move(program), host, options)) {}
 
 DebugSession::~DebugSession() = default;
 
@@ -663,7 +660,7 @@ DebugState DebugSession::state() const {
         st.reason = failureReason(s.code, s.m.pc, s.m.cur, s.m.opb, s.m.opc, s.mem, st.failure);
     if (s.m.pc >= 0 && static_cast<std::size_t>(s.m.pc) < s.map.line.size())
         st.line = s.map.line[static_cast<std::size_t>(s.m.pc)];
-    st.instruction = instructionText(s.code, s.m.pc, s.map);
+    if (s.instructionAt) st.instruction = s.instructionAt(s.m.pc);
     st.inputPrompt = s.inputPrompt;
     return st;
 }

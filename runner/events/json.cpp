@@ -1,6 +1,6 @@
-#include "cli/json.h"
+#include "runner/events/json.h"
 
-namespace tessivor::cli {
+namespace tessivor {
 
 void appendJsonChars(std::string& out, std::string_view bytes) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -33,4 +33,4 @@ void appendJsonString(std::string& out, std::string_view bytes) {
     out += '"';
 }
 
-} // namespace tessivor::cli
+} // namespace tessivor

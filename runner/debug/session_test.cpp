@@ -1,6 +1,6 @@
-#include "runner/machine/debug.h"
+#include "runner/debug/session.h"
 
-#include "assembler/translate/source_map.h"
+#include "assembler/translate/program.h"
 #include "runner/machine/test_host.h"
 
 #include <gtest/gtest.h>
@@ -41,19 +41,23 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 /// A program: its code string as a file holds it and the map a debugger would use.
-struct Program {
+struct TestProgram {
     std::string code;
     SourceMap map;
+
+    DebugProgram debug() const {
+        return {code, map, [this](std::int32_t pc) { return instructionText(code, pc, map); }};
+    }
 };
 
-Program fromSource(std::string_view source) {
-    const MappedTranslation t = compileWithMap(source);
-    return {t.translation.code + "\r\n", t.sourceMap()};
+TestProgram fromSource(std::string_view source) {
+    const Program p = Program::fromSource(source);
+    return {p.code, p.map};
 }
 
 /// Random programs: half translated from random sources of whole instructions, half random
 /// code strings with the listing as their source.
-Program randomProgram(std::mt19937_64& rng) {
+TestProgram randomProgram(std::mt19937_64& rng) {
     if (rng() % 2) {
         static const char* const kLines[] = {"set 01, 1;",
                                              "set 02, 5;",
@@ -112,7 +116,7 @@ struct Ended {
 
 /// Moves the session on with random commands until it ends: steps, instruction steps and
 /// continues in slices, with breakpoints and watches set and deleted on the way.
-void randomMoves(DebugSession& s, std::mt19937_64& rng, const Program& p, int moves = 100000) {
+void randomMoves(DebugSession& s, std::mt19937_64& rng, const TestProgram& p, int moves = 100000) {
     for (int guard = 0; guard < moves && !s.state().ended; ++guard) {
         switch (rng() % 8) {
         case 0: s.stepi(static_cast<std::int64_t>(rng() % 20 + 1)); break;
@@ -130,7 +134,7 @@ TEST(DebugSession, ContinuingGivesTheSameEventsAndEndAsARun) {
     std::mt19937_64 rng(31);
     std::map<Stop, int> stops;
     for (int k = 0; k < 3000; ++k) {
-        const Program p = randomProgram(rng);
+        const TestProgram p = randomProgram(rng);
         const std::uint64_t seed = rng();
         ScriptedHost runHost(seed);
         RunOptions runOptions;
@@ -141,7 +145,7 @@ TEST(DebugSession, ContinuingGivesTheSameEventsAndEndAsARun) {
         ScriptedHost host(seed);
         DebugOptions options;
         options.maxSteps = 3000;
-        DebugSession s(p.code, host, p.map, options);
+        DebugSession s(p.debug(), host, options);
         std::mt19937_64 moves(seed);
         if (k % 3 == 0) {
             ++stops[s.cont()];
@@ -171,7 +175,7 @@ TEST(DebugSession, BackThenForwardGivesTheSameStateAndTheRunsEnd) {
     std::mt19937_64 rng(32);
     int backs = 0;
     for (int k = 0; k < 2000; ++k) {
-        const Program p = randomProgram(rng);
+        const TestProgram p = randomProgram(rng);
         const std::uint64_t seed = rng();
         // The virtual clock: going back and forth reads the clock more often than a run does.
         ScriptedHost runHost(seed);
@@ -186,7 +190,7 @@ TEST(DebugSession, BackThenForwardGivesTheSameStateAndTheRunsEnd) {
         options.maxSteps = 2000;
         options.virtualClock = true;
         options.historySteps = 1 + rng() % 300;
-        DebugSession s(p.code, host, p.map, options);
+        DebugSession s(p.debug(), host, options);
         std::mt19937_64 moves(seed);
         for (int guard = 0; guard < 1000 && !s.state().ended; ++guard) {
             randomMoves(s, moves, p, static_cast<int>(moves() % 4)); // sometimes to the end
@@ -226,9 +230,9 @@ TEST(DebugSession, BackThenForwardGivesTheSameStateAndTheRunsEnd) {
 const std::string kCount = readFile(std::filesystem::path(TESSIVOR_EXAMPLES) / "count.tsasm");
 
 TEST(DebugSession, BreakpointsStopBeforeTheirLineAfterAtLeastOneStep) {
-    const Program p = fromSource(kCount);
+    const TestProgram p = fromSource(kCount);
     RecordingHost host;
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     EXPECT_EQ(s.breakAtLine(9), 1); // dsp 01
     EXPECT_EQ(s.cont(), Stop::Breakpoint);
     DebugState st = s.state();
@@ -259,9 +263,9 @@ TEST(DebugSession, BreakpointsStopBeforeTheirLineAfterAtLeastOneStep) {
 }
 
 TEST(DebugSession, StepRunsOneSourceInstruction) {
-    const Program p = fromSource(kCount);
+    const TestProgram p = fromSource(kCount);
     RecordingHost host;
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     EXPECT_EQ(s.state().instruction, "set 01, 1;");
     EXPECT_EQ(s.state().line, 5);
     EXPECT_EQ(s.step(), Stop::Step);
@@ -281,9 +285,9 @@ TEST(DebugSession, StepRunsOneSourceInstruction) {
 }
 
 TEST(DebugSession, WatchesStopAfterTheStepThatChangedTheCell) {
-    const Program p = fromSource(kCount);
+    const TestProgram p = fromSource(kCount);
     RecordingHost host;
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     s.watchCell(2);
     EXPECT_EQ(s.watchCell(100), 0);
     EXPECT_EQ(s.cont(), Stop::Watch); // "set 02, 10;" clears it (no change), then appends "1"
@@ -294,9 +298,9 @@ TEST(DebugSession, WatchesStopAfterTheStepThatChangedTheCell) {
 }
 
 TEST(DebugSession, AFailedRunNamesItsInstruction) {
-    const Program p = fromSource("set 08, ;\r\nset 03, 5;\r\nifl 08, 03\r\neif\r\nend\r\n");
+    const TestProgram p = fromSource("set 08, ;\r\nset 03, 5;\r\nifl 08, 03\r\neif\r\nend\r\n");
     RecordingHost host;
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     EXPECT_EQ(s.cont(), Stop::Error);
     const DebugState st = s.state();
     EXPECT_EQ(st.failure, Failure::TypeMismatch);
@@ -313,12 +317,12 @@ TEST(DebugSession, AFailedRunNamesItsInstruction) {
 }
 
 TEST(DebugSession, InputStopsTheSessionWhenAskedAndIsReplayedGoingForwardAgain) {
-    const Program p = fromSource("set 01, Name?;\r\ninp 01, 02\r\nrnd 03, 04, 05\r\nend\r\n");
+    const TestProgram p = fromSource("set 01, Name?;\r\ninp 01, 02\r\nrnd 03, 04, 05\r\nend\r\n");
     RecordingHost host;
     host.random = 0.25f;
     DebugOptions options;
     options.stopForInput = true;
-    DebugSession s(p.code, host, p.map, options);
+    DebugSession s(p.debug(), host, options);
     EXPECT_EQ(s.cont(), Stop::Input);
     EXPECT_EQ(s.state().inputPrompt, "Name?");
     EXPECT_EQ(s.cont(), Stop::Input); // still waiting
@@ -337,7 +341,7 @@ TEST(DebugSession, InputStopsTheSessionWhenAskedAndIsReplayedGoingForwardAgain) 
 // A move that stops for its input box goes on, once answered, as the same move would have gone
 // with a host that blocks: the same place, the same steps, the same stop.
 TEST(DebugSession, AMoveStoppedForInputResumesWithTheStepsItHadMade) {
-    const Program p = fromSource("set 01, Name?;\r\nset 03, x;\r\ninp 01, 02\r\ndsp 02\r\n"
+    const TestProgram p = fromSource("set 01, Name?;\r\nset 03, x;\r\ninp 01, 02\r\ndsp 02\r\n"
                                  "set 04, y;\r\nset 05, z;\r\nend\r\n");
     struct Move {
         const char* name;
@@ -351,13 +355,13 @@ TEST(DebugSession, AMoveStoppedForInputResumesWithTheStepsItHadMade) {
     for (const Move& move : moves) {
         RecordingHost blocking;
         blocking.replies = {"Ada"};
-        DebugSession expected(p.code, blocking, p.map);
+        DebugSession expected(p.debug(), blocking);
         const Stop wanted = move.go(expected);
 
         RecordingHost host;
         DebugOptions options;
         options.stopForInput = true;
-        DebugSession s(p.code, host, p.map, options);
+        DebugSession s(p.debug(), host, options);
         EXPECT_EQ(s.resume(), Stop::None) << move.name; // nothing stopped for input yet
         ASSERT_EQ(move.go(s), Stop::Input) << move.name;
         s.provideInput("Ada");
@@ -371,7 +375,7 @@ TEST(DebugSession, AMoveStoppedForInputResumesWithTheStepsItHadMade) {
     RecordingHost host;
     DebugOptions options;
     options.stopForInput = true;
-    DebugSession s(p.code, host, p.map, options);
+    DebugSession s(p.debug(), host, options);
     ASSERT_EQ(s.step(4), Stop::Input);
     s.restart();
     EXPECT_EQ(s.resume(), Stop::None);
@@ -381,14 +385,14 @@ TEST(DebugSession, AMoveStoppedForInputResumesWithTheStepsItHadMade) {
 }
 
 TEST(DebugSession, RandomTicksAndRepliesAreReplayedNotAskedAgain) {
-    const Program p = fromSource(
+    const TestProgram p = fromSource(
         "set 01, 1;\r\nset 02, 100;\r\nrnd 01, 02, 03\r\ntic 04\r\ninp 01, 05\r\nend\r\n");
     RecordingHost host;
     host.random = 0.5f;
     host.clock = 100;
     host.clockStep = 1;
     host.replies = {"first"};
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     EXPECT_EQ(s.cont(), Stop::Terminated);
     const auto cells = s.cells();
     host.random = 0.75f;
@@ -406,13 +410,14 @@ TEST(DebugSession, RandomTicksAndRepliesAreReplayedNotAskedAgain) {
 
 TEST(DebugSession, HistoryIsBoundedInStepsAndInMemory) {
     // An endless loop that appends to a cell and copies it about.
-    const Program p = fromSource("set 09, 1;\r\nlbl 01\r\napd 01, 02\r\nset 02, "
-                                 "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx;\r\n"
-                                 "apd 03, 02\r\ngto 09\r\n");
+    const TestProgram p =
+        fromSource("set 09, 1;\r\nlbl 01\r\napd 01, 02\r\nset 02, "
+                   "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx;\r\n"
+                   "apd 03, 02\r\ngto 09\r\n");
     RecordingHost host;
     DebugOptions options;
     options.historySteps = 1000;
-    DebugSession s(p.code, host, p.map, options);
+    DebugSession s(p.debug(), host, options);
     EXPECT_EQ(s.cont(5000), Stop::Slice);
     EXPECT_EQ(s.historyDepth(), 1000);
     EXPECT_EQ(s.back(2000), Stop::HistoryEnd);
@@ -420,7 +425,7 @@ TEST(DebugSession, HistoryIsBoundedInStepsAndInMemory) {
 
     options.historySteps = 1'000'000;
     options.historyBytes = 1 << 20;
-    DebugSession big(p.code, host, p.map, options);
+    DebugSession big(p.debug(), host, options);
     big.cont(200000);
     // Every "set 02" step keeps the text it clears: 60 bytes and more each.
     EXPECT_LT(big.historyDepth(), 200000);
@@ -432,9 +437,9 @@ TEST(DebugSession, HistoryIsBoundedInStepsAndInMemory) {
 }
 
 TEST(DebugSession, PauseFromAnotherThreadStopsAContinue) {
-    const Program p = fromSource("set 09, 1;\r\nlbl 01\r\nidl\r\ngto 09\r\n");
+    const TestProgram p = fromSource("set 09, 1;\r\nlbl 01\r\nidl\r\ngto 09\r\n");
     RecordingHost host;
-    DebugSession s(p.code, host, p.map);
+    DebugSession s(p.debug(), host);
     std::thread pauser([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         s.pause();
@@ -450,7 +455,7 @@ TEST(DebugSession, ACodeStringThatCannotBePreparedDoesNotMove) {
     for (int i = 0; i < 100; ++i)
         code += " v";
     RecordingHost host;
-    DebugSession s(code, host);
+    DebugSession s({code, {}, {}}, host);
     EXPECT_EQ(s.cont(), Stop::PrepareFailed);
     EXPECT_EQ(s.back(), Stop::PrepareFailed);
     EXPECT_TRUE(s.state().ended);

@@ -1,14 +1,25 @@
 #pragma once
 // A debug session: a run that stops where asked, shows its state, goes back and goes on. It
 // runs against the same Host with the same effects as `runprogram`; only its speed differs.
+//
+// The session links the machine alone: what it knows of the source (the map, the instruction
+// texts) comes from its caller, usually from a Program (assembler/translate/program.h).
+//
+// Inside, a move runs steps one at a time (the machine's own step, runner/machine/step.h),
+// recording before each how to undo it: a 12-byte entry, and the text it replaces where it
+// replaces one (the table of operations says which register and what each code writes). The
+// answers from outside ("l", "y", "o") are recorded too, and replayed when the session goes
+// forward again over a step it went back over.
 
+#include "common/ends.h"
+#include "common/source_map.h"
 #include "runner/machine/host.h"
 #include "runner/machine/run.h"
-#include "runner/machine/source_map.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,8 +44,24 @@ enum class Stop {
     PrepareFailed, ///< the code string could not be prepared; nothing can run
 };
 
-/// "breakpoint", "watch", "step", "back", "terminated", "error", "past-end", "step-limit" ...
+/// "breakpoint", "watch", "step", "back" ...; an ending stops with its end's name
+/// (runEndName: "terminated", "error", "past-end", "step-limit", "prepare-failed").
 const char* stopName(Stop stop);
+
+/// The stop of a run that ended with `end`.
+Stop stopAt(RunEnd end);
+
+/// What a session runs.
+struct DebugProgram {
+    /// What runs: a program file's text (a build's code string and its CR LF line end).
+    std::string code;
+    /// Where each position came from; empty when nothing is known (then every position counts
+    /// as the start of an instruction, and breakpoints on lines find none).
+    SourceMap map;
+    /// The instruction that wrote code position pc as source text ("ifl 08, 03"), "" where
+    /// none did; DebugState::instruction shows it. Null: no instruction is named.
+    std::function<std::string(std::int32_t pc)> instructionAt;
+};
 
 struct DebugOptions {
     std::int64_t maxSteps = 0; ///< the run ends with StepLimit after this many steps; 0: none
@@ -74,8 +101,8 @@ struct DebugState {
 /// StepLimit. A move on an ended run returns Stop::None.
 class DebugSession {
 public:
-    /// Prepares `code` (shows "Optimizing..." and "Tessivor 0.1" as a run does).
-    DebugSession(std::string code, Host& host, SourceMap map = {}, DebugOptions options = {});
+    /// Prepares the program's code (shows "Optimizing..." and "Tessivor 0.1" as a run does).
+    DebugSession(DebugProgram program, Host& host, DebugOptions options = {});
     ~DebugSession();
     DebugSession(const DebugSession&) = delete;
     DebugSession& operator=(const DebugSession&) = delete;

@@ -1,7 +1,7 @@
-#include "runner/machine/describe.h"
+#include "runner/debug/describe.h"
 
+#include "common/ends.h"
 #include "runner/machine/explain.h"
-#include "runner/machine/failure.h"
 
 namespace tessivor {
 namespace {
@@ -26,7 +26,7 @@ std::string where(const DebugState& state) {
         if (state.line > 0) text += " at " + atLine(state);
         return text + " with the error \"" + failureDescription(state.failure) + "\"";
     }
-    case RunEnd::PassedEnd: return "The program ran past its last instruction";
+    case RunEnd::PastEnd: return "The program ran past its last instruction";
     case RunEnd::PrepareFailed: return "The program could not start";
     case RunEnd::StepLimit: return "The run stopped at the step limit";
     }

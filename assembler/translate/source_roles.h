@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tessivor::studio {
+namespace tessivor {
 
 /// The part a source byte plays when `compiletext` reads the text.
 enum class SourceRole : std::uint8_t {
@@ -18,9 +18,13 @@ enum class SourceRole : std::uint8_t {
 };
 
 /// The role of every byte of `source` (one byte a character, any line ends), found by the
-/// translation's own scan: mnemonics anywhere, operands at fixed columns, the width of an
+/// translation's own walk: mnemonics anywhere, operands at fixed columns, the width of an
 /// instruction passed over, comments from "//" to the next "//". A `set` with no ";" is open
 /// text to the end of its line; the lines after it read as if the ";" were there.
 std::vector<SourceRole> sourceRoles(std::string_view source);
 
-} // namespace tessivor::studio
+/// The role's name as the page's engine hands it on: "skipped", "mnemonic", "operand", "text",
+/// "comment" or "open-text".
+const char* sourceRoleName(SourceRole role);
+
+} // namespace tessivor

@@ -1,6 +1,6 @@
-#include "runner/machine/describe.h"
+#include "runner/debug/describe.h"
 
-#include "assembler/translate/source_map.h"
+#include "assembler/translate/program.h"
 #include "runner/machine/test_host.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +15,9 @@ struct Described {
     std::unique_ptr<DebugSession> session;
 
     explicit Described(std::string_view source) {
-        const MappedTranslation t = compileWithMap(source);
-        session = std::make_unique<DebugSession>(t.translation.code + "\r\n", host, t.sourceMap());
+        const Program p = Program::fromSource(source);
+        session =
+            std::make_unique<DebugSession>(DebugProgram{p.code, p.map, p.instructionTexts()}, host);
     }
     std::string text() const { return describeState(session->state(), session->cells()); }
 };

@@ -2,7 +2,7 @@
 // Where a debug session stands, as one sentence to read aloud: the line, the instruction, the
 // registers and the cells that hold something.
 
-#include "runner/machine/debug.h"
+#include "runner/debug/session.h"
 
 #include <array>
 #include <string>
