@@ -342,7 +342,7 @@ TEST(DebugSession, InputStopsTheSessionWhenAskedAndIsReplayedGoingForwardAgain) 
 // with a host that blocks: the same place, the same steps, the same stop.
 TEST(DebugSession, AMoveStoppedForInputResumesWithTheStepsItHadMade) {
     const TestProgram p = fromSource("set 01, Name?;\r\nset 03, x;\r\ninp 01, 02\r\ndsp 02\r\n"
-                                 "set 04, y;\r\nset 05, z;\r\nend\r\n");
+                                     "set 04, y;\r\nset 05, z;\r\nend\r\n");
     struct Move {
         const char* name;
         std::function<Stop(DebugSession&)> go;
