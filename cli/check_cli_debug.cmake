@@ -49,6 +49,23 @@ expect_contains("guess with one reply" "${out}" "\"stop\": \"error\", \"steps\":
 expect_contains("guess with one reply" "${out}" "\"messages\": [\"Type mismatch byte 166 op 106 j\", \"Program Ended\"], \"report\": \"${EXAMPLES}/guess.tsasm:22:1: ifl 08, 03: Type mismatch: cell 08 holds \\\"\\\" (empty), not a number\"}")
 expect_contains("guess with one reply" "${out}" "\"print\": {\"08\": \"\"}")
 
+# A beginning that several commands share is named ambiguous, with them; one command's is
+# that command.
+file(WRITE "${WORK_DIR}/short.script" "ba\nst\nbacks\nwa 3\n")
+execute_process(COMMAND "${CLI}" debug -x "${WORK_DIR}/short.script" "${EXAMPLES}/count.tsasm"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+expect_equal("short commands exit status" "${rc}" "0")
+expect_equal("short commands" "${out}" "(tessivor) ba
+error: ambiguous command 'ba': back, backstep; try help
+(tessivor) st
+error: ambiguous command 'st': step, stepi; try help
+(tessivor) backs
+The history reaches no further back.
+${EXAMPLES}/count.tsasm:5:1  set 01, 1;  [pc=1 cur=0 opb=0 opc=0 steps=0]
+(tessivor) wa 3
+Watch 1 on cell 03
+")
+
 # Bad usage.
 execute_process(COMMAND "${CLI}" debug --clock fast "${EXAMPLES}/count.tsasm"
     RESULT_VARIABLE rc ERROR_VARIABLE err)

@@ -7,9 +7,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace tessivor::cli {
@@ -28,7 +30,7 @@ constexpr const char* kCheckUsage =
     "  -h, --help            show this text\n"
     "\n"
     "Exit status: 0 no error, 1 an error (or a warning with --werror), 64 bad usage,\n"
-    "66 a FILE unreadable, 70 out of memory.\n";
+    "66 a FILE unreadable, 70 out of memory, 73 the report could not be written.\n";
 
 } // namespace
 
@@ -53,6 +55,20 @@ int checkCommand(std::span<const std::string_view> args) {
         return usageError("check", e.what());
     }
 
+    // A report that does not reach its reader (a full disk, a closed stdout) is a failure,
+    // whatever it says. Not writeStandardOutput, which switches Windows' stdout to binary: the
+    // report is lines of text, with the system's line ends.
+    const auto writeOut = [](const std::string& text) {
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+            std::fflush(stdout) == 0) {
+            return true;
+        }
+        const int error = errno ? errno : EIO;
+        std::fprintf(stderr, "tessivor-cli check: cannot write <stdout>: %s\n",
+                     std::generic_category().message(error).c_str());
+        return false;
+    };
     const bool json = format == "json";
     FindingCounts counts;
     std::size_t checked = 0;
@@ -85,12 +101,11 @@ int checkCommand(std::span<const std::string_view> args) {
             continue;
         }
         ++checked;
-        std::fwrite(out.data(), 1, out.size(), stdout);
+        if (!writeOut(out)) return kExitCantCreate;
         out.clear();
     }
     if (!json && checked > 0) out += summaryLine(counts, checked);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    if (!writeOut(out)) return kExitCantCreate;
     if (outOfMemory) return kExitSoftware;
     if (unreadable) return kExitNoInput;
     if (counts.errors > 0 || (werror && counts.warnings > 0)) return kExitFailed;

@@ -159,6 +159,30 @@ for args, want in [(["missing.toml", "in"], 66), (["spec.toml", "missing.tsasm"]
     check(err.startswith(b"tessivor-cli test: "), f"{args}: stderr {err!r}")
 status, out, err = run("--help")
 check(status == 0 and b"--timeout" in out, f"--help: {status}")
+# --timeout takes a decimal number of seconds from 0.001 to 86400, nothing else.
+for value in ["nan", "NaN", "inf", "5s", "0x10", "", " 2", "0", "-1", "86401"]:
+    status, out, err = run("--timeout", value, "pass.toml", "in/good.tsasm")
+    check(status == 64 and err.startswith(b"tessivor-cli test: --timeout needs a number of "
+                                          b"seconds from 0.001 to 86400\n"),
+          f"--timeout {value!r}: {status} {err!r}")
+    check(out == b"", f"--timeout {value!r} graded: {out!r}")
+for value in ["0.001", "2.5", "1e1", "86400"]:
+    status, out, err = run("--timeout", value, "pass.toml", "in/good.tsasm")
+    check(status == 0, f"--timeout {value!r}: {status} {err!r}")
+
+# --junit /dev/stdout: the XML after the text report, into a pipe as into a file.
+if os.path.exists("/dev/stdout"):
+    status, out, err = run("--junit", "/dev/stdout", "pass.toml", "in/good.tsasm")
+    check(status == 0 and out.startswith(b"in/good.tsasm: 1 of 1 cases passed\n")
+          and b"\n<?xml " in out and out.endswith(b"</testsuites>\r\n"),
+          f"--junit /dev/stdout to a pipe: {status} {out!r} {err!r}")
+    with open(os.path.join(scratch, "out.txt"), "wb") as f:
+        status = subprocess.run([cli, "test", "--junit", "/dev/stdout", "pass.toml",
+                                 "in/good.tsasm"], cwd=scratch, stdout=f).returncode
+    with open(os.path.join(scratch, "out.txt"), "rb") as f:
+        kept = f.read()
+    check(status == 0 and kept.startswith(b"in/good.tsasm: 1 of 1 cases passed\n")
+          and kept.endswith(b"</testsuites>\r\n"), f"--junit /dev/stdout > out.txt: {kept!r}")
 
 # -j gives the same report as one at a time.
 one = run("-j", "1", "--format", "json", "spec.toml", "in", "prog.tsp")

@@ -5,16 +5,20 @@
 #include "cli/source_places.h"
 #include "cli/stream_io.h"
 #include "platform/clock.h"
+#include "platform/cmdline.h"
 #include "platform/files.h"
 #include "runner/debug/session.h"
 #include "runner/events/json.h"
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,6 +31,7 @@
 #include <io.h>
 #define isatty _isatty
 #else
+#include <pthread.h>
 #include <unistd.h>
 #endif
 
@@ -56,7 +61,8 @@ constexpr const char* kDebugUsage =
 constexpr const char* kDebugExitStatus =
     "\n"
     "Exit status: 0 done, 1 the build failed, 64 bad usage, 65 the source does not\n"
-    "build to FILE, 66 a file unreadable.\n";
+    "build to FILE or a command line is longer than 65536 bytes, 66 a file\n"
+    "unreadable, 130 Ctrl-C between the commands of a SCRIPT.\n";
 
 constexpr const char* kDebugHelp =
     "Commands (a unique beginning of a name will do):\n"
@@ -78,42 +84,92 @@ constexpr const char* kDebugHelp =
     "  quit (q)              leave the debugger\n"
     "  help (h)              show this text\n";
 
+/// The longest command line read: no command needs a hundredth of it, and a file of something
+/// else given as commands ends the session at its first long line instead of filling the memory.
+constexpr std::size_t kMaxCommandLine = 65536;
+
+volatile std::sig_atomic_t gInterrupted = 0; // Ctrl-C came since the last look
+volatile std::sig_atomic_t gPauseSent = 0;   // ... and asked the moving session to pause
+std::atomic<DebugSession*> gMoving{nullptr}; // the session whose move Ctrl-C pauses
+
+extern "C" void onInterrupt(int signal) {
+#if defined(_WIN32)
+    std::signal(signal, onInterrupt); // Windows puts the default back before each call
+#else
+    (void)signal;
+#endif
+    gInterrupted = 1;
+    if (DebugSession* session = gMoving.load()) {
+        gPauseSent = 1;
+        session->pause();
+    }
+}
+
+/// Writes `text` to stdout as it stands, NUL bytes and all.
+void put(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+/// How a line read ended.
+enum class Read { Line, End, Interrupted, TooLong };
+
+/// Reads one line of at most `limit` bytes from `in`, without its line end (LF or CR LF). A
+/// longer line is TooLong, with at most `limit` + 2 of its bytes in `line` and the rest left
+/// unread. Ctrl-C while it waits is Interrupted, the part read so far dropped.
+Read readLine(std::FILE* in, std::size_t limit, std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        errno = 0;
+        const int c = std::getc(in);
+        if (c == EOF) {
+            if (std::ferror(in) && (errno == EINTR || gInterrupted)) {
+                std::clearerr(in);
+                line.clear();
+                return Read::Interrupted;
+            }
+            if (!any) return Read::End;
+            break;
+        }
+        any = true;
+        if (c == '\n') break;
+        line += static_cast<char>(c);
+        if (line.size() > limit + 1) return Read::TooLong; // one more for a CR before the LF
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line.size() > limit ? Read::TooLong : Read::Line;
+}
+
 /// The debugger's view of the window: the display and the messages are shown after each
-/// command; input boxes read from --input or from stdin.
+/// command. Input boxes stop the session; the debugger asks reply() for the answer.
 class DebugHost : public Host {
 public:
-    DebugHost(platform::SingleRandom random, bool json, std::optional<std::ifstream> input)
-        : random_(std::move(random)), json_(json), input_(std::move(input)) {}
+    DebugHost(platform::SingleRandom random, bool json, std::FILE* input)
+        : random_(std::move(random)), json_(json), input_(input) {}
 
     std::vector<std::string> messages;
 
     void setCaption(std::string_view) override {}
     void setDisplay(std::string_view text) override {
-        if (!json_) std::printf("display: %.*s\n", static_cast<int>(text.size()), text.data());
+        if (!json_) put("display: " + std::string(text) + "\n");
     }
     void setLarpEnabled() override {}
     void messageBox(std::string_view text) override {
         messages.emplace_back(text);
-        if (!json_) std::printf("%.*s\n", static_cast<int>(text.size()), text.data());
+        if (!json_) put(std::string(text) + "\n");
     }
-    std::string inputBox(std::string_view prompt) override {
-        std::string line;
-        if (input_) {
-            if (!std::getline(*input_, line)) return {}; // end of the file: Cancel
-        } else {
+    /// Never called: the session stops for input instead (DebugOptions::stopForInput).
+    std::string inputBox(std::string_view) override { return {}; }
+    /// The reply to an input box, from --input or stdin: one line, its end Cancel (""). A line
+    /// longer than a cell can hold is given as it is, and the machine refuses it. nullopt when
+    /// Ctrl-C came while it waited.
+    std::optional<std::string> reply(std::string_view prompt) {
+        if (input_ == stdin) {
             std::fflush(stdout);
             std::fprintf(stderr, "%.*s\n", static_cast<int>(prompt.size()), prompt.data());
-            int c = 0;
-            bool any = false;
-            while ((c = std::getchar()) != EOF && line.size() <= kMaxCellLength) {
-                any = true;
-                if (c == '\n') break;
-                line += static_cast<char>(c);
-            }
-            if (!any) return {};
         }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        return line;
+        std::string line;
+        const Read got = readLine(input_, kMaxCellLength, line);
+        if (got == Read::Interrupted) return std::nullopt;
+        return got == Read::End ? std::string() : line;
     }
     void processEvents() override {}
     std::int32_t tickCount() override { return platform::tickCount(); }
@@ -123,14 +179,8 @@ public:
 private:
     platform::SingleRandom random_;
     bool json_;
-    std::optional<std::ifstream> input_;
+    std::FILE* input_;
 };
-
-DebugSession* interrupted = nullptr; // the session Ctrl-C pauses
-
-extern "C" void onInterrupt(int) {
-    if (interrupted) interrupted->pause();
-}
 
 template <typename T> bool parseNumber(std::string_view text, T& out) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
@@ -152,8 +202,9 @@ std::vector<std::string> words(const std::string& line) {
     return out;
 }
 
-/// The full name of a command given by an abbreviation or a unique beginning; "" if none.
-std::string commandName(const std::string& given) {
+/// The full name of a command given by an abbreviation or a unique beginning; "" if none, and
+/// then `candidates` holds the names it begins, when it begins several.
+std::string commandName(const std::string& given, std::vector<std::string>& candidates) {
     static const std::pair<const char*, const char*> kAliases[] = {
         {"b", "break"}, {"c", "continue"}, {"s", "step"}, {"si", "stepi"}, {"p", "print"},
         {"q", "quit"},  {"d", "delete"},   {"l", "list"}, {"r", "run"},    {"h", "help"},
@@ -161,18 +212,16 @@ std::string commandName(const std::string& given) {
     static const char* const kNames[] = {"break", "watch", "delete",   "continue", "step",
                                          "stepi", "back",  "backstep", "print",    "cells",
                                          "list",  "run",   "restart",  "quit",     "help"};
+    candidates.clear();
     for (const auto& [alias, name] : kAliases)
         if (given == alias) return name;
-    std::string found;
     for (const char* name : kNames) {
         const std::string_view n(name);
         if (n == given) return name;
-        if (n.rfind(given, 0) == 0) {
-            if (!found.empty()) return {}; // ambiguous
-            found = name;
-        }
+        if (n.rfind(given, 0) == 0) candidates.emplace_back(name);
     }
-    return found;
+    if (candidates.size() == 1) return candidates.front();
+    return {};
 }
 
 class Debugger {
@@ -194,10 +243,16 @@ public:
         out_.clear();
         extra_.clear();
         error_.clear();
-        const std::string name = commandName(w[0]);
+        std::vector<std::string> candidates;
+        const std::string name = commandName(w[0], candidates);
         std::optional<Stop> stop;
         bool quit = false;
-        if (name.empty()) {
+        if (name.empty() && candidates.size() > 1) {
+            error_ = "ambiguous command '" + w[0] + "': ";
+            for (std::size_t k = 0; k < candidates.size(); ++k)
+                error_ += (k > 0 ? ", " : "") + candidates[k];
+            error_ += "; try help";
+        } else if (name.empty()) {
             error_ = "unknown command '" + w[0] + "'; try help";
         } else if (name == "quit") {
             quit = true;
@@ -217,6 +272,7 @@ public:
             listCommand();
         } else if (name == "restart" || name == "run") {
             session_.restart();
+            pausePending_ = false; // a fresh run forgets a pause asked of the old one
             if (name == "run") stop = move([&] { return session_.cont(); });
         } else {
             std::int64_t n = 1;
@@ -239,13 +295,42 @@ public:
     }
 
 private:
+    /// Runs a move with Ctrl-C pausing it. An input box on the way is answered here and the
+    /// move goes on; Ctrl-C while it waits pauses the run before the "inp".
     template <class Move> Stop move(Move m) {
-        interrupted = &session_;
-        const auto previous = std::signal(SIGINT, onInterrupt);
-        const Stop stop = m();
-        std::signal(SIGINT, previous);
-        interrupted = nullptr;
+        settlePause();
+        gInterrupted = 0;
+        Stop stop = moving(m);
+        while (stop == Stop::Input) {
+            std::optional<std::string> reply;
+            if (!gInterrupted) reply = host_.reply(session_.state().inputPrompt);
+            if (!reply) {
+                stop = Stop::Paused;
+                break;
+            }
+            session_.provideInput(std::move(*reply));
+            stop = moving([&] { return session_.resume(); });
+        }
+        if (stop == Stop::Paused) gInterrupted = 0; // the pause was the Ctrl-C's answer
         return stop;
+    }
+
+    template <class Call> Stop moving(Call call) {
+        gPauseSent = 0;
+        gMoving.store(&session_);
+        const Stop stop = call();
+        gMoving.store(nullptr);
+        // A Ctrl-C that came as the move ended left its pause in the session for the next move.
+        if (gPauseSent && stop != Stop::Paused) pausePending_ = true;
+        return stop;
+    }
+
+    /// Takes back a pause left for this move: a step with a pause waiting returns Paused
+    /// without moving. (An ended run keeps it until it moves again.)
+    void settlePause() {
+        if (!pausePending_ || session_.state().ended) return;
+        session_.stepi(1);
+        pausePending_ = false;
     }
 
     void breakCommand(const std::vector<std::string>& w) {
@@ -412,10 +497,10 @@ private:
             return;
         }
         if (!error_.empty()) {
-            std::fprintf(stdout, "error: %s\n", error_.c_str());
+            put("error: " + error_ + "\n");
             return;
         }
-        if (!out_.empty()) std::printf("%s\n", out_.c_str());
+        if (!out_.empty()) put(out_ + "\n");
         if (stop) describe(*stop);
     }
 
@@ -437,7 +522,7 @@ private:
         case Stop::None:
             if (st.ended) std::puts("The program has ended; restart, or go back.");
             return;
-        case Stop::Error: std::printf("%s\n", errorLine(st).c_str()); return;
+        case Stop::Error: put(errorLine(st) + "\n"); return;
         case Stop::Terminated: return;
         case Stop::PastEnd: std::puts("The program ran past its last position."); return;
         case Stop::StepLimit:
@@ -453,9 +538,10 @@ private:
         case Stop::Paused: std::fputs("Paused, ", stdout); break;
         default: break;
         }
-        std::printf("%s  %s  [pc=%d cur=%d opb=%d opc=%d steps=%lld]\n",
-                    program_.placeOf(st.pc).c_str(), st.instruction.c_str(), st.pc, st.cur, st.opb,
-                    st.opc, static_cast<long long>(st.steps));
+        char registers[128];
+        std::snprintf(registers, sizeof registers, "  [pc=%d cur=%d opb=%d opc=%d steps=%lld]\n",
+                      st.pc, st.cur, st.opb, st.opc, static_cast<long long>(st.steps));
+        put(program_.placeOf(st.pc) + "  " + st.instruction + registers);
     }
 
     Program& program_;
@@ -464,35 +550,95 @@ private:
     bool json_;
     std::vector<std::string> lines_;
     std::string out_, extra_, error_;
+    bool pausePending_ = false;
 };
 
 /// Reads one command line: with line editing and history on a terminal where libedit is there.
-std::optional<std::string> readCommand(bool edit) {
+Read readCommand(bool edit, std::string& line) {
 #ifdef TESSIVOR_HAVE_LIBEDIT
     if (edit) {
+        errno = 0;
         char* got = readline("(tessivor) ");
-        if (!got) return std::nullopt;
-        std::string line(got);
+        if (!got) return errno == EINTR || gInterrupted ? Read::Interrupted : Read::End;
+        line = got;
         std::free(got);
+        if (line.size() > kMaxCommandLine) return Read::TooLong;
         if (!line.empty()) add_history(line.c_str());
-        return line;
+        return Read::Line;
     }
 #endif
     if (edit) {
         std::fputs("(tessivor) ", stdout);
         std::fflush(stdout);
     }
-    std::string line;
-    int c = 0;
-    bool any = false;
-    while ((c = std::getchar()) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        line += static_cast<char>(c);
+    return readLine(stdin, kMaxCommandLine, line);
+}
+
+/// Ctrl-C pauses a move and leaves the debugger itself alone, from the first command to the
+/// last; what the signal did before comes back at the end.
+class InterruptHandler {
+public:
+    InterruptHandler() {
+#if defined(_WIN32)
+        previous_ = std::signal(SIGINT, onInterrupt);
+        if (previous_ == SIG_IGN) std::signal(SIGINT, SIG_IGN);
+#else
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no SA_RESTART: a read that waits for a line returns at once
+        sigaction(SIGINT, &action, &previous_);
+        // A Ctrl-C the shell ignored for us (a background job) stays ignored.
+        if (previous_.sa_handler == SIG_IGN) sigaction(SIGINT, &previous_, nullptr);
+#endif
     }
-    if (!any) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    ~InterruptHandler() {
+#if defined(_WIN32)
+        std::signal(SIGINT, previous_);
+#else
+        sigaction(SIGINT, &previous_, nullptr);
+#endif
+    }
+    InterruptHandler(const InterruptHandler&) = delete;
+    InterruptHandler& operator=(const InterruptHandler&) = delete;
+
+private:
+#if defined(_WIN32)
+    void (*previous_)(int);
+#else
+    struct sigaction previous_ {};
+#endif
+};
+
+/// Starts the speed display's clock thread with Ctrl-C blocked in it, so that the signal
+/// reaches the thread that reads commands and replies and its read returns.
+void startClockWithoutInterrupts() {
+#if !defined(_WIN32)
+    sigset_t blocked, old;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &blocked, &old);
+    platform::tickPulse();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+#else
+    platform::tickPulse();
+#endif
+}
+
+/// Closes a file of commands or replies that the debugger opened.
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openForReading(const std::string& name) {
+#if defined(_WIN32)
+    return File(_wfopen(platform::pathFromArgument(name).c_str(), L"rb"));
+#else
+    return File(std::fopen(name.c_str(), "rb"));
+#endif
 }
 
 } // namespace
@@ -540,44 +686,74 @@ int debugCommand(std::span<const std::string_view> args) {
     if (const int status = loadProgram("debug", file, std::move(text), sourceFile, program))
         return status;
 
-    std::optional<std::ifstream> input;
+    File input;
     if (!inputFile.empty()) {
-        input.emplace(inputFile, std::ios::binary);
-        if (!*input) {
+        input = openForReading(inputFile);
+        if (!input) {
             std::fprintf(stderr, "tessivor-cli debug: %s: cannot be read\n", inputFile.c_str());
             return kExitNoInput;
         }
     }
-    std::ifstream commands;
+    File commands;
     if (!script.empty()) {
-        commands.open(script, std::ios::binary);
+        commands = openForReading(script);
         if (!commands) {
             std::fprintf(stderr, "tessivor-cli debug: %s: cannot be read\n", script.c_str());
             return kExitNoInput;
         }
     }
 
+    if (clock == "real") startClockWithoutInterrupts();
     DebugHost host(seed ? platform::SingleRandom(*seed) : platform::SingleRandom(), json,
-                   std::move(input));
+                   input ? input.get() : stdin);
     DebugOptions options;
     options.maxSteps = maxSteps;
     options.virtualClock = clock == "virtual";
+    options.stopForInput = true;
     DebugSession session({program.code, program.map, program.instructionTexts()}, host, options);
     Debugger debugger(program, session, host, json);
+    const InterruptHandler interrupts;
 
+    const auto tooLong = [](const std::string& from, std::size_t number) {
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "tessivor-cli debug: %s:%zu: a command line longer than %zu bytes; the "
+                     "session ends here\n",
+                     from.c_str(), number, kMaxCommandLine);
+        return kExitData;
+    };
+    std::string line;
+    std::size_t number = 0;
     if (!script.empty()) {
-        for (std::string line; std::getline(commands, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.empty() || line[0] == '#') continue;
-            if (!json) std::printf("(tessivor) %s\n", line.c_str());
-            if (!debugger.execute(line)) break;
+        // Ctrl-C pauses the move under way, and the script goes on; between moves it ends the
+        // script.
+        for (Read got; (got = readLine(commands.get(), kMaxCommandLine, line)) != Read::End;) {
+            ++number;
+            if (got == Read::TooLong) return tooLong(script, number);
+            if (got == Read::Line && !line.empty() && line[0] != '#') {
+                if (!json) put("(tessivor) " + line + "\n");
+                if (!debugger.execute(line)) break;
+            }
+            if (gInterrupted) {
+                std::fflush(stdout);
+                std::fputs("tessivor-cli debug: stopped by SIGINT\n", stderr);
+                return 128 + SIGINT;
+            }
         }
         std::fflush(stdout);
         return 0;
     }
     const bool edit = !json && isatty(0) != 0;
-    while (const auto line = readCommand(edit)) {
-        if (!debugger.execute(*line)) break;
+    for (Read got; (got = readCommand(edit, line)) != Read::End;) {
+        if (got == Read::Interrupted) {
+            // Ctrl-C at the prompt drops the line and asks again, as a shell does.
+            if (edit) put("\n");
+            gInterrupted = 0;
+            continue;
+        }
+        ++number;
+        if (got == Read::TooLong) return tooLong("<stdin>", number);
+        if (!debugger.execute(line)) break;
         std::fflush(stdout);
     }
     std::fflush(stdout);

@@ -15,7 +15,7 @@ constexpr std::size_t kLargestBuildCheck = 16u << 20;
 constexpr std::size_t kShownLine = 160;
 
 /// Finds lines of a text by number, walking forward from the last one found: findings come in
-/// line order, so a whole listing reads the text once.
+/// line order, so a whole listing reads the text once, also when one line holds them all.
 class LineFinder {
 public:
     explicit LineFinder(std::string_view source) : source_(source) {}
@@ -25,36 +25,51 @@ public:
         if (number < number_) {
             number_ = 1;
             start_ = 0;
+            end_ = kUnknown;
         }
         while (number_ < number) {
-            const std::size_t feed = source_.find('\n', start_);
+            const std::size_t feed = end_ != kUnknown ? end_ : source_.find('\n', start_);
             if (feed == std::string_view::npos) return {};
             start_ = feed + 1;
+            end_ = kUnknown;
             ++number_;
         }
-        std::size_t end = source_.find('\n', start_);
-        if (end == std::string_view::npos) end = source_.size();
+        if (end_ == kUnknown) end_ = source_.find('\n', start_);
+        std::size_t end = end_ == std::string_view::npos ? source_.size() : end_;
         if (end > start_ && source_[end - 1] == '\r') --end;
         return source_.substr(start_, end - start_);
     }
 
 private:
+    static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+
     std::string_view source_;
     std::size_t number_ = 1;
     std::size_t start_ = 0;
+    std::size_t end_ = kUnknown; ///< where the line feed after line number_ stands (npos: none)
 };
 
 std::string plural(std::size_t count, std::string_view word) {
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
 }
 
-/// The length of the UTF-8 sequence starting at `k`, or 0 when it is none.
+/// The length of the well-formed UTF-8 sequence starting at `k`, or 0 when it is none: no
+/// overlong form, no surrogate, nothing past U+10FFFF.
 std::size_t utf8Length(std::string_view text, std::size_t k) {
-    const auto lead = static_cast<unsigned char>(text[k]);
-    std::size_t length = lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    const auto byte = [&](std::size_t j) { return static_cast<unsigned char>(text[k + j]); };
+    const unsigned char lead = byte(0);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
     if (length == 0 || k + length > text.size()) return 0;
-    for (std::size_t j = 1; j < length; ++j) {
-        if ((static_cast<unsigned char>(text[k + j]) & 0xC0) != 0x80) return 0;
+    // The second byte's range narrows after E0 (overlong), ED (surrogates), F0 (overlong) and
+    // F4 (past U+10FFFF).
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t j = 2; j < length; ++j) {
+        if ((byte(j) & 0xC0) != 0x80) return 0;
     }
     return length;
 }

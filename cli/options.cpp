@@ -6,7 +6,9 @@
 #include <CLI/CLI.hpp>
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 namespace tessivor::cli {
@@ -30,6 +32,19 @@ template <typename T> bool parseNumber(const std::string& text, T& out) {
 }
 
 } // namespace
+
+bool parseSeconds(const std::string& text, double min, double max, double& out) {
+    // strtod alone would also take "nan", "inf", hexadecimal and leading blanks.
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos) {
+        return false;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value)) return false;
+    if (!(value >= min && value <= max)) return false;
+    out = value;
+    return true;
+}
 
 /// One value option: what CLI11 collected, and how it becomes the command's value.
 struct Options::Value {

@@ -19,6 +19,10 @@ class Option;
 
 namespace tessivor::cli {
 
+/// A number of seconds written in decimal ("10", "0.5", "2e-3") from `min` to `max`; false for
+/// anything else, NaN and infinity included.
+bool parseSeconds(const std::string& text, double min, double max, double& out);
+
 /// One command's options. Messages read "tessivor-cli COMMAND: ..." and then where to find
 /// help: "unknown option '--x'", "NAME needs WHAT", "NAME given twice", "no WHAT given", "one
 /// WHAT at a time".

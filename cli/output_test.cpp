@@ -38,16 +38,19 @@ struct Spawn {
     Spawn& sigpipeIgnored(bool ignored) { return ignoreSigpipe = ignored, *this; }
     Spawn& fileSize(rlim_t bytes) { return fileSizeLimit = bytes, *this; }
     Spawn& addressSpace(rlim_t bytes) { return addressSpaceLimit = bytes, *this; }
+    Spawn& cpuTime(rlim_t seconds) { return cpuSeconds = seconds, *this; }
     Spawn& during(std::function<void(pid_t)> f) { return whileRunning = std::move(f), *this; }
 
     std::vector<std::string> args;
     std::string in = "/dev/null";
     /// stdout: a file name; "" for a file the test reads back, "closed" for no stdout at all,
-    /// "broken-pipe" for a pipe whose reader has gone.
+    /// "broken-pipe" for a pipe whose reader has gone, "pipe" for a pipe the test reads back
+    /// (up to its 64 KiB).
     std::string out;
     bool ignoreSigpipe = false;
     rlim_t fileSizeLimit = RLIM_INFINITY;
     rlim_t addressSpaceLimit = RLIM_INFINITY;
+    rlim_t cpuSeconds = RLIM_INFINITY;
     /// Called once the child runs (to send it a signal); the child's pid.
     std::function<void(pid_t)> whileRunning;
 };
@@ -78,9 +81,12 @@ protected:
         std::vector<std::string> argv{TESSIVOR_CLI};
         argv.insert(argv.end(), s.args.begin(), s.args.end());
         int pipeFds[2] = {-1, -1};
-        if (s.out == "broken-pipe") {
+        if (s.out == "broken-pipe" || s.out == "pipe") {
             if (pipe(pipeFds) != 0) return {};
-            close(pipeFds[0]);
+            if (s.out == "broken-pipe") {
+                close(pipeFds[0]);
+                pipeFds[0] = -1;
+            }
         }
         const pid_t pid = fork();
         if (pid == 0) {
@@ -91,8 +97,9 @@ protected:
             dup2(err, 2);
             if (s.out == "closed") {
                 close(1);
-            } else if (s.out == "broken-pipe") {
+            } else if (s.out == "broken-pipe" || s.out == "pipe") {
                 dup2(pipeFds[1], 1);
+                if (pipeFds[0] >= 0) close(pipeFds[0]);
             } else {
                 const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
                 if (out < 0) _exit(125);
@@ -104,6 +111,10 @@ protected:
             setrlimit(RLIMIT_FSIZE, &size);
             const rlimit space{s.addressSpaceLimit, s.addressSpaceLimit};
             setrlimit(RLIMIT_AS, &space);
+            // SIGXCPU at the soft limit; the hard one, later, would be SIGKILL.
+            const rlimit cpu{s.cpuSeconds,
+                             s.cpuSeconds == RLIM_INFINITY ? RLIM_INFINITY : s.cpuSeconds + 5};
+            setrlimit(RLIMIT_CPU, &cpu);
             std::vector<char*> raw;
             for (auto& a : argv)
                 raw.push_back(a.data());
@@ -128,6 +139,12 @@ protected:
         }
         o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         if (s.out.empty()) o.out = readAll(outPath);
+        if (s.out == "pipe") {
+            char buffer[4096];
+            for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+                o.out.append(buffer, static_cast<std::size_t>(n));
+            close(pipeFds[0]);
+        }
         o.err = readAll(errPath);
         return o;
     }
@@ -152,6 +169,43 @@ TEST_F(CliOutput, AFailedWriteOfStdoutEndsTheRunWithStatus73) {
     o = cli(Spawn({"run", forever}).stdoutTo("/dev/full"));
     EXPECT_EQ(o.status, 73);
     EXPECT_EQ(o.err, "tessivor-cli run: cannot write <stdout>: No space left on device\n");
+}
+
+// A check whose report does not reach its reader has failed, whatever the report says.
+TEST_F(CliOutput, ACheckWhoseReportIsLostEndsWithStatus73) {
+    const std::string clean = file("clean.tsasm", "set 01, Hi;\r\ndsp 01\r\nend\r\n").string();
+    const std::string slip = file("slip.tsasm", "dsp 1\r\nend\r\n").string();
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {{"check", clean}, "/dev/full", "No space left on device"},
+        {{"check", slip}, "/dev/full", "No space left on device"},
+        {{"check", "--format", "json", slip}, "/dev/full", "No space left on device"},
+        {{"check", clean}, "closed", "Bad file descriptor"},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = cli(Spawn(c.args).stdoutTo(c.out));
+        EXPECT_EQ(o.status, 73) << c.args[1] << " > " << c.out;
+        EXPECT_EQ(o.err, "tessivor-cli check: cannot write <stdout>: " + c.reason + "\n")
+            << c.args[1];
+    }
+    // Nothing to write is no failure: a clean file in JSON prints nothing.
+    EXPECT_EQ(cli(Spawn({"check", "--format", "json", clean}).stdoutTo("/dev/full")).status, 0);
+}
+
+// -o /dev/stdout names the output the command already has: the program goes there, after
+// anything written before, instead of replacing the file stdout was sent to.
+TEST_F(CliOutput, AProgramFileNamedDevStdoutGoesToStdout) {
+    const std::string source = file("hello.tsasm", "set 01, Hi;\r\ndsp 01\r\nend\r\n").string();
+    for (const char* out : {"", "pipe"}) {
+        const Outcome o = cli(Spawn({"build", "-o", "/dev/stdout", source}).stdoutTo(out));
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, "a01sAHAia01wp\r\n") << out;
+        EXPECT_EQ(o.err, "") << out;
+    }
 }
 
 TEST_F(CliOutput, AClosedPipeEndsTheRunQuietlyEvenWithSigpipeIgnored) {
@@ -340,6 +394,55 @@ TEST_F(CliOutput, EveryCommandReadsItsOptionsAlike) {
         EXPECT_EQ(o.status, 0);
         EXPECT_THAT(o.out, ::testing::StartsWith(std::string("usage: tessivor-cli ") + command));
     }
+}
+
+// One line that holds every finding: the listing walks the line once, not once a finding. Here
+// 200,000 findings stand at the end of one line of 16 MB (build checks up to 16 MiB): about a
+// second of processor time, where a walk of the line per finding takes minutes.
+TEST_F(CliOutput, ALongLineIsCheckedInBoundedTime) {
+#if defined(TESSIVOR_LIMITS_ADDRESS_SPACE)
+    const rlim_t seconds = 10;
+#else
+    const rlim_t seconds = 40; // the sanitizers' own work
+#endif
+    std::string line(16'000'000, ' ');
+    for (int i = 0; i < 100'000; ++i)
+        line += "dsp 1";
+    const std::string source = file("long.tsasm", line).string();
+    Outcome o = cli(Spawn({"check", source}).stdoutTo("/dev/null").cpuTime(seconds));
+    EXPECT_EQ(o.status, 0) << "128 + 24 is SIGXCPU";
+    o = cli(Spawn({"build", "-o", (dir_ / "long.tsp").string(), source}).cpuTime(seconds));
+    EXPECT_EQ(o.status, 0) << "128 + 24 is SIGXCPU";
+    EXPECT_THAT(o.err, HasSubstr("[operand-digits]"));
+}
+
+// Replies and command lines from a source that never ends: a reply stops at the cell limit and
+// the machine refuses it, as in `run`; a command line stops at 64 KiB and ends the session.
+TEST_F(CliOutput, TheDebuggerReadsRepliesAndCommandsInBoundedMemory) {
+#if !defined(TESSIVOR_LIMITS_ADDRESS_SPACE)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit";
+#else
+    const std::string ask =
+        file("ask.tsasm", "set 10, Q?;\r\ninp 10, 01\r\ndsp 01\r\nend\r\n").string();
+    const std::string script = file("c.txt", "continue\n").string();
+    Outcome o = cli(
+        Spawn({"debug", "--input", "/dev/zero", "-x", script, ask}).addressSpace(rlim_t{1} << 30));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_THAT(o.out, HasSubstr("Out of string space byte 16 op 111 o\nProgram Ended\n"));
+    EXPECT_THAT(o.out, HasSubstr("the reply is longer than 67108864 characters"));
+
+    o = cli(Spawn({"debug", ask}).stdinFrom("/dev/zero").addressSpace(rlim_t{1} << 30));
+    EXPECT_EQ(o.status, 65);
+    EXPECT_EQ(o.err, "tessivor-cli debug: <stdin>:1: a command line longer than 65536 bytes; "
+                     "the session ends here\n");
+    // A script's line alike, named by its number.
+    const std::string longScript =
+        file("long.txt", "stepi\n" + std::string(100'000, 'x') + "\nquit\n").string();
+    o = cli(Spawn({"debug", "-x", longScript, ask}));
+    EXPECT_EQ(o.status, 65);
+    EXPECT_EQ(o.err, "tessivor-cli debug: " + longScript +
+                         ":2: a command line longer than 65536 bytes; the session ends here\n");
+#endif
 }
 
 } // namespace

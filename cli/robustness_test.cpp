@@ -449,6 +449,17 @@ TEST_F(Robustness, NulBytesPassThroughAsBytes) {
     // The listing keeps the byte, and building it gives the same program.
     const Outcome listing = cli({"disasm", p.string()});
     EXPECT_EQ(listing.out, "set 01, a\0b;\r\ndsp 01\r\nend\r\n"s);
+    // The debugger shows a reply that holds one whole, in the text as in JSON.
+    const fs::path ask = build("ask", "inp 10, 01\r\ndsp 01\r\nend\r\n");
+    const fs::path reply = file("reply.txt", "a\0b\n"s);
+    const fs::path script = file("script.txt", "continue\nprint 01\n");
+    const Outcome text =
+        cli({"debug", "--input", reply.string(), "-x", script.string(), ask.string()});
+    EXPECT_THAT(text.out, HasSubstr("display: a\0b\n"s));
+    EXPECT_THAT(text.out, HasSubstr("01 = \"a\0b\"\n"s));
+    const Outcome json =
+        cli({"debug", "--json", "--input", reply.string(), "-x", script.string(), ask.string()});
+    EXPECT_THAT(json.out, HasSubstr(R"("print": {"01": "a\u0000b"})"));
 }
 
 // Inputs the fuzzers found, kept in fuzz/regressions/: each must run alike in the plain and

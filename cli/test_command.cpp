@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/grading.h"
+#include "cli/options.h"
 #include "cli/stream_io.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
@@ -173,19 +174,6 @@ private:
     Clock::time_point start_;
 };
 
-/// The time limit: a number of seconds from 0.001 to 86400 ("nan" and "5s" are none).
-std::string checkTimeout(std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value)) {
-        return "\"" + text + "\" is no number of seconds, as in 2.5";
-    }
-    if (value < 0.001 || value > 86400) {
-        return text + " is not from 0.001 to 86400 seconds";
-    }
-    return {};
-}
-
 /// Reads and grades one submission; a file that cannot be read, or whose building runs out
 /// of memory, fails every case alone.
 grading::SubmissionResult gradeFile(const Listed& listed, const grading::TestFile& spec,
@@ -222,6 +210,7 @@ int testCommand(std::span<const std::string_view> args) {
     std::vector<std::string> fileNames;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     double timeout = 10;
+    std::string timeoutText;
     std::string format = "text";
     std::string junit;
     std::string clock;
@@ -231,8 +220,10 @@ int testCommand(std::span<const std::string_view> args) {
     app.add_option("FILE", fileNames, "submissions: .tsasm, .tsp, or folders")->required();
     app.add_option("-j,--jobs", jobs, "submissions graded at once (default: the cores)")
         ->check(CLI::Range(1u, 1024u));
-    app.add_option("--timeout", timeout, "wall-clock seconds a case may take (default 10)")
-        ->check(CLI::Validator(checkTimeout, "SECONDS"));
+    const CLI::Option* timeoutOption =
+        app.add_option("--timeout", timeoutText,
+                       "wall-clock seconds a case may take, 0.001 to 86400 (default 10)")
+            ->type_name("SECONDS");
     app.add_option("--format", format, "text (default), json, gradescope or csv, on stdout")
         ->check(CLI::IsMember({"text", "json", "gradescope", "csv"}));
     app.add_flag("--teacher", teacher, "show the inputs and differences of hidden cases too");
@@ -249,6 +240,9 @@ int testCommand(std::span<const std::string_view> args) {
         return 0;
     } catch (const CLI::ParseError& e) {
         return usageError("test", e.what());
+    }
+    if (timeoutOption->count() > 0 && !parseSeconds(timeoutText, 0.001, 86400, timeout)) {
+        return usageError("test", "--timeout needs a number of seconds from 0.001 to 86400");
     }
 
     std::string specText, reason;

@@ -167,10 +167,43 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
     return -1;
 }
 
+/// The standard stream (1 or 2) that is the file `st` describes, or -1: a report named
+/// /dev/stdout, or the very file stdout was sent to, goes after what the program wrote there
+/// instead of replacing it.
+int standardStreamOf(const struct stat& st) {
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat open {};
+        if (::fstat(fd, &open) == 0 && open.st_dev == st.st_dev && open.st_ino == st.st_ino) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason,
                    std::string_view ending) {
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0; // through any links
+    if (exists && S_ISDIR(old.st_mode)) {
+        reason = systemReason(EISDIR);
+        return false;
+    }
+    if (exists) {
+        if (const int fd = standardStreamOf(old); fd >= 0) {
+            std::fflush(fd == STDOUT_FILENO ? stdout : stderr);
+            if (!writeAll(fd, text) || !writeAll(fd, ending)) {
+                reason = systemReason(errno);
+                return false;
+            }
+            return true;
+        }
+        // Opened by its own name: /dev/stdout leads through /proc to "pipe:[N]", which is no
+        // name a file can be opened by.
+        if (!S_ISREG(old.st_mode)) return writeInPlace(path, text, reason, ending);
+    }
+
     // A symbolic link keeps pointing where it pointed: the file it names is the one replaced.
     std::error_code ec;
     std::filesystem::path target = path;
@@ -179,13 +212,6 @@ bool writeTextFile(const std::filesystem::path& path, std::string_view text, std
         if (ec) break;
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
-        reason = systemReason(EISDIR);
-        return false;
-    }
-    if (exists && !S_ISREG(old.st_mode)) return writeInPlace(target, text, reason, ending);
 
     std::filesystem::path temporary;
     const int fd = createTemporary(target, temporary);

@@ -25,7 +25,9 @@ bool readWholeFile(const std::filesystem::path& path, std::string& out, std::str
 /// into a new file beside it, flushed to the disk, then renamed over the old one (which keeps
 /// its permission bits; a symbolic link is followed). On failure (a full disk, a file size
 /// limit) returns false with the system's reason in `reason`, the old file untouched and the
-/// temporary one removed. A target that is no regular file (/dev/stdout) is written in place.
+/// temporary one removed. A target that is no regular file (a pipe, a device) is written in
+/// place; one that is this process's stdout or stderr (/dev/stdout, or the file stdout was sent
+/// to) is written there, after what the program wrote before.
 bool writeTextFile(const std::filesystem::path& path, std::string_view text, std::string& reason,
                    std::string_view ending = "\r\n");
 

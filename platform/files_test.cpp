@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -81,6 +83,54 @@ TEST_F(WriteTextFileTest, ADeviceIsWrittenInPlace) {
     std::string reason;
     EXPECT_TRUE(writeTextFile("/dev/null", "p", reason)) << reason;
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+/// Runs `write` with stdout sent to `fd`, then puts stdout back.
+template <class Write> void withStdout(int fd, Write write) {
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(fd, STDOUT_FILENO);
+    write();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+}
+
+// /dev/stdout, and the file stdout was sent to, get the text after what stdout had before:
+// through /proc a pipe's name is "pipe:[N]", and a rename would replace what was written.
+TEST_F(WriteTextFileTest, StdoutIsWrittenAfterWhatItHolds) {
+    const fs::path out = dir_ / "out.txt";
+    const int file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    bool written = false;
+    std::string reason;
+    withStdout(file, [&] {
+        std::fputs("report\n", stdout); // still in stdio's buffer
+        written = writeTextFile("/dev/stdout", "<xml/>", reason);
+    });
+    ::close(file);
+    EXPECT_TRUE(written) << reason;
+    EXPECT_EQ(read(out), "report\n<xml/>\r\n");
+    // The file itself, by its own name.
+    const int again = ::open(out.c_str(), O_WRONLY | O_TRUNC);
+    withStdout(again, [&] {
+        std::fputs("report\n", stdout);
+        written = writeTextFile(out, "<xml/>", reason);
+    });
+    ::close(again);
+    EXPECT_TRUE(written) << reason;
+    EXPECT_EQ(read(out), "report\n<xml/>\r\n");
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    withStdout(fds[1], [&] { written = writeTextFile("/dev/stdout", "<xml/>", reason); });
+    ::close(fds[1]);
+    EXPECT_TRUE(written) << reason;
+    char piped[64] = {};
+    EXPECT_EQ(::read(fds[0], piped, sizeof piped), 8);
+    ::close(fds[0]);
+    EXPECT_STREQ(piped, "<xml/>\r\n");
+    EXPECT_EQ(entries(), 1u); // no temporary file left anywhere near
 }
 
 // A full disk: the old file keeps its text, and no half-written one is left beside it.

@@ -444,6 +444,7 @@ struct DebugSession::Impl {
 
     /// Undoes the newest step; false when the history holds none.
     bool undo() {
+        stoppedForInput.reset();
         if (count == 0) return false;
         const Undo& u = newest();
         m.pc = u.pc;
@@ -487,12 +488,34 @@ struct DebugSession::Impl {
 
     enum class Mode { Stepi, Step, Continue };
 
+    /// How far a move had come when it stopped for input, for resume().
+    struct Progress {
+        Mode mode;
+        std::int64_t n, moved, done;
+    };
+    std::optional<Progress> stoppedForInput;
+
     Stop move(Mode mode, std::int64_t n) {
+        stoppedForInput.reset();
         if (!prepared) return Stop::PrepareFailed;
         if (ended) return Stop::None;
         if (mode != Mode::Continue && n <= 0) return Stop::None;
+        return goOn({mode, n, 0, 0});
+    }
+
+    Stop resume() {
+        if (!stoppedForInput) return Stop::None;
+        const Progress p = *stoppedForInput;
+        stoppedForInput.reset();
+        return goOn(p);
+    }
+
+    /// The loop of a move that has made `p.moved` steps and `p.done` instructions so far.
+    Stop goOn(Progress p) {
+        const Mode mode = p.mode;
+        const std::int64_t n = p.n;
+        std::int64_t moved = p.moved, done = p.done;
         inputPrompt.clear();
-        std::int64_t moved = 0, done = 0;
         for (;;) {
             if (pauseAsked.load(std::memory_order_relaxed)) {
                 pauseAsked.store(false);
@@ -503,7 +526,10 @@ struct DebugSession::Impl {
                 return Stop::Breakpoint;
             }
             if (mode == Mode::Continue && n > 0 && moved == n) return Stop::Slice;
-            if (waitsForInput()) return Stop::Input;
+            if (waitsForInput()) {
+                stoppedForInput = Progress{mode, n, moved, done};
+                return Stop::Input;
+            }
             bool changedWatch = false;
             const Stop ending = stepOnce(changedWatch);
             if (ending != Stop::None) return ending;
@@ -526,6 +552,7 @@ struct DebugSession::Impl {
         display.clear();
         inputPrompt.clear();
         reply.reset();
+        stoppedForInput.reset();
         pauseAsked.store(false);
         clearHistory();
         speed = SpeedDisplay(options.virtualClock ? nullptr : host.tickPulse());
@@ -568,6 +595,8 @@ void DebugSession::restart() { impl_->restart(); }
 void DebugSession::pause() { impl_->pauseAsked.store(true); }
 
 void DebugSession::provideInput(std::string reply) { impl_->reply = std::move(reply); }
+
+Stop DebugSession::resume() { return impl_->resume(); }
 
 int DebugSession::breakAtLine(std::int32_t line) {
     impl_->breakpoints.push_back({impl_->nextNumber, true, line});

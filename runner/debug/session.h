@@ -120,6 +120,10 @@ public:
     void pause();
     /// The reply to the input box the session stopped for (Stop::Input); the next move uses it.
     void provideInput(std::string reply);
+    /// Goes on with the move that stopped for input (after provideInput), as if it had never
+    /// stopped: a `step 5` counts the instructions it ran before the input box. Stop::None when
+    /// the last move did not stop for input, or another move or restart() came after it.
+    Stop resume();
 
     /// Breakpoints on source lines (before the first step of an instruction starting on that
     /// line) or on code positions; each gets a number from 1 up.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -335,6 +336,52 @@ TEST(DebugSession, InputStopsTheSessionWhenAskedAndIsReplayedGoingForwardAgain) 
     EXPECT_EQ(s.cells()[2], "Ada");
     for (const std::string& e : host.events)
         EXPECT_EQ(e.rfind("input:", 0), std::string::npos) << e;
+}
+
+// A move that stops for its input box goes on, once answered, as the same move would have gone
+// with a host that blocks: the same place, the same steps, the same stop.
+TEST(DebugSession, AMoveStoppedForInputResumesWithTheStepsItHadMade) {
+    const TestProgram p = fromSource("set 01, Name?;\r\nset 03, x;\r\ninp 01, 02\r\ndsp 02\r\n"
+                                     "set 04, y;\r\nset 05, z;\r\nend\r\n");
+    struct Move {
+        const char* name;
+        std::function<Stop(DebugSession&)> go;
+    };
+    const std::vector<Move> moves = {
+        {"step 4", [](DebugSession& s) { return s.step(4); }},
+        {"stepi 20", [](DebugSession& s) { return s.stepi(20); }},
+        {"continue", [](DebugSession& s) { return s.cont(); }},
+    };
+    for (const Move& move : moves) {
+        RecordingHost blocking;
+        blocking.replies = {"Ada"};
+        DebugSession expected(p.debug(), blocking);
+        const Stop wanted = move.go(expected);
+
+        RecordingHost host;
+        DebugOptions options;
+        options.stopForInput = true;
+        DebugSession s(p.debug(), host, options);
+        EXPECT_EQ(s.resume(), Stop::None) << move.name; // nothing stopped for input yet
+        ASSERT_EQ(move.go(s), Stop::Input) << move.name;
+        s.provideInput("Ada");
+        EXPECT_EQ(s.resume(), wanted) << move.name;
+        EXPECT_EQ(s.state().pc, expected.state().pc) << move.name;
+        EXPECT_EQ(s.state().steps, expected.state().steps) << move.name;
+        EXPECT_EQ(s.cells(), expected.cells()) << move.name;
+        EXPECT_EQ(s.resume(), Stop::None) << move.name; // once only
+    }
+    // A move or a restart in between ends what was stopped.
+    RecordingHost host;
+    DebugOptions options;
+    options.stopForInput = true;
+    DebugSession s(p.debug(), host, options);
+    ASSERT_EQ(s.step(4), Stop::Input);
+    s.restart();
+    EXPECT_EQ(s.resume(), Stop::None);
+    ASSERT_EQ(s.step(4), Stop::Input);
+    EXPECT_EQ(s.back(), Stop::Back);
+    EXPECT_EQ(s.resume(), Stop::None);
 }
 
 TEST(DebugSession, RandomTicksAndRepliesAreReplayedNotAskedAgain) {
