@@ -4,6 +4,8 @@
 #   docs/screenshots/editor.png   Tessivor ASM holding examples/count.tsasm, opened with File/Load
 #   docs/screenshots/studio.png   Tessivor Studio paused at a breakpoint in examples/count.tsasm,
 #                                 its cells, registers and output in view
+#   docs/screenshots/studio-help.png   the same, with the instructions panel (Shift+F1)
+#   docs/screenshots/studio-queue.png  the same, with two replies in the input queue
 # usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]
 #        (defaults: build and docs/screenshots; run `make` first)
 # Installs what it needs when missing: xvfb, openbox (the window frames), xdotool, x11-utils,
@@ -169,4 +171,18 @@ sleep 1
 xdotool mousemove 0 0
 shoot "$id" "$out/studio.png"
 
-echo "screenshots: wrote $out/runner.png, $out/editor.png and $out/studio.png"
+# The help panel (Help, Instructions: Shift+F1), then the input queue (View, Go to Input
+# Queue: Ctrl+7) holding two replies typed before a run.
+xdotool key shift+F1
+sleep 1
+shoot "$id" "$out/studio-help.png"
+xdotool key ctrl+7
+sleep 0.5
+xdotool type --delay 5 "Ada"
+xdotool key Return
+xdotool type --delay 5 "12"
+sleep 0.5
+shoot "$id" "$out/studio-queue.png"
+
+echo "screenshots: wrote $out/runner.png, $out/editor.png, $out/studio.png," \
+    "$out/studio-help.png and $out/studio-queue.png"
