@@ -71,8 +71,9 @@ constexpr std::size_t formAdvance(Form form, Op op) {
 namespace detail {
 
 // Every operation's character after a space: a marker's final text is its two characters
-// here, any other final text its character alone.
-constexpr auto kSpacedCharacters = [] {
+// here, any other final text its character alone. Inline, so the one array is shared by every
+// file and by the mnemonics' table that points into it.
+inline constexpr auto kSpacedCharacters = [] {
     std::array<char, 2 * kAlphabet.size()> out{};
     for (std::size_t i = 0; i < kAlphabet.size(); ++i) {
         out[2 * i] = ' ';
