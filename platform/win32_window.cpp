@@ -197,4 +197,21 @@ void nameEditBox(HWND control, const wchar_t* name) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+bool registerFormClass(const wchar_t* name, WNDPROC procedure, UINT style) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW form{};
+    form.cbSize = sizeof form;
+    form.style = style;
+    form.lpfnWndProc = procedure;
+    form.hInstance = instance;
+    form.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    form.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0));
+    form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    form.lpszClassName = name;
+    return RegisterClassExW(&form) != 0;
+}
+
 } // namespace tessivor::platform

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 namespace tessivor::platform {
 
 /// Registers the common controls; with the programs' manifest they are version 6.
@@ -46,5 +48,30 @@ HFONT createMonospacedFont(HDC dc, double points, unsigned dpi);
 /// Gives the edit box `control` the accessible name `name`, as a dialog names its edit boxes:
 /// a static text of no size placed just before it, which screen readers read as its label.
 void nameEditBox(HWND control, const wchar_t* name);
+
+/// Registers the window class `name` of a program's main window: the program's icon (resource
+/// 1), the arrow cursor and the dialog colour, `procedure` its window procedure.
+bool registerFormClass(const wchar_t* name, WNDPROC procedure, UINT style = 0);
+
+/// The window procedure of a class whose windows each belong to one object of type T, the
+/// parameter CreateWindowExW was given: it learns its window (T::form_) at WM_NCCREATE and
+/// handles every message after (T::handle). No exception may cross into the system's code: out
+/// of memory ends with its line.
+template <class T>
+LRESULT CALLBACK ownedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        if (message == WM_NCCREATE) {
+            auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            auto* owner = static_cast<T*>(created->lpCreateParams);
+            owner->form_ = window;
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+        }
+        auto* owner = reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (!owner) return DefWindowProcW(window, message, wParam, lParam);
+        return owner->handle(message, wParam, lParam);
+    } catch (...) {
+        std::terminate();
+    }
+}
 
 } // namespace tessivor::platform

@@ -4,6 +4,7 @@
 
 #include "assembler/window/form1_logic.h"
 #include "platform/dialogs.h"
+#include "platform/win32_window.h"
 
 #include <windows.h>
 
@@ -32,7 +33,7 @@ private:
     Form1(platform::FileDialog* dialog, platform::Boxes* boxes);
 
     static void registerClass();
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK platform::ownedWindowProc<Form1>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void createMenus();

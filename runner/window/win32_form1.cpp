@@ -23,21 +23,8 @@ HINSTANCE instance() { return GetModuleHandleW(nullptr); }
 } // namespace
 
 void Form1::registerClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW form{};
-        form.cbSize = sizeof form;
-        form.style = CS_HREDRAW | CS_VREDRAW;
-        form.lpfnWndProc = Form1::windowProc;
-        form.hInstance = instance();
-        form.hIcon = LoadIconW(instance(), MAKEINTRESOURCEW(1));
-        form.hIconSm = static_cast<HICON>(LoadImageW(instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                     GetSystemMetrics(SM_CXSMICON),
-                                                     GetSystemMetrics(SM_CYSMICON), 0));
-        form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        form.lpszClassName = kClass;
-        return RegisterClassExW(&form) != 0;
-    }();
+    static const bool registered = platform::registerFormClass(
+        kClass, platform::ownedWindowProc<Form1>, CS_HREDRAW | CS_VREDRAW);
     (void)registered;
 }
 
@@ -99,23 +86,6 @@ void Form1::layOut() {
 void Form1::show(int how) {
     ShowWindow(form_, how);
     UpdateWindow(form_);
-}
-
-LRESULT CALLBACK Form1::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        if (message == WM_NCCREATE) {
-            auto* created = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            auto* form = static_cast<Form1*>(created->lpCreateParams);
-            form->form_ = window;
-            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        }
-        auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (!form) return DefWindowProcW(window, message, wParam, lParam);
-        return form->handle(message, wParam, lParam);
-    } catch (...) {
-        // No exception may cross into the system's code; out of memory ends with its line.
-        std::terminate();
-    }
 }
 
 LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {

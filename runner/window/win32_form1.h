@@ -3,6 +3,7 @@
 // and the menu `app`; everything it does is Form1Logic's.
 
 #include "platform/dialogs.h"
+#include "platform/win32_window.h"
 #include "runner/window/form1_logic.h"
 
 #include <windows.h>
@@ -30,7 +31,7 @@ public:
 
 private:
     static void registerClass();
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK platform::ownedWindowProc<Form1>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void createMenus();
