@@ -6,6 +6,7 @@
 #include "platform/qt_testing.h"
 #include "studio/code_editor.h"
 #include "studio/highlighter.h"
+#include "studio/studio_test_support.h"
 #include "studio/studio_window.h"
 
 #include <QAction>
@@ -58,16 +59,7 @@ struct NoDialogs : StudioDialogs {
     static void fail(const char* what) { ADD_FAILURE() << "unexpected question: " << what; }
 };
 
-bool waitUntil(const std::function<bool()>& done, int ms = 10'000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using test_support::waitUntil;
 
 class StudioAccessibilityTest : public ::testing::Test {
 protected:
