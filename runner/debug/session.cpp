@@ -590,6 +590,55 @@ Stop DebugSession::backInstruction() {
     return Stop::Back;
 }
 
+Stop DebugSession::reverseStep(std::int64_t n) {
+    if (!impl_->prepared) return Stop::PrepareFailed;
+    if (n <= 0) return Stop::None;
+    for (std::int64_t k = 0; k < n; ++k)
+        if (const Stop s = backInstruction(); s != Stop::Back) return s;
+    return Stop::Back;
+}
+
+Stop DebugSession::reverseContinue() {
+    Impl& s = *impl_;
+    if (!s.prepared) return Stop::PrepareFailed;
+    while (s.undo()) {
+        if (s.m.pc >= 0 && static_cast<std::size_t>(s.m.pc) < s.breakAt.size() &&
+            s.breakAt[static_cast<std::size_t>(s.m.pc)] && s.steps > 0)
+            return Stop::Breakpoint;
+    }
+    return Stop::HistoryEnd;
+}
+
+Stop DebugSession::goTo(std::int64_t target) {
+    if (!impl_->prepared) return Stop::PrepareFailed;
+    const std::int64_t now = impl_->steps;
+    if (target < now) return back(now - target);
+    if (target == now) return Stop::Step;
+    return stepi(target - now);
+}
+
+bool DebugSession::setCell(std::int32_t cell, std::string text) {
+    if (!impl_->prepared || !isCell(cell)) return false;
+    impl_->mem[static_cast<std::size_t>(cell)] = std::move(text);
+    return true;
+}
+
+std::int64_t DebugSession::oldestStep() const { return impl_->steps - historyDepth(); }
+
+std::int64_t DebugSession::furthestStep() const { return impl_->steps; }
+
+std::vector<Mark> DebugSession::marks() const { return {}; }
+
+const char* markName(Mark::Kind kind) {
+    switch (kind) {
+    case Mark::Kind::Breakpoint: return "breakpoint";
+    case Mark::Kind::Watch: return "watch";
+    case Mark::Kind::Display: return "display";
+    case Mark::Kind::Edit: return "edit";
+    }
+    return "display";
+}
+
 void DebugSession::restart() { impl_->restart(); }
 
 void DebugSession::pause() { impl_->pauseAsked.store(true); }

@@ -79,6 +79,18 @@ struct DebugOptions {
     bool virtualClock = false;
 };
 
+/// A moment on a run's timeline (DebugSession::marks).
+struct Mark {
+    enum class Kind : std::uint8_t { Breakpoint, Watch, Display, Edit };
+    std::int64_t step = 0; ///< steps run at the moment: after a "w" or a watched change, the step
+                           ///< that made it; at a breakpoint, the steps before it
+    Kind kind = Kind::Display;
+};
+inline constexpr std::size_t kMaxMarks = 100'000;
+
+/// "breakpoint", "watch", "display", "edit".
+const char* markName(Mark::Kind kind);
+
 /// The registers and where the run stands.
 struct DebugState {
     std::int64_t steps = 0; ///< steps run so far
@@ -111,8 +123,19 @@ public:
     Stop step(std::int64_t n = 1);  ///< n source instructions: until pc starts another one
     /// Runs until a breakpoint, a watch, the end, pause(), or `budget` steps (0: no budget).
     Stop cont(std::int64_t budget = 0);
-    Stop back(std::int64_t n = 1); ///< n steps back, replaying recorded "o", "y" and "l"
+    Stop back(std::int64_t n = 1); ///< n steps back (reverse-stepi)
     Stop backInstruction();        ///< back to the start of the previous source instruction
+    /// n source instructions back (reverse-step): backInstruction() n times.
+    Stop reverseStep(std::int64_t n = 1);
+    /// Back to the last moment before this one at which a move forward stops at a breakpoint or
+    /// a watch (as breakpoints and watches stand now): Stop::Breakpoint or Stop::Watch there;
+    /// Stop::HistoryEnd at oldestStep() when there is none.
+    Stop reverseContinue();
+    /// Goes to step `target`: back when it lies before steps(), forward otherwise (forward of
+    /// furthestStep() the run goes on as stepi does, without stopping at breakpoints and
+    /// watches, and stops early where stepi would). Stop::Back or Stop::Step when it got there;
+    /// Stop::HistoryEnd at oldestStep() for a target before it.
+    Stop goTo(std::int64_t target);
     void restart();                ///< a fresh run of the same code, breakpoints kept
 
     /// Asks a running stepi/step/cont on another thread to return Stop::Paused soon (before its
@@ -134,12 +157,29 @@ public:
     /// Stops after a step that changed the text of `cell` (0..99); returns its number.
     int watchCell(std::int32_t cell);
 
+    /// The learner's edit of a cell while no move runs: cell `cell` (0..99) holds `text` from
+    /// this step on. The edit is a move of its own in the history: the next back() undoes it
+    /// alone, and going back over its step and forward again makes it again. What the run did
+    /// after this step before it went back is forgotten (furthestStep() becomes steps()).
+    /// False for no cell 0..99 or a program that could not be prepared.
+    bool setCell(std::int32_t cell, std::string text);
+
     DebugState state() const;
     const std::array<std::string, kCells>& cells() const;
     const SourceMap& sourceMap() const;
     std::size_t codeLength() const; ///< N
-    /// The number of steps back() can still undo.
+    /// The number of steps back() can still undo: steps() - oldestStep().
     std::int64_t historyDepth() const;
+    /// The earliest step back() and goTo() reach: 0, unless the run's record of answers from
+    /// outside outgrew DebugOptions::historyBytes.
+    std::int64_t oldestStep() const;
+    /// The furthest step this run has reached: steps() until it goes back; the end of the
+    /// timeline.
+    std::int64_t furthestStep() const;
+    /// Moments on the run's timeline, in step order, up to furthestStep(): the breakpoint and
+    /// watch stops the run made, each "w" that showed a text, each edit of a cell. At most
+    /// kMaxMarks are kept (the first ones).
+    std::vector<Mark> marks() const;
     /// Steps run so far, as state().steps, without copying the state's texts; while a step
     /// runs (in the host's calls), that step counted.
     std::int64_t steps() const;
