@@ -136,7 +136,7 @@ public:
     /// watches, and stops early where stepi would). Stop::Back or Stop::Step when it got there;
     /// Stop::HistoryEnd at oldestStep() for a target before it.
     Stop goTo(std::int64_t target);
-    void restart();                ///< a fresh run of the same code, breakpoints kept
+    void restart(); ///< a fresh run of the same code, breakpoints kept
 
     /// Asks a running stepi/step/cont on another thread to return Stop::Paused soon (before its
     /// next step); asked while none runs, the next move returns Paused without moving.
