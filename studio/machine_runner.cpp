@@ -2,7 +2,10 @@
 
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <chrono>
+#include <deque>
+#include <utility>
 
 namespace tessivor::studio {
 namespace {
@@ -26,6 +29,17 @@ class MachineRunner::Display : public Host {
 public:
     explicit Display(MachineRunner& runner) : runner_(runner) {}
 
+    /// A move forward from step `from`: what its steps show is kept, once each. A session
+    /// that goes back and replays a stretch (a watch found after a fast slice) shows that
+    /// stretch again: the steps before the latest one kept are not kept twice.
+    void forward(std::int64_t from) {
+        live_ = true;
+        keptFrom_ = from + 1;
+    }
+    /// A move back: the session may replay steps or show again what a step showed; nothing
+    /// of it is new.
+    void backward() { live_ = false; }
+
     void setCaption(std::string_view) override {} // the Registers view shows the speed
     void setDisplay(std::string_view text) override { add(MachineEvent::Kind::Display, text); }
     void setLarpEnabled() override {}
@@ -45,13 +59,16 @@ public:
 
 private:
     void add(MachineEvent::Kind kind, std::string_view text) {
+        if (!live_) return;
         MachineEvent event;
         event.kind = kind;
         if (runner_.session_) {
-            const DebugState state = runner_.session_->state();
-            // The step that shows the text is under way, and already counted.
-            event.step = state.steps;
-            event.line = state.line;
+            // The step that shows the text is under way, and already counted. Only a message
+            // needs the line (the state copies the texts, too slow for every display).
+            event.step = runner_.session_->steps();
+            if (event.step < keptFrom_) return;
+            keptFrom_ = event.step;
+            if (kind == MachineEvent::Kind::Message) event.line = runner_.session_->state().line;
         }
         // A 64 MiB text would stall the window: it gets the start, the log keeps the whole.
         if (kind == MachineEvent::Kind::Display) runner_.output_.append(text, event.step);
@@ -66,6 +83,8 @@ private:
 
     MachineRunner& runner_;
     platform::SingleRandom random_;
+    bool live_ = true;
+    std::int64_t keptFrom_ = 0;
 };
 
 MachineRunner::MachineRunner(QObject* context, Listener listener)
@@ -175,9 +194,11 @@ void MachineRunner::go(Pace pace, int delayMs, int untilLine) {
 void MachineRunner::runGo(Pace pace, int untilLine) {
     if (!session_) return publish(Stop::None, false);
     syncBreakpoints(untilLine);
-    const std::int64_t stepsBefore = session_->state().steps;
-    const auto started = Clock::now();
-    auto reported = started;
+    lastWasEdit_ = false;
+    display_->forward(session_->steps());
+    // The speed over the last second of running: where the run stood then and now.
+    std::deque<std::pair<Clock::time_point, std::int64_t>> recent{{Clock::now(), session_->steps()}};
+    auto reported = Clock::now();
     std::int64_t budget = 100'000;
     Stop stop = Stop::None;
     while (true) {
@@ -200,9 +221,13 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
         } else {
             stop = session_->step(1);
         }
-        const std::int64_t done = session_->state().steps - stepsBefore;
-        const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-        if (pace == Pace::Full && seconds > 0.01) speed_ = done / seconds / 1e6;
+        const auto now = Clock::now();
+        recent.emplace_back(now, session_->steps());
+        while (recent.size() > 2 && now - recent[1].first >= std::chrono::seconds(1))
+            recent.pop_front();
+        const double seconds = std::chrono::duration<double>(now - recent.front().first).count();
+        if (pace == Pace::Full && seconds > 0.01)
+            speed_ = static_cast<double>(recent.back().second - recent.front().second) / seconds / 1e6;
         const bool goesOn = (pace == Pace::Full && stop == Stop::Slice) ||
                             (pace == Pace::Animate && stop == Stop::Step);
         if (!goesOn) break;
@@ -221,7 +246,27 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
         breakpointsDirty_ = true;
     }
     if (stop == Stop::Slice || stop == Stop::Step) stop = Stop::Paused;
+    forgetAfter(session_->steps());
     publish(stop, false);
+}
+
+Stop MachineRunner::move(bool forward, const std::function<Stop()>& run) {
+    if (forward)
+        display_->forward(session_->steps());
+    else
+        display_->backward();
+    const Stop stop = run();
+    display_->forward(session_->steps());
+    lastWasEdit_ = false;
+    forgetAfter(session_->steps());
+    return stop;
+}
+
+void MachineRunner::forgetAfter(std::int64_t step) {
+    // What was shown after the step the run stands at is shown again when the run gets there.
+    output_.rewindTo(step);
+    std::lock_guard lock(eventMutex_);
+    std::erase_if(pendingEvents_, [step](const MachineEvent& e) { return e.step > step; });
 }
 
 void MachineRunner::stepInstruction() {
@@ -229,7 +274,7 @@ void MachineRunner::stepInstruction() {
     post([this] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        publish(session_->step(1), false);
+        publish(move(true, [this] { return session_->step(1); }), false);
     });
 }
 
@@ -238,7 +283,7 @@ void MachineRunner::stepMachine() {
     post([this] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        publish(session_->stepi(1), false);
+        publish(move(true, [this] { return session_->stepi(1); }), false);
     });
 }
 
@@ -246,10 +291,48 @@ void MachineRunner::backInstruction() {
     pauseRequested_ = false;
     post([this] {
         if (!session_) return publish(Stop::None, false);
-        const Stop stop = session_->backInstruction();
-        // What was shown after the step gone back to is shown again when the run gets there.
-        output_.rewindTo(session_->state().steps);
-        publish(stop, false);
+        // Right after an edit, Back takes the edit away and nothing else.
+        const bool edit = lastWasEdit_;
+        publish(move(false, [this, edit] {
+                    return edit ? session_->back(1) : session_->reverseStep(1);
+                }),
+                false);
+    });
+}
+
+void MachineRunner::backMachine() {
+    pauseRequested_ = false;
+    post([this] {
+        if (!session_) return publish(Stop::None, false);
+        publish(move(false, [this] { return session_->back(1); }), false);
+    });
+}
+
+void MachineRunner::reverseContinue() {
+    pauseRequested_ = false;
+    post([this] {
+        if (!session_) return publish(Stop::None, false);
+        syncBreakpoints(0);
+        publish(move(false, [this] { return session_->reverseContinue(); }), false);
+    });
+}
+
+void MachineRunner::goTo(std::int64_t target) {
+    pauseRequested_ = false;
+    post([this, target] {
+        if (!session_) return publish(Stop::None, false);
+        syncBreakpoints(0);
+        const bool forward = target > session_->steps();
+        publish(move(forward, [this, target] { return session_->goTo(target); }), false);
+    });
+}
+
+void MachineRunner::setCell(int cell, std::string text) {
+    post([this, cell, text = std::move(text)]() mutable {
+        if (!session_) return publish(Stop::None, false);
+        const bool done = session_->setCell(cell, std::move(text));
+        if (done) lastWasEdit_ = true;
+        publish(Stop::None, false);
     });
 }
 
@@ -306,6 +389,9 @@ void MachineRunner::publish(Stop stop, bool running) {
         snapshot.alive = true;
         snapshot.state = session_->state();
         snapshot.history = session_->historyDepth();
+        snapshot.oldest = session_->oldestStep();
+        snapshot.furthest = session_->furthestStep();
+        snapshot.marks = session_->marks();
         const auto& cells = session_->cells();
         for (int i = 0; i < kCells; ++i)
             snapshot.cells[i] = cells[i].substr(0, kShownCellLength);

@@ -37,7 +37,10 @@ struct MachineSnapshot {
     DebugState state;
     std::array<std::string, kCells> cells; ///< each at most kShownCellLength bytes
     std::int64_t history = 0;              ///< steps Back can still undo
-    double speed = 0;                      ///< million steps a second over the last run
+    std::int64_t oldest = 0;               ///< the earliest step the timeline reaches
+    std::int64_t furthest = 0;             ///< the furthest step the run reached: the timeline's end
+    std::vector<Mark> marks;               ///< the timeline's moments, in step order
+    double speed = 0; ///< million steps a second over the last second of running
 };
 
 /// What a run took from outside that a replay of it needs: the replies and the random draws,
@@ -81,7 +84,16 @@ public:
     void go(Pace pace, int delayMs, int untilLine = 0);
     void stepInstruction();
     void stepMachine();
+    /// One source instruction back (or, right after an edit of a cell, the edit alone).
     void backInstruction();
+    /// One machine step back.
+    void backMachine();
+    /// Back to the previous breakpoint or watch hit.
+    void reverseContinue();
+    /// To step `target` of the run, back or forward.
+    void goTo(std::int64_t target);
+    /// The learner's text for cell `cell` (0..99) from this step on.
+    void setCell(int cell, std::string text);
     /// Answers the input the session stopped for.
     void provideInput(std::string reply);
     /// Stops a running go or step soon (within a slice), from any thread.
@@ -102,6 +114,11 @@ private:
     void loop();
     void runGo(Pace pace, int untilLine);
     void syncBreakpoints(int untilLine);
+    /// Runs a move of the session: `forward` moves show what their steps show, moves back
+    /// show nothing; either way, what was shown after the step it ends at is forgotten.
+    Stop move(bool forward, const std::function<Stop()>& run);
+    /// Forgets what was shown after `step`, in the log and in what waits for the window.
+    void forgetAfter(std::int64_t step);
     void publish(Stop stop, bool running);
     void flushEvents();
     bool interrupted() const { return pauseRequested_ || stopRequested_ || quitting_; }
@@ -133,6 +150,7 @@ private:
     std::condition_variable_any wake_; // ends an animation's pause early
     std::mutex wakeMutex_;
     double speed_ = 0;
+    bool lastWasEdit_ = false; // the last history move was an edit of a cell
 
     OutputLog output_;
     mutable std::mutex recordMutex_;

@@ -14,6 +14,7 @@
 #include "studio/input_queue.h"
 #include "studio/instruction_help.h"
 #include "studio/quick_fix.h"
+#include "studio/timeline.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,8 +29,10 @@
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -39,6 +42,7 @@
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -69,6 +73,8 @@ const char* const kRegisterNames[] = {"pc", "cur", "opb", "opc", "steps", "speed
 constexpr int kFontStepPoints = 2;
 constexpr int kMinFontSteps = -2;
 constexpr int kMaxFontSteps = 15;
+// A drag of the timeline sends the machine at most one jump this often.
+constexpr int kJumpEveryMs = 40;
 
 std::filesystem::path toPath(const QString& name) {
     return std::filesystem::path(QFile::encodeName(name).toStdString());
@@ -84,6 +90,13 @@ QString cellText(const std::string& text) {
     shown.replace(QLatin1Char('\r'), QStringLiteral("\u21b5"));
     if (text.size() >= kShownCellLength) shown += QStringLiteral("\u2026");
     return shown;
+}
+
+/// The text a learner typed in the Cells view as the cell's bytes: each "\u21b5" a line end.
+std::string cellBytes(const QString& typed) {
+    QString text = typed;
+    text.replace(QStringLiteral("\u21b5"), QStringLiteral("\r\n"));
+    return platform::fromQString(text);
 }
 
 /// The folder of the bundled examples: installed beside the programs, or in the source tree.
@@ -118,6 +131,50 @@ QString stopWords(Stop stop) {
     }
     return {};
 }
+
+/// The Cells view's editor of a cell's text: it takes the text as the view shows it, and hands
+/// the edit to the machine instead of the view (whose texts follow the machine).
+class CellEditor : public QStyledItemDelegate {
+public:
+    CellEditor(StudioWindow* window, QObject* parent)
+        : QStyledItemDelegate(parent), window_(window) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (!window_->cellsEditable()) return nullptr;
+        const std::string& text = window_->machine().cells[static_cast<std::size_t>(index.row())];
+        // The view holds only the start of a longer text: an edit would cut the rest off.
+        if (text.size() >= kShownCellLength) {
+            announce(window_->findChild<QLabel*>(QStringLiteral("announcement")),
+                     QStringLiteral("Cell %1 holds more than the Studio shows; it cannot be "
+                                    "edited here")
+                         .arg(index.row(), 2, 10, QLatin1Char('0')));
+            return nullptr;
+        }
+        auto* editor = qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+        if (editor) {
+            editor->setAccessibleName(QStringLiteral("Cell %1's text").arg(index.row(), 2, 10, QLatin1Char('0')));
+            editor->setAccessibleDescription(QStringLiteral("Enter keeps the text from this step "
+                                                            "on, Escape leaves it; \u21b5 is a line end"));
+        }
+        return editor;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setText(cellText(window_->machine().cells[static_cast<std::size_t>(index.row())]));
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (!line) return;
+        const std::string& was = window_->machine().cells[static_cast<std::size_t>(index.row())];
+        // Left as it was: no edit (a line end the view shows as "\u21b5" stays as it is).
+        if (line->text() == cellText(was)) return;
+        window_->editCell(index.row(), line->text());
+    }
+
+private:
+    StudioWindow* window_;
+};
 
 } // namespace
 
@@ -218,6 +275,14 @@ void StudioWindow::createActions() {
     stepAct_->setToolTip(QStringLiteral("Step: run one instruction (F10)"));
     stepMachineAct_->setToolTip(QStringLiteral("Run one machine step (F11)"));
     backAct_->setToolTip(QStringLiteral("Go back one instruction (Shift+F10)"));
+    backMachineAct_ = action("backMachine", QStringLiteral("Step Back Mac&hine Step"),
+                             QKeySequence(Qt::SHIFT | Qt::Key_F11), &StudioWindow::backMachine);
+    backMachineAct_->setIconText(QStringLiteral("Back Step"));
+    reverseContinueAct_ =
+        action("reverseContinue", QStringLiteral("Back to Brea&kpoint"),
+               QKeySequence(Qt::SHIFT | Qt::Key_F8), &StudioWindow::reverseContinue);
+    goToStepAct_ = action("goToStep", QStringLiteral("&Go to Step..."),
+                          QKeySequence(Qt::CTRL | Qt::Key_G), &StudioWindow::goToStep);
 
     readStateAct_ = action("readState", QStringLiteral("Read the &State"), QKeySequence(Qt::Key_F2),
                            &StudioWindow::readState);
@@ -301,16 +366,23 @@ void StudioWindow::createMenus() {
     runMenu_->addAction(continueAct_);
     runMenu_->addAction(stopAct_);
     runMenu_->addSeparator();
-    runMenu_->addAction(stepAct_);
-    runMenu_->addAction(stepMachineAct_);
-    runMenu_->addAction(backAct_);
-    runMenu_->addAction(runToCursorAct_);
-    runMenu_->addSeparator();
-    runMenu_->addAction(breakpointAct_);
-    runMenu_->addSeparator();
     runMenu_->addAction(readStateAct_);
     runMenu_->addSeparator();
     runMenu_->addAction(selfTestAct_);
+
+    // Stepping through the run, forward and back.
+    debugMenu_ = menuBar()->addMenu(QStringLiteral("&Debug"));
+    debugMenu_->setObjectName(QStringLiteral("debug"));
+    debugMenu_->addAction(stepAct_);
+    debugMenu_->addAction(stepMachineAct_);
+    debugMenu_->addAction(runToCursorAct_);
+    debugMenu_->addSeparator();
+    debugMenu_->addAction(backAct_);
+    debugMenu_->addAction(backMachineAct_);
+    debugMenu_->addAction(reverseContinueAct_);
+    debugMenu_->addAction(goToStepAct_);
+    debugMenu_->addSeparator();
+    debugMenu_->addAction(breakpointAct_);
 
     viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
     editMenu_ = edit;
@@ -330,6 +402,8 @@ void StudioWindow::createToolBar() {
     bar->addAction(stepAct_);
     bar->addAction(stepMachineAct_);
     bar->addAction(backAct_);
+    bar->addAction(backMachineAct_);
+    bar->addAction(reverseContinueAct_);
     bar->addAction(runToCursorAct_);
     bar->addSeparator();
     auto* label = new QLabel(QStringLiteral(" Speed: "), bar);
@@ -376,6 +450,7 @@ void StudioWindow::createDocks() {
     cells_->verticalHeader()->hide();
     cells_->horizontalHeader()->setStretchLastSection(true);
     cells_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Editable while a run is paused (updateActions).
     cells_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     cells_->setSelectionBehavior(QAbstractItemView::SelectRows);
     cells_->setWordWrap(false);
@@ -383,7 +458,7 @@ void StudioWindow::createDocks() {
         const QString number = QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
         // The number's check box is the cell's watch.
         auto* item = new QTableWidgetItem(number);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setFlags((item->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsEditable);
         item->setCheckState(Qt::Unchecked);
         item->setToolTip(QStringLiteral("Tick to watch cell %1: a run stops after the step that "
                                         "changes it (Enter or a double-click does the same)")
@@ -392,6 +467,7 @@ void StudioWindow::createDocks() {
         cells_->setItem(i, 1, new QTableWidgetItem);
     }
     cells_->verticalHeader()->setDefaultSectionSize(cells_->fontMetrics().height() + 4);
+    cells_->setItemDelegateForColumn(1, new CellEditor(this, cells_));
     cellsLayout->addWidget(nonEmptyOnly_);
     cellsLayout->addWidget(cells_);
     connect(nonEmptyOnly_, &QCheckBox::toggled, this, [this] { showCells(machine_); });
@@ -425,6 +501,38 @@ void StudioWindow::createDocks() {
     form->addRow(registersHelpLabel);
     auto* registersDock =
         dock("registersDock", QStringLiteral("Registers"), registersPane, Qt::RightDockWidgetArea);
+
+    // The timeline: the run's steps, the handle at the current one.
+    installTimelineAccessibility();
+    auto* timelinePane = new QWidget;
+    auto* timelineLayout = new QHBoxLayout(timelinePane);
+    timelineLayout->setContentsMargins(6, 0, 6, 0);
+    auto* timelineCaption = new QLabel(QStringLiteral("&Step:"), timelinePane);
+    timelineCaption->setObjectName(QStringLiteral("timelineCaption"));
+    timeline_ = new Timeline(timelinePane);
+    timeline_->setObjectName(QStringLiteral("timeline"));
+    timelineCaption->setBuddy(timeline_);
+    timelinePlace_ = new QLabel(timelinePane);
+    timelinePlace_->setObjectName(QStringLiteral("timelinePlace"));
+    timelinePlace_->setMinimumWidth(
+        timelinePlace_->fontMetrics().horizontalAdvance(QStringLiteral("step 000000000 of 000000000")));
+    timelineLayout->addWidget(timelineCaption);
+    timelineLayout->addWidget(timeline_, 1);
+    timelineLayout->addWidget(timelinePlace_);
+    auto* timelineDock =
+        dock("timelineDock", QStringLiteral("Timeline"), timelinePane, Qt::TopDockWidgetArea);
+    timelineDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                              QDockWidget::DockWidgetFloatable);
+    jumpTimer_ = new QTimer(this);
+    jumpTimer_->setSingleShot(true);
+    jumpTimer_->setInterval(kJumpEveryMs);
+    connect(jumpTimer_, &QTimer::timeout, this, &StudioWindow::sendJump);
+    connect(timeline_, &Timeline::jumpRequested, this, [this](std::int64_t step) {
+        if (!machine_.alive || goRunning_) return;
+        jumpTarget_ = step;
+        timelinePlace_->setText(timeline_->valueText());
+        if (!jumpTimer_->isActive()) jumpTimer_->start();
+    });
 
     // Help: every instruction, as the table of operations has it.
     instructions_ = new QTreeWidget;
@@ -1090,25 +1198,30 @@ void StudioWindow::run() {
     machine_.alive = false;
     if (!startSession()) return;
     issue([this] {
-        if (pace() == Pace::Single)
+        if (pace() == Pace::Single) {
             runner_->stepInstruction();
-        else
+        } else {
+            goRunning_ = true;
             runner_->go(pace(), animationDelay());
+        }
     });
 }
 
 void StudioWindow::continueRun() {
     command([this] {
-        if (pace() == Pace::Single)
+        if (pace() == Pace::Single) {
             runner_->stepInstruction();
-        else
+        } else {
+            goRunning_ = true;
             runner_->go(pace(), animationDelay());
+        }
     });
 }
 
 void StudioWindow::runToCursor() {
     const int line = editor_->caretLine();
     command([this, line] {
+        goRunning_ = true;
         runner_->go(pace() == Pace::Animate ? Pace::Animate : Pace::Full, animationDelay(), line);
     });
 }
@@ -1138,6 +1251,68 @@ void StudioWindow::back() {
     issue([this] { runner_->backInstruction(); });
 }
 
+void StudioWindow::backMachine() {
+    if (!machine_.alive || busy()) return;
+    issue([this] { runner_->backMachine(); });
+}
+
+void StudioWindow::reverseContinue() {
+    if (!machine_.alive || busy()) return;
+    issue([this] { runner_->reverseContinue(); });
+}
+
+void StudioWindow::goToStep() {
+    if (!machine_.alive || busy()) return;
+    const std::int64_t last = machine_.furthest;
+    const std::optional<QString> typed = dialogs_->input(
+        QStringLiteral("Go to Step"),
+        QStringLiteral("The step to go to (%1 to %2; the run is at %3):")
+            .arg(machine_.oldest)
+            .arg(last)
+            .arg(machine_.state.steps));
+    if (!typed || typed->trimmed().isEmpty() || !machine_.alive || busy()) return;
+    bool number = false;
+    const qlonglong target = typed->trimmed().toLongLong(&number);
+    if (!number || target < 0) {
+        announce(announcer_, QStringLiteral("Go to Step takes a step number, not \"%1\"").arg(*typed));
+        return;
+    }
+    issue([this, target] { runner_->goTo(target); });
+}
+
+void StudioWindow::sendJump() {
+    if (!jumpTarget_ || !machine_.alive || goRunning_) {
+        jumpTarget_.reset();
+        return;
+    }
+    // One jump at a time: the next goes when this one has answered.
+    if (busy()) {
+        jumpTimer_->start();
+        return;
+    }
+    const std::int64_t target = *jumpTarget_;
+    if (target == machine_.state.steps) {
+        jumpTarget_.reset();
+        return;
+    }
+    issue([this, target] { runner_->goTo(target); });
+}
+
+bool StudioWindow::cellsEditable() const {
+    return machine_.alive && !machine_.state.ended && !busy() && !goRunning_;
+}
+
+bool StudioWindow::editCell(int cell, const QString& text) {
+    if (cell < 0 || cell >= kCells || !cellsEditable()) return false;
+    const std::string bytes = cellBytes(text);
+    issue([this, cell, bytes] { runner_->setCell(cell, bytes); });
+    announce(announcer_, QStringLiteral("Cell %1 now holds \"%2\" from step %3 on; Back takes it away")
+                             .arg(cell, 2, 10, QLatin1Char('0'))
+                             .arg(text)
+                             .arg(machine_.state.steps));
+    return true;
+}
+
 void StudioWindow::toggleBreakpoint() { editor_->toggleBreakpoint(editor_->caretLine()); }
 
 // ---- What the machine reports
@@ -1150,8 +1325,14 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
     const bool showLine =
         snapshot.alive && !snapshot.state.ended && !(snapshot.running && pace() == Pace::Full);
     editor_->setExecutionLine(showLine ? snapshot.state.line : 0);
+    showTimeline(snapshot);
     if (!snapshot.running) {
+        goRunning_ = false;
+        if (jumpTarget_ && *jumpTarget_ == snapshot.state.steps) jumpTarget_.reset();
         cellsAtLastStop_ = snapshot.cells;
+        // After any stop or move the run stands at its step: what later steps showed goes
+        // (a watch found after a fast stretch ran on a little, a move back, a jump).
+        if (snapshot.alive) forgetShownAfter(snapshot.state.steps);
         switch (snapshot.stop) {
         case Stop::PastEnd:
             addMessage(QStringLiteral("The program ran past its last instruction."), 0, true,
@@ -1166,8 +1347,6 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
             addMessage(errorReport(snapshot.state), snapshot.state.line, true,
                        snapshot.state.steps);
             break;
-        case Stop::Back:
-        case Stop::HistoryEnd: forgetShownAfter(snapshot.state.steps); break;
         default: break;
         }
         announceStop(snapshot);
@@ -1242,9 +1421,19 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
             addMessage(fromBytes(event.text), event.line, false, event.step);
         }
     }
+    // A program that shows text at full speed sends thousands of lines at once: only the
+    // latest kMaxOutputLines are listed, and the older rows go in one removal, not row by row.
+    if (lines.size() > kMaxOutputLines) {
+        const auto excess = lines.size() - kMaxOutputLines;
+        qDeleteAll(lines.begin(), lines.begin() + excess);
+        lines.erase(lines.begin(), lines.begin() + excess);
+    }
+    const int overflow = output_->topLevelItemCount() + static_cast<int>(lines.size()) - kMaxOutputLines;
+    if (overflow > 0 && !output_->model()->removeRows(0, overflow)) {
+        for (int i = 0; i < overflow; ++i)
+            delete output_->takeTopLevelItem(0);
+    }
     output_->addTopLevelItems(lines);
-    while (output_->topLevelItemCount() > kMaxOutputLines)
-        delete output_->takeTopLevelItem(0);
     if (!lines.isEmpty()) output_->scrollToItem(lines.back());
     updateActions();
 }
@@ -1268,8 +1457,10 @@ void StudioWindow::clearRunViews() {
     machine_ = MachineSnapshot{};
     cellsAtLastStop_ = {};
     editor_->setExecutionLine(0);
+    jumpTarget_.reset();
     showCells(machine_);
     showRegisters(machine_);
+    showTimeline(machine_);
     if (auto* dock = findChild<QDockWidget*>(QStringLiteral("outputDock"))) dock->raise();
 }
 
@@ -1296,6 +1487,23 @@ void StudioWindow::showCells(const MachineSnapshot& snapshot) {
         number->setData(Qt::UserRole, isChanged);
         cells_->setRowHidden(i, nonEmptyOnly_->isChecked() && empty);
     }
+}
+
+void StudioWindow::showTimeline(const MachineSnapshot& snapshot) {
+    if (!snapshot.alive) {
+        timeline_->clearRun();
+        timelinePlace_->setText(QStringLiteral("no run"));
+        return;
+    }
+    // While a drag's jump is on its way, the handle stays where it was asked to go.
+    const std::int64_t at = jumpTarget_ && !snapshot.running ? *jumpTarget_ : snapshot.state.steps;
+    timeline_->showRun(at, snapshot.oldest, std::max(snapshot.furthest, snapshot.state.steps),
+                       snapshot.marks);
+    timelinePlace_->setText(timeline_->valueText());
+    timeline_->setAccessibleDescription(
+        QStringLiteral("The run's steps: drag, click or use the arrows, Page Up, Page Down, Home "
+                       "and End to go to a step; %1 marked moments")
+            .arg(snapshot.marks.size()));
 }
 
 void StudioWindow::showRegisters(const MachineSnapshot& snapshot) {
@@ -1336,6 +1544,14 @@ void StudioWindow::updateActions() {
     continueAct_->setEnabled(!busy() && !ended);
     runToCursorAct_->setEnabled(!busy());
     backAct_->setEnabled(!busy() && alive && machine_.history > 0);
+    backMachineAct_->setEnabled(!busy() && alive && machine_.history > 0);
+    reverseContinueAct_->setEnabled(!busy() && alive && machine_.history > 0);
+    goToStepAct_->setEnabled(!busy() && alive);
+    timeline_->setEnabled(alive && !goRunning_);
+    cells_->setEditTriggers(cellsEditable() ? QAbstractItemView::DoubleClicked |
+                                                  QAbstractItemView::EditKeyPressed |
+                                                  QAbstractItemView::AnyKeyPressed
+                                            : QAbstractItemView::NoEditTriggers);
     exportOutputAct_->setEnabled(output_ && output_->topLevelItemCount() > 0);
     exportTraceAct_->setEnabled(!busy() && alive && program_ && machine_.state.steps > 0);
 }
@@ -1428,6 +1644,7 @@ constexpr Pane kPanes[] = {
     {"Messages", "messagesDock", "goToMessages"},
     {"Problems", "problemsDock", "goToProblems"},
     {"Input Queue", "inputQueueDock", "goToInputQueue"},
+    {"Timeline", "timelineDock", "goToTimeline"},
 };
 
 } // namespace
@@ -1482,7 +1699,11 @@ void StudioWindow::describeActions() {
         {stopAct_, "End the run"},
         {stepAct_, "Run one instruction"},
         {stepMachineAct_, "Run one machine step"},
-        {backAct_, "Go back one instruction, cells and all"},
+        {backAct_, "Go back one instruction, cells and all (right after an edit of a cell, the "
+                   "edit alone)"},
+        {backMachineAct_, "Go back one machine step, cells and all"},
+        {reverseContinueAct_, "Go back to the last breakpoint or watched change before this step"},
+        {goToStepAct_, "Go to any step of the run so far, back or forward"},
         {continueAct_, "Go on from where the run stands"},
         {runToCursorAct_, "Run until the caret's line"},
         {breakpointAct_, "Set or clear the breakpoint on the caret's line"},
@@ -1538,6 +1759,17 @@ void StudioWindow::describeWidgets() {
              QStringLiteral("Every instruction, how it is written and what it does"));
     describe(findChild<QLabel*>(QStringLiteral("registersHelp")), QStringLiteral("Registers help"),
              registersHelp());
+    describe(dock("timelineDock"), {},
+             QStringLiteral("The run's steps, with its stops, shown texts and edits (Ctrl+8)"));
+    describe(timeline_->parentWidget(), QStringLiteral("Timeline pane"),
+             QStringLiteral("The timeline and the step it stands at"));
+    describe(timeline_, QStringLiteral("Timeline"),
+             QStringLiteral("The run's steps: drag, click or use the arrows, Page Up, Page Down, "
+                            "Home and End to go to a step"));
+    describe(timelinePlace_, QStringLiteral("Timeline step"),
+             QStringLiteral("The step the timeline stands at, of the furthest the run reached"));
+    describe(findChild<QLabel*>(QStringLiteral("timelineCaption")), {},
+             QStringLiteral("The timeline's caption"));
     describe(dock("inputQueueDock"), {},
              QStringLiteral("Replies typed before the run, used in order by inp (Ctrl+7)"));
     describe(cells_->parentWidget(), QStringLiteral("Cells pane"),
@@ -1575,7 +1807,7 @@ void StudioWindow::describeWidgets() {
         bar->toggleViewAction()->setStatusTip(QStringLiteral("Show or hide the Run tool bar"));
     }
     menuBar()->setAccessibleName(QStringLiteral("Menus"));
-    menuBar()->setAccessibleDescription(QStringLiteral("File, Edit, Run, View and Help"));
+    menuBar()->setAccessibleDescription(QStringLiteral("File, Edit, Run, Debug, View and Help"));
     const char* const meanings[] = {
         "The position in the code string of the next operation",
         "The cell the last address chose",
@@ -1615,8 +1847,8 @@ void StudioWindow::announceStop(const MachineSnapshot& snapshot) {
 }
 
 void StudioWindow::focusPane(int pane) {
-    QWidget* targets[] = {editor_,   cells_,    registers_[Pc],       output_,
-                          messages_, problems_, inputQueue_->editor()};
+    QWidget* targets[] = {editor_,   cells_,    registers_[Pc],        output_,
+                          messages_, problems_, inputQueue_->editor(), timeline_};
     if (auto* dock = findChild<QDockWidget*>(QString::fromLatin1(kPanes[pane].dock))) {
         dock->show();
         dock->raise();
@@ -1682,7 +1914,7 @@ void StudioWindow::showShortcuts() {
         list->setHeaderLabels({QStringLiteral("Command"), QStringLiteral("Keys")});
         list->setRootIsDecorated(false);
         QList<QTreeWidgetItem*> rows;
-        for (QMenu* menu : {fileMenu_, editMenu_, runMenu_, viewMenu_, helpMenu_}) {
+        for (QMenu* menu : {fileMenu_, editMenu_, runMenu_, debugMenu_, viewMenu_, helpMenu_}) {
             for (QAction* act : menu->actions()) {
                 if (act->shortcut().isEmpty()) continue;
                 QStringList keys;
@@ -1696,7 +1928,8 @@ void StudioWindow::showShortcuts() {
             {"Leave the editor (Tab types a tab)", "Ctrl+Tab, Ctrl+Shift+Tab"},
             {"Move between the other controls", "Tab, Shift+Tab"},
             {"Go to the line of a message or a problem", "Enter"},
-            {"Open a menu", "Alt+F, Alt+E, Alt+R, Alt+V, Alt+H"},
+            {"Open a menu", "Alt+F, Alt+E, Alt+R, Alt+D, Alt+V, Alt+H"},
+            {"Move along the timeline", "Left, Right, Page Up, Page Down, Home, End"},
         };
         for (const auto& move : moves)
             rows << new QTreeWidgetItem(

@@ -35,6 +35,7 @@ namespace tessivor::studio {
 
 class CodeEditor;
 class InputQueue;
+class Timeline;
 
 /// The largest source the Studio opens: beyond it the editor, its colours and the checker
 /// would keep the window from answering. `tessivor-cli` takes any size.
@@ -81,6 +82,12 @@ public:
     InputQueue* inputQueue() const { return inputQueue_; }
     /// Watches on cells: the run stops after a step that changes one.
     void setWatch(int cell, bool on);
+    /// The learner's edit of a cell while the run is paused: from this step on the cell holds
+    /// `text` (the Cells view's text, "\u21b5" a line end). False when no paused run takes it.
+    bool editCell(int cell, const QString& text);
+    /// Whether the Cells view takes edits now: a run is paused, not ended, and nothing runs.
+    bool cellsEditable() const;
+    Timeline* timeline() const { return timeline_; }
     bool watched(int cell) const { return watched_[static_cast<std::size_t>(cell)]; }
 
 protected:
@@ -131,6 +138,11 @@ private:
     void stepInstruction();
     void stepMachine();
     void back();
+    void backMachine();
+    void reverseContinue();
+    void goToStep();
+    /// Sends the timeline's chosen step to the machine, one jump at a time.
+    void sendJump();
     void continueRun();
     void runToCursor();
     void toggleBreakpoint();
@@ -153,6 +165,7 @@ private:
     void machineShowed(std::vector<MachineEvent> events);
     void showCells(const MachineSnapshot& snapshot);
     void showRegisters(const MachineSnapshot& snapshot);
+    void showTimeline(const MachineSnapshot& snapshot);
     /// Adds a message; `important` ones (failures) bring the Messages pane to the front.
     /// `step`: the run's step that showed it, -1 for none; Back takes it away with the step.
     void addMessage(const QString& text, int line, bool important = false, std::int64_t step = -1);
@@ -195,6 +208,7 @@ private:
     QMenu* examplesMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QMenu* runMenu_ = nullptr;
+    QMenu* debugMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QAction* newAct_ = nullptr;
@@ -209,6 +223,9 @@ private:
     QAction* stepAct_ = nullptr;
     QAction* stepMachineAct_ = nullptr;
     QAction* backAct_ = nullptr;
+    QAction* backMachineAct_ = nullptr;
+    QAction* reverseContinueAct_ = nullptr;
+    QAction* goToStepAct_ = nullptr;
     QAction* continueAct_ = nullptr;
     QAction* runToCursorAct_ = nullptr;
     QAction* breakpointAct_ = nullptr;
@@ -236,6 +253,11 @@ private:
     QLabel* announcer_ = nullptr; ///< the status bar's label that stops and "Read the State" say
     QDialog* shortcuts_ = nullptr;
     InputQueue* inputQueue_ = nullptr;
+    Timeline* timeline_ = nullptr;
+    QLabel* timelinePlace_ = nullptr; ///< "step N of M" beside the timeline
+    QTimer* jumpTimer_ = nullptr;     ///< lets a drag's jumps go to the machine a few a second
+    std::optional<std::int64_t> jumpTarget_; ///< the step the timeline asks for, until reached
+    bool goRunning_ = false;                 ///< a Run or Continue goes on
     QTreeWidget* instructions_ = nullptr;    ///< the Help panel's table
     std::shared_ptr<const Program> program_; ///< the one the session runs
     std::array<bool, kCells> watched_{};
