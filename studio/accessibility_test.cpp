@@ -130,7 +130,7 @@ TEST_F(StudioAccessibilityTest, EveryWidgetActionAndDockHasANameAndADescription)
 
     // A screen reader finds the menus and their commands by their captions.
     EXPECT_EQ(accessibleChildNames(window->menuBar()),
-              (QStringList{"File", "Edit", "Run", "View", "Help"}));
+              (QStringList{"File", "Edit", "Run", "Debug", "View", "Help"}));
     const auto menu = [this](const char* title) -> QMenu* {
         for (QAction* act : window->menuBar()->actions())
             if (act->text() == QString::fromLatin1(title)) return act->menu();
@@ -140,8 +140,18 @@ TEST_F(StudioAccessibilityTest, EveryWidgetActionAndDockHasANameAndADescription)
     EXPECT_TRUE(accessibleChildNames(menu("&File")).contains("New"));
     ASSERT_NE(menu("&Run"), nullptr);
     const QStringList items = accessibleChildNames(menu("&Run"));
-    for (const char* item : {"Build", "Run", "Pause", "Step", "Back", "Read the State"})
+    for (const char* item : {"Build", "Run", "Pause", "Read the State"})
         EXPECT_TRUE(items.contains(item)) << item << " in " << items.join(", ").toStdString();
+    ASSERT_NE(menu("&Debug"), nullptr);
+    const QStringList moves = accessibleChildNames(menu("&Debug"));
+    for (const char* item : {"Step", "Back", "Step Back Machine Step", "Back to Breakpoint",
+                             "Go to Step...", "Toggle Breakpoint"})
+        EXPECT_TRUE(moves.contains(item)) << item << " in " << moves.join(", ").toStdString();
+    // The timeline reads as a slider whose value is the step it stands at.
+    auto* timeline = window->findChild<QWidget*>("timeline");
+    ASSERT_NE(timeline, nullptr);
+    EXPECT_EQ(accessibleText(timeline), "Timeline");
+    EXPECT_EQ(accessibleText(timeline, QAccessible::Value), "step 0 of 0");
     EXPECT_EQ(accessibleText(window->editor()), "Source");
 }
 
