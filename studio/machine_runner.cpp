@@ -147,6 +147,7 @@ void MachineRunner::start(DebugProgram program, std::vector<int> lines) {
             breakpointsDirty_ = true;
         }
         speed_ = 0;
+        furthest_ = 0;
         output_.clear();
         {
             std::lock_guard lock(recordMutex_);
@@ -331,7 +332,11 @@ void MachineRunner::setCell(int cell, std::string text) {
     post([this, cell, text = std::move(text)]() mutable {
         if (!session_) return publish(Stop::None, false);
         const bool done = session_->setCell(cell, std::move(text));
-        if (done) lastWasEdit_ = true;
+        if (done) {
+            lastWasEdit_ = true;
+            // What the run did after this step is forgotten: the timeline ends here.
+            furthest_ = session_->steps();
+        }
         publish(Stop::None, false);
     });
 }
@@ -390,7 +395,10 @@ void MachineRunner::publish(Stop stop, bool running) {
         snapshot.state = session_->state();
         snapshot.history = session_->historyDepth();
         snapshot.oldest = session_->oldestStep();
-        snapshot.furthest = session_->furthestStep();
+        // The furthest step seen here too: a session whose own reach is not yet known
+        // (furthestStep() == steps()) still gets a timeline over what the run went through.
+        furthest_ = std::max({furthest_, session_->furthestStep(), session_->steps()});
+        snapshot.furthest = furthest_;
         snapshot.marks = session_->marks();
         const auto& cells = session_->cells();
         for (int i = 0; i < kCells; ++i)

@@ -150,7 +150,8 @@ private:
     std::condition_variable_any wake_; // ends an animation's pause early
     std::mutex wakeMutex_;
     double speed_ = 0;
-    bool lastWasEdit_ = false; // the last history move was an edit of a cell
+    bool lastWasEdit_ = false;   // the last history move was an edit of a cell
+    std::int64_t furthest_ = 0; // the furthest step the session reached
 
     OutputLog output_;
     mutable std::mutex recordMutex_;
