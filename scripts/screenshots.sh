@@ -6,6 +6,8 @@
 #                                 its cells, registers and output in view
 #   docs/screenshots/studio-help.png   the same, with the instructions panel (Shift+F1)
 #   docs/screenshots/studio-queue.png  the same, with two replies in the input queue
+#   docs/screenshots/studio-timeline.png  the Studio at 1024 x 768, gone back along the
+#                                 timeline of the count example, its marks in view
 # usage: scripts/screenshots.sh [BUILD_DIR [OUT_DIR]]
 #        (defaults: build and docs/screenshots; run `make` first)
 # Installs what it needs when missing: xvfb, openbox (the window frames), xdotool, x11-utils,
@@ -184,5 +186,39 @@ xdotool type --delay 5 "12"
 sleep 0.5
 shoot "$id" "$out/studio-queue.png"
 
+kill "${pids[-1]}"
+unset 'pids[-1]'
+
+# The timeline, at 1024 x 768 (a projector's screen): a breakpoint on line 9 ("dsp 01"), Run
+# (F5) and Continue (F8) three times, then Back to Breakpoint (Shift+F8) and three steps back
+# along the timeline (Ctrl+8, Left): the marks of the stops and of each shown line, the handle
+# in the middle of the run, the cells and the output of that moment.
+rm -f "$XDG_CONFIG_HOME/Tessivor/Tessivor Studio.conf"
+"$studio" "$work/count.tsasm" 2>"$work/studio-timeline.log" &
+pids+=($!)
+id=$(window '^count\.tsasm - Tessivor Studio$')
+xdotool windowsize --sync "$id" 1024 740
+xdotool windowmove --sync "$id" 0 0
+xdotool windowactivate --sync "$id"
+sleep 0.5
+xdotool key ctrl+Home
+for _ in $(seq 8); do xdotool key Down; done
+xdotool key F9 F5
+sleep 1
+for _ in $(seq 3); do
+    xdotool key F8
+    sleep 0.5
+done
+xdotool key shift+F8
+sleep 0.5
+xdotool key ctrl+8
+for _ in $(seq 3); do
+    xdotool key Left
+    sleep 0.2
+done
+sleep 1
+xdotool mousemove 0 0
+shoot "$id" "$out/studio-timeline.png"
+
 echo "screenshots: wrote $out/runner.png, $out/editor.png, $out/studio.png," \
-    "$out/studio-help.png and $out/studio-queue.png"
+    "$out/studio-help.png, $out/studio-queue.png and $out/studio-timeline.png"
