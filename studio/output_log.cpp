@@ -2,6 +2,7 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
 #include <vector>
 
 namespace tessivor::studio {
@@ -51,6 +52,41 @@ bool OutputLog::append(std::string_view text, std::int64_t step) {
     bytes_ += needed;
     recent_.back().kept = true;
     return true;
+}
+
+std::vector<OutputLog::Line> OutputLog::latest(std::size_t count, std::size_t maxLength) const {
+    std::lock_guard lock(mutex_);
+    std::vector<Line> found;
+    if (!spool_ || count == 0) return found;
+    // The kept texts among the latest, each running up to the next one's start (less its line
+    // feed), the last one up to the end of what is kept.
+    std::size_t first = recent_.size();
+    std::size_t taken = 0;
+    while (first > 0 && taken < count) {
+        --first;
+        if (recent_[first].kept) ++taken;
+    }
+    std::fflush(spool_.get());
+    for (std::size_t i = first; i < recent_.size(); ++i) {
+        const Shown& shown = recent_[i];
+        if (!shown.kept) continue;
+        std::uint64_t end = bytes_;
+        for (std::size_t j = i + 1; j < recent_.size(); ++j) {
+            if (recent_[j].kept) {
+                end = recent_[j].offset;
+                break;
+            }
+        }
+        Line line;
+        line.step = shown.step;
+        line.length = static_cast<std::size_t>(end - shown.offset - 1);
+        line.start.resize(std::min(line.length, maxLength));
+        std::fseek(spool_.get(), static_cast<long>(shown.offset), SEEK_SET);
+        line.start.resize(std::fread(line.start.data(), 1, line.start.size(), spool_.get()));
+        found.push_back(std::move(line));
+    }
+    std::fseek(spool_.get(), static_cast<long>(bytes_), SEEK_SET);
+    return found;
 }
 
 std::uint64_t OutputLog::lines() const {

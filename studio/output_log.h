@@ -9,7 +9,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessivor::studio {
 
@@ -33,6 +35,17 @@ public:
     void rewindTo(std::int64_t step);
     /// As many texts as a session can go back over: one a step, a million steps.
     static constexpr std::size_t kRewindable = 1'000'000;
+
+    /// One kept text as a list shows it: the step that showed it, the start of the text and
+    /// its whole length.
+    struct Line {
+        std::int64_t step = 0;
+        std::string start;
+        std::size_t length = 0;
+    };
+    /// The last `count` texts kept (of the last kRewindable), each cut to `maxLength` bytes:
+    /// what a list of the output shows again after the run went back past its rows.
+    std::vector<Line> latest(std::size_t count, std::size_t maxLength) const;
 
     std::uint64_t lines() const;   ///< texts shown, kept or not
     std::uint64_t dropped() const; ///< texts not kept whole

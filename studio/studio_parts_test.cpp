@@ -150,6 +150,29 @@ TEST(OutputLog, KeepsEveryTextWholeAndExportsItAsRunPrintsIt) {
     EXPECT_EQ(readBytes(out), "");
 }
 
+TEST(OutputLog, GivesBackTheLatestTextsAfterARewind) {
+    OutputLog log;
+    for (int i = 1; i <= 6; ++i)
+        log.append(std::string(static_cast<std::size_t>(i), static_cast<char>('a' + i - 1)), i * 10);
+    log.rewindTo(45); // the texts of steps 50 and 60 go
+    const std::vector<OutputLog::Line> lines = log.latest(3, 2);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].step, 20);
+    EXPECT_EQ(lines[0].start, "bb");
+    EXPECT_EQ(lines[1].start, "cc"); // cut to two bytes
+    EXPECT_EQ(lines[1].length, 3u);  // of three
+    EXPECT_EQ(lines[2].step, 40);
+    EXPECT_EQ(lines[2].start, "dd");
+    EXPECT_EQ(lines[2].length, 4u);
+    // Written on after: the new text is where the forgotten ones were.
+    log.append("z", 50);
+    const auto after = log.latest(10, 100);
+    ASSERT_EQ(after.size(), 5u);
+    EXPECT_EQ(after.back().start, "z");
+    EXPECT_EQ(after[3].start, "dddd");
+    EXPECT_TRUE(OutputLog().latest(5, 5).empty());
+}
+
 TEST(OutputLog, StopsKeepingWhenFullAndSaysHowManyItLost) {
     QTemporaryDir dir;
     OutputLog log(10);

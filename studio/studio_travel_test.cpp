@@ -200,6 +200,24 @@ TEST_F(StudioTravelTest, OutputAfterAJumpBackIsGoneAndComesBackGoingForward) {
     EXPECT_TRUE(window->lastAnnouncement().contains("step number")) << window->lastAnnouncement().toStdString();
 }
 
+TEST_F(StudioTravelTest, GoingBackPastTheListedRowsListsTheEarlierLinesAgain) {
+    // 15,000 lines: more than the pane lists (its latest 10,000).
+    setText(QStringLiteral("set 01, 1;\nset 02, 15000;\nset 90, 1;\nlbl 01\ndsp 01\n"
+                           "ifl 01, 02\ninc 01\ngto 90\neif\nend\n"));
+    trigger("run");
+    ASSERT_EQ(window->machine().stop, Stop::Terminated);
+    ASSERT_EQ(output().size(), 10'000);
+    EXPECT_EQ(output().front(), "5001");
+    // Back to a step between "3000" and "3001": lines 1 to 3000 are listed.
+    const std::int64_t step = output(0)[0].toLongLong() - 2001 * (output(0)[1].toLongLong() -
+                                                                 output(0)[0].toLongLong());
+    jumpTo(step);
+    const QStringList listed = output();
+    ASSERT_EQ(listed.size(), 3000);
+    EXPECT_EQ(listed.front(), "1");
+    EXPECT_EQ(listed.back(), "3000");
+}
+
 TEST_F(StudioTravelTest, AnEditedCellIsUndoneByBackAndMadeAgainGoingForward) {
     setText(QStringLiteral("set 01, 5;\nset 02, 7;\ndsp 01\nend\n"));
     setSpeed(0);

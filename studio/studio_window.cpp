@@ -1333,6 +1333,7 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
         // After any stop or move the run stands at its step: what later steps showed goes
         // (a watch found after a fast stretch ran on a little, a move back, a jump).
         if (snapshot.alive) forgetShownAfter(snapshot.state.steps);
+        if (snapshot.alive && !busy()) refillOutput();
         switch (snapshot.stop) {
         case Stop::PastEnd:
             addMessage(QStringLiteral("The program ran past its last instruction."), 0, true,
@@ -1401,22 +1402,46 @@ void StudioWindow::answerInput(const MachineSnapshot& snapshot) {
     updateActions();
 }
 
+namespace {
+
+/// A row of the Output pane: the step and the start of the text.
+QTreeWidgetItem* outputRow(std::int64_t step, const std::string& text, std::size_t length) {
+    // The start of a long text only; Export Output Log writes it whole.
+    QString shown = cellText(text.substr(0, kShownOutputLength));
+    if (length > kShownOutputLength)
+        shown = QStringLiteral("%1\u2026 (%2 characters in all)")
+                    .arg(shown.left(kShownOutputLength))
+                    .arg(length);
+    auto* item = new QTreeWidgetItem({QString::number(step), shown});
+    item->setToolTip(1, length > kShownOutputLength
+                            ? shown + QStringLiteral("\nFile \u2192 Export Output Log "
+                                                     "writes the whole text.")
+                            : shown);
+    return item;
+}
+
+} // namespace
+
+void StudioWindow::refillOutput() {
+    // Gone back past the rows the pane holds (it lists the latest kMaxOutputLines only): the
+    // texts before them come back from the log.
+    const OutputLog& log = runner_->output();
+    const std::uint64_t kept = log.lines() - log.dropped();
+    const auto rows = static_cast<std::uint64_t>(output_->topLevelItemCount());
+    if (rows >= kept || rows >= static_cast<std::uint64_t>(kMaxOutputLines)) return;
+    QList<QTreeWidgetItem*> lines;
+    for (const OutputLog::Line& line : log.latest(kMaxOutputLines, kShownOutputLength))
+        lines.append(outputRow(line.step, line.start, line.length));
+    output_->clear();
+    output_->addTopLevelItems(lines);
+    if (!lines.isEmpty()) output_->scrollToItem(lines.back());
+}
+
 void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
     QList<QTreeWidgetItem*> lines;
     for (MachineEvent& event : events) {
         if (event.kind == MachineEvent::Kind::Display) {
-            // The start of a long text only; Export Output Log writes it whole.
-            QString shown = cellText(event.text.substr(0, kShownOutputLength));
-            if (event.length > kShownOutputLength)
-                shown = QStringLiteral("%1\u2026 (%2 characters in all)")
-                            .arg(shown.left(kShownOutputLength))
-                            .arg(event.length);
-            auto* item = new QTreeWidgetItem({QString::number(event.step), shown});
-            item->setToolTip(1, event.length > kShownOutputLength
-                                    ? shown + QStringLiteral("\nFile \u2192 Export Output Log "
-                                                             "writes the whole text.")
-                                    : shown);
-            lines.append(item);
+            lines.append(outputRow(event.step, event.text, event.length));
         } else {
             addMessage(fromBytes(event.text), event.line, false, event.step);
         }

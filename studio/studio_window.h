@@ -174,6 +174,8 @@ private:
     void reportBuildError(const Program& program);
     /// Takes away the output and messages of steps after `step`.
     void forgetShownAfter(std::int64_t step);
+    /// Lists again the texts before the pane's first row, when going back emptied it.
+    void refillOutput();
     void clearRunViews();
     void updateActions();
 
