@@ -198,7 +198,8 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
     lastWasEdit_ = false;
     display_->forward(session_->steps());
     // The speed over the last second of running: where the run stood then and now.
-    std::deque<std::pair<Clock::time_point, std::int64_t>> recent{{Clock::now(), session_->steps()}};
+    std::deque<std::pair<Clock::time_point, std::int64_t>> recent{
+        {Clock::now(), session_->steps()}};
     auto reported = Clock::now();
     std::int64_t budget = 100'000;
     Stop stop = Stop::None;
@@ -228,7 +229,8 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
             recent.pop_front();
         const double seconds = std::chrono::duration<double>(now - recent.front().first).count();
         if (pace == Pace::Full && seconds > 0.01)
-            speed_ = static_cast<double>(recent.back().second - recent.front().second) / seconds / 1e6;
+            speed_ =
+                static_cast<double>(recent.back().second - recent.front().second) / seconds / 1e6;
         const bool goesOn = (pace == Pace::Full && stop == Stop::Slice) ||
                             (pace == Pace::Animate && stop == Stop::Step);
         if (!goesOn) break;
@@ -294,9 +296,8 @@ void MachineRunner::backInstruction() {
         if (!session_) return publish(Stop::None, false);
         // Right after an edit, Back takes the edit away and nothing else.
         const bool edit = lastWasEdit_;
-        publish(move(false, [this, edit] {
-                    return edit ? session_->back(1) : session_->reverseStep(1);
-                }),
+        publish(move(false,
+                     [this, edit] { return edit ? session_->back(1) : session_->reverseStep(1); }),
                 false);
     });
 }

@@ -38,9 +38,9 @@ struct MachineSnapshot {
     std::array<std::string, kCells> cells; ///< each at most kShownCellLength bytes
     std::int64_t history = 0;              ///< steps Back can still undo
     std::int64_t oldest = 0;               ///< the earliest step the timeline reaches
-    std::int64_t furthest = 0;             ///< the furthest step the run reached: the timeline's end
-    std::vector<Mark> marks;               ///< the timeline's moments, in step order
-    double speed = 0; ///< million steps a second over the last second of running
+    std::int64_t furthest = 0; ///< the furthest step the run reached: the timeline's end
+    std::vector<Mark> marks;   ///< the timeline's moments, in step order
+    double speed = 0;          ///< million steps a second over the last second of running
 };
 
 /// What a run took from outside that a replay of it needs: the replies and the random draws,
@@ -150,7 +150,7 @@ private:
     std::condition_variable_any wake_; // ends an animation's pause early
     std::mutex wakeMutex_;
     double speed_ = 0;
-    bool lastWasEdit_ = false;   // the last history move was an edit of a cell
+    bool lastWasEdit_ = false;  // the last history move was an edit of a cell
     std::int64_t furthest_ = 0; // the furthest step the session reached
 
     OutputLog output_;

@@ -153,7 +153,8 @@ TEST(OutputLog, KeepsEveryTextWholeAndExportsItAsRunPrintsIt) {
 TEST(OutputLog, GivesBackTheLatestTextsAfterARewind) {
     OutputLog log;
     for (int i = 1; i <= 6; ++i)
-        log.append(std::string(static_cast<std::size_t>(i), static_cast<char>('a' + i - 1)), i * 10);
+        log.append(std::string(static_cast<std::size_t>(i), static_cast<char>('a' + i - 1)),
+                   i * 10);
     log.rewindTo(45); // the texts of steps 50 and 60 go
     const std::vector<OutputLog::Line> lines = log.latest(3, 2);
     ASSERT_EQ(lines.size(), 3u);

@@ -42,7 +42,8 @@ public:
         timeline()->setValue(timeline()->valueOf(step));
         ASSERT_TRUE(waitUntil([&] {
             return !window->busy() && window->machine().state.steps == step;
-        })) << "the jump to step " << step << " ended at " << window->machine().state.steps;
+        })) << "the jump to step "
+            << step << " ended at " << window->machine().state.steps;
     }
     /// The state a fresh session of the editor's program has after `steps` steps.
     struct Fresh {
@@ -105,7 +106,8 @@ TEST_F(StudioTravelTest, TheTimelineJumpsToAStepAndShowsItsState) {
     // The keyboard moves it: one step, the start, the end.
     timeline()->setFocus();
     QTest::keyClick(timeline(), Qt::Key_Right);
-    ASSERT_TRUE(waitUntil([&] { return !window->busy() && window->machine().state.steps == end / 3 + 1; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return !window->busy() && window->machine().state.steps == end / 3 + 1; }));
     expectShowsStep(end / 3 + 1);
     QTest::keyClick(timeline(), Qt::Key_Home);
     ASSERT_TRUE(waitUntil([&] { return !window->busy() && window->machine().state.steps == 0; }));
@@ -132,7 +134,8 @@ TEST_F(StudioTravelTest, ADragSendsFewJumpsAndEndsWhereTheHandleStops) {
     QCoreApplication::processEvents();
     EXPECT_EQ(timeline()->chosenStep(), last);
     timeline()->setSliderDown(false);
-    ASSERT_TRUE(waitUntil([&] { return !window->busy() && window->machine().state.steps == last; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return !window->busy() && window->machine().state.steps == last; }));
     expectShowsStep(last);
 }
 
@@ -197,7 +200,8 @@ TEST_F(StudioTravelTest, OutputAfterAJumpBackIsGoneAndComesBackGoingForward) {
     dialogs.replies = {QStringLiteral("middle")};
     trigger("goToStep");
     EXPECT_EQ(window->machine().state.steps, end);
-    EXPECT_TRUE(window->lastAnnouncement().contains("step number")) << window->lastAnnouncement().toStdString();
+    EXPECT_TRUE(window->lastAnnouncement().contains("step number"))
+        << window->lastAnnouncement().toStdString();
 }
 
 TEST_F(StudioTravelTest, GoingBackPastTheListedRowsListsTheEarlierLinesAgain) {
@@ -209,8 +213,8 @@ TEST_F(StudioTravelTest, GoingBackPastTheListedRowsListsTheEarlierLinesAgain) {
     ASSERT_EQ(output().size(), 10'000);
     EXPECT_EQ(output().front(), "5001");
     // Back to a step between "3000" and "3001": lines 1 to 3000 are listed.
-    const std::int64_t step = output(0)[0].toLongLong() - 2001 * (output(0)[1].toLongLong() -
-                                                                 output(0)[0].toLongLong());
+    const std::int64_t step =
+        output(0)[0].toLongLong() - 2001 * (output(0)[1].toLongLong() - output(0)[0].toLongLong());
     jumpTo(step);
     const QStringList listed = output();
     ASSERT_EQ(listed.size(), 3000);

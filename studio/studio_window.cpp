@@ -151,19 +151,24 @@ public:
                          .arg(index.row(), 2, 10, QLatin1Char('0')));
             return nullptr;
         }
-        auto* editor = qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+        auto* editor =
+            qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
         if (editor) {
-            editor->setAccessibleName(QStringLiteral("Cell %1's text").arg(index.row(), 2, 10, QLatin1Char('0')));
-            editor->setAccessibleDescription(QStringLiteral("Enter keeps the text from this step "
-                                                            "on, Escape leaves it; \u21b5 is a line end"));
+            editor->setAccessibleName(
+                QStringLiteral("Cell %1's text").arg(index.row(), 2, 10, QLatin1Char('0')));
+            editor->setAccessibleDescription(
+                QStringLiteral("Enter keeps the text from this step "
+                               "on, Escape leaves it; \u21b5 is a line end"));
         }
         return editor;
     }
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
         if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setText(cellText(window_->machine().cells[static_cast<std::size_t>(index.row())]));
+            line->setText(
+                cellText(window_->machine().cells[static_cast<std::size_t>(index.row())]));
     }
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
         auto* line = qobject_cast<QLineEdit*>(editor);
         if (!line) return;
         const std::string& was = window_->machine().cells[static_cast<std::size_t>(index.row())];
@@ -514,8 +519,8 @@ void StudioWindow::createDocks() {
     timelineCaption->setBuddy(timeline_);
     timelinePlace_ = new QLabel(timelinePane);
     timelinePlace_->setObjectName(QStringLiteral("timelinePlace"));
-    timelinePlace_->setMinimumWidth(
-        timelinePlace_->fontMetrics().horizontalAdvance(QStringLiteral("step 000000000 of 000000000")));
+    timelinePlace_->setMinimumWidth(timelinePlace_->fontMetrics().horizontalAdvance(
+        QStringLiteral("step 000000000 of 000000000")));
     timelineLayout->addWidget(timelineCaption);
     timelineLayout->addWidget(timeline_, 1);
     timelineLayout->addWidget(timelinePlace_);
@@ -1264,17 +1269,18 @@ void StudioWindow::reverseContinue() {
 void StudioWindow::goToStep() {
     if (!machine_.alive || busy()) return;
     const std::int64_t last = machine_.furthest;
-    const std::optional<QString> typed = dialogs_->input(
-        QStringLiteral("Go to Step"),
-        QStringLiteral("The step to go to (%1 to %2; the run is at %3):")
-            .arg(machine_.oldest)
-            .arg(last)
-            .arg(machine_.state.steps));
+    const std::optional<QString> typed =
+        dialogs_->input(QStringLiteral("Go to Step"),
+                        QStringLiteral("The step to go to (%1 to %2; the run is at %3):")
+                            .arg(machine_.oldest)
+                            .arg(last)
+                            .arg(machine_.state.steps));
     if (!typed || typed->trimmed().isEmpty() || !machine_.alive || busy()) return;
     bool number = false;
     const qlonglong target = typed->trimmed().toLongLong(&number);
     if (!number || target < 0) {
-        announce(announcer_, QStringLiteral("Go to Step takes a step number, not \"%1\"").arg(*typed));
+        announce(announcer_,
+                 QStringLiteral("Go to Step takes a step number, not \"%1\"").arg(*typed));
         return;
     }
     issue([this, target] { runner_->goTo(target); });
@@ -1306,10 +1312,11 @@ bool StudioWindow::editCell(int cell, const QString& text) {
     if (cell < 0 || cell >= kCells || !cellsEditable()) return false;
     const std::string bytes = cellBytes(text);
     issue([this, cell, bytes] { runner_->setCell(cell, bytes); });
-    announce(announcer_, QStringLiteral("Cell %1 now holds \"%2\" from step %3 on; Back takes it away")
-                             .arg(cell, 2, 10, QLatin1Char('0'))
-                             .arg(text)
-                             .arg(machine_.state.steps));
+    announce(announcer_,
+             QStringLiteral("Cell %1 now holds \"%2\" from step %3 on; Back takes it away")
+                 .arg(cell, 2, 10, QLatin1Char('0'))
+                 .arg(text)
+                 .arg(machine_.state.steps));
     return true;
 }
 
@@ -1453,7 +1460,8 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
         qDeleteAll(lines.begin(), lines.begin() + excess);
         lines.erase(lines.begin(), lines.begin() + excess);
     }
-    const int overflow = output_->topLevelItemCount() + static_cast<int>(lines.size()) - kMaxOutputLines;
+    const int overflow =
+        output_->topLevelItemCount() + static_cast<int>(lines.size()) - kMaxOutputLines;
     if (overflow > 0 && !output_->model()->removeRows(0, overflow)) {
         for (int i = 0; i < overflow; ++i)
             delete output_->takeTopLevelItem(0);

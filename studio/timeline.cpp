@@ -28,7 +28,8 @@ Timeline::Timeline(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
 }
 
 int Timeline::valueOf(std::int64_t step) const {
-    if (furthest_ <= kMaxPlaces) return static_cast<int>(std::clamp<std::int64_t>(step, 0, furthest_));
+    if (furthest_ <= kMaxPlaces)
+        return static_cast<int>(std::clamp<std::int64_t>(step, 0, furthest_));
     const double share = static_cast<double>(std::clamp<std::int64_t>(step, 0, furthest_)) /
                          static_cast<double>(furthest_);
     return static_cast<int>(share * kMaxPlaces);
@@ -79,10 +80,10 @@ void Timeline::paintEvent(QPaintEvent* event) {
     if (marks_.empty() || furthest_ <= 0) return;
     QStyleOptionSlider option;
     initStyleOption(&option);
-    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option,
-                                                 QStyle::SC_SliderGroove, this);
-    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option,
-                                                 QStyle::SC_SliderHandle, this);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
     // The handle's centre travels from half a handle in to half a handle from the end.
     const int span = groove.width() - handle.width();
     const int left = groove.left() + handle.width() / 2;
@@ -92,8 +93,8 @@ void Timeline::paintEvent(QPaintEvent* event) {
     std::vector<std::array<bool, kKinds>> columns(static_cast<std::size_t>(span) + 1);
     for (const Mark& mark : marks_) {
         if (mark.step < oldest_ || mark.step > furthest_) continue;
-        const int x = QStyle::sliderPositionFromValue(minimum(), maximum(), valueOf(mark.step),
-                                                      span);
+        const int x =
+            QStyle::sliderPositionFromValue(minimum(), maximum(), valueOf(mark.step), span);
         columns[static_cast<std::size_t>(x)][static_cast<int>(mark.kind)] = true;
     }
     QPainter painter(this);
@@ -118,11 +119,11 @@ void Timeline::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && maximum() > minimum()) {
         QStyleOptionSlider option;
         initStyleOption(&option);
-        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option,
-                                                     QStyle::SC_SliderHandle, this);
+        const QRect handle =
+            style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
         if (!handle.contains(event->position().toPoint())) {
-            const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option,
-                                                         QStyle::SC_SliderGroove, this);
+            const QRect groove =
+                style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
             const int x = event->position().toPoint().x() - groove.left() - handle.width() / 2;
             setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), x,
                                                      groove.width() - handle.width()));
@@ -140,7 +141,8 @@ public:
         : QAccessibleWidget(timeline, QAccessible::Slider) {}
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
     QString text(QAccessible::Text t) const override {
