@@ -109,7 +109,6 @@ public:
         debug.stopForInput = true;
         debug.virtualClock = options["virtualClock"].isTrue();
         debug.maxSteps = static_cast<std::int64_t>(number(options, "maxSteps", 0));
-        debug.historySteps = static_cast<std::size_t>(number(options, "historySteps", 1'000'000));
         debug.historyBytes =
             static_cast<std::size_t>(number(options, "historyBytes", 64.0 * 1024 * 1024));
         code_ = program.code;
