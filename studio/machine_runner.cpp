@@ -20,6 +20,8 @@ constexpr auto kReportEvery = std::chrono::milliseconds(100);
 // The most display lines and messages that wait for the window at once; a program that shows
 // faster than the window can list keeps only its latest ones.
 constexpr std::size_t kMaxPendingEvents = 20'000;
+// The most messages of a run kept to be shown again after going back over them.
+constexpr std::size_t kMaxRunMessages = 100'000;
 
 } // namespace
 
@@ -29,16 +31,15 @@ class MachineRunner::Display : public Host {
 public:
     explicit Display(MachineRunner& runner) : runner_(runner) {}
 
-    /// A move forward from step `from`: what its steps show is kept, once each. A session
-    /// that goes back and replays a stretch (a watch found after a fast slice) shows that
-    /// stretch again: the steps before the latest one kept are not kept twice.
-    void forward(std::int64_t from) {
-        live_ = true;
-        keptFrom_ = from + 1;
+    /// A move begins. What a step shows is new only past the furthest step anything was kept
+    /// for: a session replays steps it ran before (going back, finding a watch after a fast
+    /// stretch, jumping forward over known steps), and may or may not show their texts again.
+    void beginMove() { sameStep_ = false; }
+    /// What comes after `step` is forgotten (an edit changed it, or a new run begins).
+    void forgetAfter(std::int64_t step) {
+        newAfter_ = step;
+        sameStep_ = false;
     }
-    /// A move back: the session may replay steps or show again what a step showed; nothing
-    /// of it is new.
-    void backward() { live_ = false; }
 
     void setCaption(std::string_view) override {} // the Registers view shows the speed
     void setDisplay(std::string_view text) override { add(MachineEvent::Kind::Display, text); }
@@ -59,15 +60,16 @@ public:
 
 private:
     void add(MachineEvent::Kind kind, std::string_view text) {
-        if (!live_) return;
         MachineEvent event;
         event.kind = kind;
         if (runner_.session_) {
             // The step that shows the text is under way, and already counted. Only a message
             // needs the line (the state copies the texts, too slow for every display).
             event.step = runner_.session_->steps();
-            if (event.step < keptFrom_) return;
-            keptFrom_ = event.step;
+            // One step may show two messages (a failure's report and "Program Ended").
+            if (event.step < newAfter_ || (event.step == newAfter_ && !sameStep_)) return;
+            newAfter_ = event.step;
+            sameStep_ = true;
             if (kind == MachineEvent::Kind::Message) event.line = runner_.session_->state().line;
         }
         // A 64 MiB text would stall the window: it gets the start, the log keeps the whole.
@@ -75,6 +77,8 @@ private:
         event.text = std::string(text.substr(0, kShownCellLength));
         event.length = text.size();
         std::lock_guard lock(runner_.eventMutex_);
+        if (kind == MachineEvent::Kind::Message && runner_.runMessages_.size() < kMaxRunMessages)
+            runner_.runMessages_.push_back(event);
         auto& pending = runner_.pendingEvents_;
         if (pending.size() >= kMaxPendingEvents)
             pending.erase(pending.begin(), pending.begin() + kMaxPendingEvents / 2);
@@ -83,8 +87,8 @@ private:
 
     MachineRunner& runner_;
     platform::SingleRandom random_;
-    bool live_ = true;
-    std::int64_t keptFrom_ = 0;
+    std::int64_t newAfter_ = 0;
+    bool sameStep_ = false;
 };
 
 MachineRunner::MachineRunner(QObject* context, Listener listener)
@@ -149,6 +153,11 @@ void MachineRunner::start(DebugProgram program, std::vector<int> lines) {
         speed_ = 0;
         furthest_ = 0;
         output_.clear();
+        display_->forgetAfter(0);
+        {
+            std::lock_guard lock(eventMutex_);
+            runMessages_.clear();
+        }
         {
             std::lock_guard lock(recordMutex_);
             record_ = {};
@@ -196,7 +205,7 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
     if (!session_) return publish(Stop::None, false);
     syncBreakpoints(untilLine);
     lastWasEdit_ = false;
-    display_->forward(session_->steps());
+    display_->beginMove();
     // The speed over the last second of running: where the run stood then and now.
     std::deque<std::pair<Clock::time_point, std::int64_t>> recent{
         {Clock::now(), session_->steps()}};
@@ -253,23 +262,29 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
     publish(stop, false);
 }
 
-Stop MachineRunner::move(bool forward, const std::function<Stop()>& run) {
-    if (forward)
-        display_->forward(session_->steps());
-    else
-        display_->backward();
+Stop MachineRunner::move(const std::function<Stop()>& run) {
+    display_->beginMove();
     const Stop stop = run();
-    display_->forward(session_->steps());
     lastWasEdit_ = false;
     forgetAfter(session_->steps());
     return stop;
 }
 
 void MachineRunner::forgetAfter(std::int64_t step) {
-    // What was shown after the step the run stands at is shown again when the run gets there.
-    output_.rewindTo(step);
+    // What was shown after the step the run stands at is kept, and shown again when the run
+    // gets there.
+    output_.showUpTo(step);
     std::lock_guard lock(eventMutex_);
     std::erase_if(pendingEvents_, [step](const MachineEvent& e) { return e.step > step; });
+}
+
+std::vector<MachineEvent> MachineRunner::messagesBetween(std::int64_t after,
+                                                         std::int64_t upTo) const {
+    std::lock_guard lock(eventMutex_);
+    std::vector<MachineEvent> found;
+    for (const MachineEvent& event : runMessages_)
+        if (event.step > after && event.step <= upTo) found.push_back(event);
+    return found;
 }
 
 void MachineRunner::stepInstruction() {
@@ -277,7 +292,7 @@ void MachineRunner::stepInstruction() {
     post([this] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        publish(move(true, [this] { return session_->step(1); }), false);
+        publish(move([this] { return session_->step(1); }), false);
     });
 }
 
@@ -286,7 +301,7 @@ void MachineRunner::stepMachine() {
     post([this] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        publish(move(true, [this] { return session_->stepi(1); }), false);
+        publish(move([this] { return session_->stepi(1); }), false);
     });
 }
 
@@ -296,8 +311,7 @@ void MachineRunner::backInstruction() {
         if (!session_) return publish(Stop::None, false);
         // Right after an edit, Back takes the edit away and nothing else.
         const bool edit = lastWasEdit_;
-        publish(move(false,
-                     [this, edit] { return edit ? session_->back(1) : session_->reverseStep(1); }),
+        publish(move([this, edit] { return edit ? session_->back(1) : session_->reverseStep(1); }),
                 false);
     });
 }
@@ -306,7 +320,7 @@ void MachineRunner::backMachine() {
     pauseRequested_ = false;
     post([this] {
         if (!session_) return publish(Stop::None, false);
-        publish(move(false, [this] { return session_->back(1); }), false);
+        publish(move([this] { return session_->back(1); }), false);
     });
 }
 
@@ -315,7 +329,7 @@ void MachineRunner::reverseContinue() {
     post([this] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        publish(move(false, [this] { return session_->reverseContinue(); }), false);
+        publish(move([this] { return session_->reverseContinue(); }), false);
     });
 }
 
@@ -324,8 +338,7 @@ void MachineRunner::goTo(std::int64_t target) {
     post([this, target] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        const bool forward = target > session_->steps();
-        publish(move(forward, [this, target] { return session_->goTo(target); }), false);
+        publish(move([this, target] { return session_->goTo(target); }), false);
     });
 }
 
@@ -335,8 +348,14 @@ void MachineRunner::setCell(int cell, std::string text) {
         const bool done = session_->setCell(cell, std::move(text));
         if (done) {
             lastWasEdit_ = true;
-            // What the run did after this step is forgotten: the timeline ends here.
-            furthest_ = session_->steps();
+            // What the run did after this step is forgotten: the timeline ends here, and what
+            // later steps showed is shown no more.
+            const std::int64_t now = session_->steps();
+            furthest_ = now;
+            display_->forgetAfter(now);
+            output_.rewindTo(now);
+            std::lock_guard lock(eventMutex_);
+            std::erase_if(runMessages_, [now](const MachineEvent& e) { return e.step > now; });
         }
         publish(Stop::None, false);
     });

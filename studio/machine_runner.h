@@ -104,6 +104,9 @@ public:
     void setDelay(int delayMs) { delayMs_ = delayMs; }
     /// Every text the current session showed, whole.
     const OutputLog& output() const { return output_; }
+    /// The messages the run showed after step `after` up to step `upTo`, in order: those of
+    /// steps gone back over and forward again (the session shows them only the first time).
+    std::vector<MachineEvent> messagesBetween(std::int64_t after, std::int64_t upTo) const;
     /// The replies and draws of the current session so far.
     RunRecord record() const;
 
@@ -114,9 +117,9 @@ private:
     void loop();
     void runGo(Pace pace, int untilLine);
     void syncBreakpoints(int untilLine);
-    /// Runs a move of the session: `forward` moves show what their steps show, moves back
-    /// show nothing; either way, what was shown after the step it ends at is forgotten.
-    Stop move(bool forward, const std::function<Stop()>& run);
+    /// Runs a move of the session; what was shown after the step it ends at waits, in the
+    /// log, until the run gets there again.
+    Stop move(const std::function<Stop()>& run);
     /// Forgets what was shown after `step`, in the log and in what waits for the window.
     void forgetAfter(std::int64_t step);
     void publish(Stop stop, bool running);
@@ -135,8 +138,9 @@ private:
     std::unique_ptr<Display> display_;
     std::unique_ptr<DebugSession> session_;
 
-    std::mutex eventMutex_;
+    mutable std::mutex eventMutex_;
     std::vector<MachineEvent> pendingEvents_;
+    std::vector<MachineEvent> runMessages_; // every message of the run, up to its furthest step
 
     std::mutex breakpointMutex_;
     std::vector<int> breakpointLines_;

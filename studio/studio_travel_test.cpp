@@ -222,6 +222,30 @@ TEST_F(StudioTravelTest, GoingBackPastTheListedRowsListsTheEarlierLinesAgain) {
     EXPECT_EQ(listed.back(), "3000");
 }
 
+TEST_F(StudioTravelTest, AWatchStopAtFullSpeedListsNothingOfTheStepsAfterIt) {
+    // Cell 03 changes once, at count 3001 (the first above cell 04), in a loop that shows
+    // every count.
+    setText(QStringLiteral("set 01, 1;\nset 02, 6000;\nset 04, 3000;\nset 90, 1;\nlbl 01\n"
+                           "dsp 01\nifl 01, 04\neif\nifl 04, 01\nset 03, x;\neif\n"
+                           "ifl 01, 02\ninc 01\ngto 90\neif\nend\n"));
+    window->setWatch(3, true);
+    trigger("run");
+    ASSERT_EQ(window->machine().stop, Stop::Watch);
+    EXPECT_EQ(cell(3), "x");
+    const QStringList listed = output();
+    ASSERT_FALSE(listed.isEmpty());
+    EXPECT_EQ(listed.back(), "3001");
+    EXPECT_LE(output(0).back().toLongLong(), window->machine().state.steps);
+    // Going on lists each later count once.
+    window->setWatch(3, false);
+    trigger("continue");
+    ASSERT_EQ(window->machine().stop, Stop::Terminated);
+    const QStringList all = output();
+    ASSERT_EQ(all.size(), 6000);
+    for (int i = 0; i < all.size(); ++i)
+        ASSERT_EQ(all[i], QString::number(i + 1));
+}
+
 TEST_F(StudioTravelTest, AnEditedCellIsUndoneByBackAndMadeAgainGoingForward) {
     setText(QStringLiteral("set 01, 5;\nset 02, 7;\ndsp 01\nend\n"));
     setSpeed(0);
@@ -264,9 +288,14 @@ TEST_F(StudioTravelTest, AnEditedCellIsUndoneByBackAndMadeAgainGoingForward) {
     EXPECT_EQ(output(), QStringList{"9"});
     const std::int64_t after = window->machine().state.steps;
     // Back over the edit's step and forward again: the edit is made again.
-    jumpTo(1);
+    jumpTo(at - 1); // inside "set 02, 7;"
     EXPECT_EQ(cell(1), "5");
     EXPECT_TRUE(output().isEmpty());
+    // The timeline marks the edit where it was made.
+    const auto& marks = timeline()->marks();
+    EXPECT_TRUE(std::any_of(marks.begin(), marks.end(), [&](const Mark& m) {
+        return m.kind == Mark::Kind::Edit && m.step == at;
+    }));
     jumpTo(after);
     EXPECT_EQ(cell(1), "9");
     EXPECT_EQ(output(), QStringList{"9"});

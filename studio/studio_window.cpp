@@ -1340,7 +1340,10 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
         // After any stop or move the run stands at its step: what later steps showed goes
         // (a watch found after a fast stretch ran on a little, a move back, a jump).
         if (snapshot.alive) forgetShownAfter(snapshot.state.steps);
-        if (snapshot.alive && !busy()) refillOutput();
+        if (snapshot.alive && !busy()) {
+            refillOutput();
+            refillMessages(snapshot.state.steps);
+        }
         switch (snapshot.stop) {
         case Stop::PastEnd:
             addMessage(QStringLiteral("The program ran past its last instruction."), 0, true,
@@ -1430,18 +1433,45 @@ QTreeWidgetItem* outputRow(std::int64_t step, const std::string& text, std::size
 } // namespace
 
 void StudioWindow::refillOutput() {
-    // Gone back past the rows the pane holds (it lists the latest kMaxOutputLines only): the
-    // texts before them come back from the log.
+    // The pane lists the latest kMaxOutputLines texts up to the current step. Gone forward
+    // over steps it had gone back over, their texts come from the log (the session shows
+    // them only the first time); gone back past the pane's rows, so do the earlier ones.
     const OutputLog& log = runner_->output();
-    const std::uint64_t kept = log.lines() - log.dropped();
-    const auto rows = static_cast<std::uint64_t>(output_->topLevelItemCount());
-    if (rows >= kept || rows >= static_cast<std::uint64_t>(kMaxOutputLines)) return;
+    const auto wanted =
+        static_cast<int>(std::min<std::uint64_t>(log.lines() - log.dropped(), kMaxOutputLines));
+    const auto lastRowStep = [this]() -> std::int64_t {
+        const int rows = output_->topLevelItemCount();
+        return rows == 0 ? -1 : output_->topLevelItem(rows - 1)->text(0).toLongLong();
+    };
+    if (output_->topLevelItemCount() >= wanted) return;
     QList<QTreeWidgetItem*> lines;
-    for (const OutputLog::Line& line : log.latest(kMaxOutputLines, kShownOutputLength))
+    for (const OutputLog::Line& line :
+         log.latest(kMaxOutputLines, kShownOutputLength, lastRowStep()))
         lines.append(outputRow(line.step, line.start, line.length));
-    output_->clear();
+    const int overflow =
+        output_->topLevelItemCount() + static_cast<int>(lines.size()) - kMaxOutputLines;
+    if (overflow > 0) output_->model()->removeRows(0, overflow);
     output_->addTopLevelItems(lines);
-    if (!lines.isEmpty()) output_->scrollToItem(lines.back());
+    if (output_->topLevelItemCount() < wanted) {
+        // The rows were not the start of what the log holds (a run went on past steps the
+        // pane lacked): all of them again.
+        output_->clear();
+        lines.clear();
+        for (const OutputLog::Line& line : log.latest(kMaxOutputLines, kShownOutputLength))
+            lines.append(outputRow(line.step, line.start, line.length));
+        output_->addTopLevelItems(lines);
+    }
+    if (output_->topLevelItemCount() > 0)
+        output_->scrollToItem(output_->topLevelItem(output_->topLevelItemCount() - 1));
+}
+
+void StudioWindow::refillMessages(std::int64_t step) {
+    // The messages of steps gone forward over again, which the session shows only once.
+    std::int64_t last = -1;
+    for (int i = messages_->count() - 1; i >= 0 && last < 0; --i)
+        last = messages_->item(i)->data(kStepRole).toLongLong();
+    for (const MachineEvent& event : runner_->messagesBetween(last, step))
+        addMessage(fromBytes(event.text), event.line, false, event.step);
 }
 
 void StudioWindow::machineShowed(std::vector<MachineEvent> events) {

@@ -176,6 +176,8 @@ private:
     void forgetShownAfter(std::int64_t step);
     /// Lists again the texts before the pane's first row, when going back emptied it.
     void refillOutput();
+    /// Lists again the run's messages of steps up to `step` that the pane no longer lists.
+    void refillMessages(std::int64_t step);
     void clearRunViews();
     void updateActions();
 
