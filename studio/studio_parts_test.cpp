@@ -174,6 +174,32 @@ TEST(OutputLog, GivesBackTheLatestTextsAfterARewind) {
     EXPECT_TRUE(OutputLog().latest(5, 5).empty());
 }
 
+TEST(OutputLog, CountsAndExportsWhatWasShownUpToTheCurrentStepAndKeepsTheRest) {
+    QTemporaryDir dir;
+    OutputLog log(12);
+    log.append("one", 10);
+    log.append("two", 20);
+    log.append("three", 30); // 14 bytes in all: not kept
+    log.showUpTo(25);        // the run went back between "two" and "three"
+    EXPECT_EQ(log.lines(), 2u);
+    EXPECT_EQ(log.dropped(), 0u);
+    EXPECT_EQ(log.bytes(), 8u);
+    QString reason;
+    const QString out = dir.filePath(QStringLiteral("out.txt"));
+    ASSERT_TRUE(log.exportTo(out, reason));
+    EXPECT_EQ(readBytes(out), "one\ntwo\n");
+    log.showUpTo(15);
+    EXPECT_EQ(log.latest(10, 10).size(), 1u);
+    EXPECT_EQ(log.latest(10, 10, 10).size(), 0u); // none after step 10 up to step 15
+    // Forward again: the texts are there, not shown twice.
+    log.showUpTo(30);
+    EXPECT_EQ(log.lines(), 3u);
+    EXPECT_EQ(log.dropped(), 1u);
+    EXPECT_EQ(log.lastStep(), 30);
+    ASSERT_EQ(log.latest(10, 10, 10).size(), 1u);
+    EXPECT_EQ(log.latest(10, 10, 10)[0].start, "two");
+}
+
 TEST(OutputLog, StopsKeepingWhenFullAndSaysHowManyItLost) {
     QTemporaryDir dir;
     OutputLog log(10);
