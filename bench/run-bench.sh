@@ -221,6 +221,28 @@ printf '%-36s %10s %10s   %s\n' "translate 10 MB (tessivor-cli build)" "$tr" "$t
 printf '%-36s %10s %10s   %s\n' "start and run a three-step program" "$(awk -v m="$start" 'BEGIN { printf "%.4f", m / 1000 }')" "" \
     "< 5 ms: $start ms ($how)"
 BENCH_RUNS=$runs "$root/bench/grading-bench.sh" "$cli"
+# The debug session: continue with a breakpoint and two watches set against the fast loop, and
+# the way back from the end of a long run, each measured in one process (the best of $runs).
+travel=$build/bench/tessivor_travel_bench
+if [ -x "$travel" ]; then
+    echo
+    for program in "" "$programs/harmonic.tsasm" "$programs/concat.tsasm"; do
+        BENCH_RUNS=$runs "$travel" 300000000 $program
+        echo
+    done
+    for name in count harmonic concat; do
+        for only in run continue; do
+            n=$(TRAVEL_ONLY=$only BENCH_RUNS=1 valgrind --tool=callgrind \
+                --callgrind-out-file=/dev/null "$travel" 300000000 "$programs/$name.tsasm" 2>&1 |
+                awk '/Collected/ { print $NF }') || n=?
+            printf -v "cg_$only" '%s' "$n"
+        done
+        printf '%-36s %14s %14s   %s\n' "$name: callgrind, run / continue" "$cg_run" "$cg_continue" \
+            "continue takes $(ratio "$cg_continue" "$cg_run")x the run's instructions"
+    done
+else
+    notes+=("debug session benchmark skipped: $travel missing")
+fi
 # The WebAssembly engine (make web) against the native fast loop, both timed around the run
 # alone, where Node and the engine are there: the count and harmonic programs, median of $runs
 # runs.

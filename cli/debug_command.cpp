@@ -75,6 +75,11 @@ constexpr const char* kDebugHelp =
     "  stepi [N] (si)        run N machine steps (default 1)\n"
     "  back [N]              go N machine steps back (default 1)\n"
     "  backstep              go back to the start of the previous instruction\n"
+    "  reverse-continue (rc) go back to the last breakpoint or watch stop before now\n"
+    "  reverse-step [N] (rs) go N source instructions back (default 1)\n"
+    "  reverse-stepi [N] (rsi)\n"
+    "                        go N machine steps back, as back does\n"
+    "  goto N                go to step N of the run, back or forward\n"
     "  print CELL|FROM-TO|regs (p)\n"
     "                        show cells or the registers\n"
     "  cells                 show every cell that is not empty\n"
@@ -206,12 +211,40 @@ std::vector<std::string> words(const std::string& line) {
 /// then `candidates` holds the names it begins, when it begins several.
 std::string commandName(const std::string& given, std::vector<std::string>& candidates) {
     static const std::pair<const char*, const char*> kAliases[] = {
-        {"b", "break"}, {"c", "continue"}, {"s", "step"}, {"si", "stepi"}, {"p", "print"},
-        {"q", "quit"},  {"d", "delete"},   {"l", "list"}, {"r", "run"},    {"h", "help"},
-        {"n", "step"},  {"next", "step"}}; // no calls to step over: next is step
-    static const char* const kNames[] = {"break", "watch", "delete",   "continue", "step",
-                                         "stepi", "back",  "backstep", "print",    "cells",
-                                         "list",  "run",   "restart",  "quit",     "help"};
+        {"b", "break"},
+        {"c", "continue"},
+        {"s", "step"},
+        {"si", "stepi"},
+        {"p", "print"},
+        {"q", "quit"},
+        {"d", "delete"},
+        {"l", "list"},
+        {"r", "run"},
+        {"h", "help"},
+        {"n", "step"},
+        {"next", "step"},
+        {"rc", "reverse-continue"},
+        {"rs", "reverse-step"},
+        {"rsi", "reverse-stepi"}}; // no calls to step over: next is step
+    static const char* const kNames[] = {"break",
+                                         "watch",
+                                         "delete",
+                                         "continue",
+                                         "step",
+                                         "stepi",
+                                         "back",
+                                         "backstep",
+                                         "reverse-step",
+                                         "reverse-stepi",
+                                         "reverse-continue",
+                                         "goto",
+                                         "print",
+                                         "cells",
+                                         "list",
+                                         "run",
+                                         "restart",
+                                         "quit",
+                                         "help"};
     candidates.clear();
     for (const auto& [alias, name] : kAliases)
         if (given == alias) return name;
@@ -270,6 +303,17 @@ public:
             cellsCommand();
         } else if (name == "list") {
             listCommand();
+        } else if (name == "reverse-continue") {
+            if (w.size() > 1)
+                error_ = name + " takes no count";
+            else
+                stop = session_.reverseContinue();
+        } else if (name == "goto") {
+            std::int64_t n = 0;
+            if (w.size() != 2 || !parseNumber(w[1], n) || n < 0)
+                error_ = "goto takes a step number, 0 or above";
+            else
+                stop = move([&] { return session_.goTo(n); });
         } else if (name == "restart" || name == "run") {
             session_.restart();
             pausePending_ = false; // a fresh run forgets a pause asked of the old one
@@ -284,8 +328,10 @@ public:
                 stop = move([&] { return session_.step(n); });
             } else if (name == "stepi") {
                 stop = move([&] { return session_.stepi(n); });
-            } else if (name == "back") {
+            } else if (name == "back" || name == "reverse-stepi") {
                 stop = session_.back(n);
+            } else if (name == "reverse-step") {
+                stop = session_.reverseStep(n);
             } else if (name == "backstep") {
                 stop = session_.backInstruction();
             }

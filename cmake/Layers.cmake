@@ -44,7 +44,7 @@ tessivor_layer(web/engine
     USES runner/events runner/debug runner/machine assembler/check assembler/translate platform
         common)
 # Benchmarks and fuzz targets.
-tessivor_layer(bench USES runner/machine assembler/translate common)
+tessivor_layer(bench USES runner/machine runner/debug assembler/translate common)
 tessivor_layer(fuzz USES runner/machine assembler/translate assembler/check common)
 # The Windows installer's check under Wine.
 tessivor_layer(packaging/windows USES platform)

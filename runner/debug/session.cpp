@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <optional>
 
@@ -53,7 +54,7 @@ namespace {
 struct Answer {
     std::int32_t tick = 0;
     float random = 0;
-    std::string reply;
+    std::unique_ptr<std::string> reply; ///< "o"'s: seldom, so kept apart
 };
 
 /// The heap memory a text holds beyond the string itself.
@@ -120,7 +121,7 @@ struct DebugSession::Impl {
             return r;
         }
         std::string input(std::string_view prompt) {
-            if (const Answer* a = recorded()) return a->reply;
+            if (const Answer* a = recorded()) return a->reply ? *a->reply : std::string();
             std::string reply;
             if (s.reply) {
                 reply = std::move(*s.reply);
@@ -129,8 +130,8 @@ struct DebugSession::Impl {
                 reply = s.host.inputBox(prompt);
             }
             Answer& a = record();
-            a.reply = reply;
-            s.bytes += heapBytes(a.reply);
+            a.reply = std::make_unique<std::string>(reply);
+            s.bytes += sizeof(std::string) + heapBytes(*a.reply);
             return reply;
         }
         void events() {
@@ -233,7 +234,7 @@ struct DebugSession::Impl {
     // answers[0] (older ones were dropped with the oldest checkpoints).
     std::vector<Checkpoint> checkpoints;
     std::int64_t interval = kFirstInterval;
-    std::vector<Answer> answers;
+    std::deque<Answer> answers;
     std::size_t answerBase = 0, answerAt = 0;
     std::vector<Edit> edits;
     std::size_t editAt = 0;
@@ -342,23 +343,28 @@ struct DebugSession::Impl {
         stoppedForInput.reset();
     }
 
-    /// Takes a checkpoint once the run is `interval` steps past the last, the first time it is.
+    /// The step at which the next checkpoint is due: `interval` steps after the last, and at
+    /// least a step for each byte it held, so that copying the state takes a small share of the
+    /// time running to it takes.
+    std::int64_t nextCheckpointAt() const {
+        const Checkpoint& last = checkpoints.back();
+        return last.steps + std::max(interval, static_cast<std::int64_t>(last.bytes));
+    }
+
+    /// Takes a checkpoint once the run is past the next one's step, the first time it is.
     void checkpointIfDue() {
-        if (ended || steps < checkpoints.back().steps + interval) return;
+        if (ended || steps < nextCheckpointAt()) return;
         checkpoints.push_back(snapshot());
         checkpointBytes += checkpoints.back().bytes;
         trim();
     }
 
-    /// Keeps the way back within DebugOptions::historyBytes and kMaxCheckpoints: every other
-    /// checkpoint goes while there are more than two, then the oldest ones, and the answers and
-    /// edits only they needed.
+    /// Keeps the way back within kMaxCheckpoints and DebugOptions::historyBytes. Too many
+    /// checkpoints, or checkpoints that take the larger share: every other one goes, the rest
+    /// standing twice as far apart. Answers that take the larger share: the oldest checkpoint
+    /// goes, with the answers only it needed, and the way back starts later.
     void trim() {
-        const auto over = [&] {
-            return checkpoints.size() > kMaxCheckpoints ||
-                   bytes + checkpointBytes > options.historyBytes;
-        };
-        while (over() && checkpoints.size() > 2) {
+        const auto thin = [&] {
             std::vector<Checkpoint> kept;
             kept.reserve(checkpoints.size() / 2 + 2);
             checkpointBytes = 0;
@@ -369,30 +375,37 @@ struct DebugSession::Impl {
             }
             checkpoints = std::move(kept);
             interval *= 2;
-            if (checkpoints.size() <= kMaxCheckpoints / 2) break;
-        }
-        // Still too much: the oldest checkpoint goes, or the only one is taken again here.
+        };
+        while (checkpoints.size() > kMaxCheckpoints)
+            thin();
         while (bytes + checkpointBytes > options.historyBytes) {
-            if (checkpoints.size() < 2) {
+            if (checkpointBytes > bytes && checkpoints.size() > 2) {
+                thin();
+            } else if (checkpoints.size() >= 2) {
+                checkpointBytes -= checkpoints.front().bytes;
+                checkpoints.erase(checkpoints.begin());
+                dropAnswersBefore(checkpoints.front().answerAt);
+            } else {
+                // One checkpoint, and still too much: it is taken again here.
                 if (ended || checkpoints.back().steps == steps) break;
                 checkpointBytes -= checkpoints.back().bytes;
                 checkpoints.back() = snapshot();
                 checkpointBytes += checkpoints.back().bytes;
-            } else {
-                checkpointBytes -= checkpoints.front().bytes;
-                checkpoints.erase(checkpoints.begin());
+                dropAnswersBefore(checkpoints.front().answerAt);
             }
-            dropAnswersBefore(checkpoints.front().answerAt);
         }
     }
 
+    static std::size_t bytesOf(const Answer& a) {
+        return sizeof(Answer) + (a.reply ? sizeof(std::string) + heapBytes(*a.reply) : 0);
+    }
+
     void dropAnswersBefore(std::size_t index) {
-        if (index <= answerBase) return;
-        const std::size_t n = std::min(index - answerBase, answers.size());
-        for (std::size_t i = 0; i < n; ++i)
-            bytes -= sizeof(Answer) + heapBytes(answers[i].reply);
-        answers.erase(answers.begin(), answers.begin() + static_cast<std::ptrdiff_t>(n));
-        answerBase += n;
+        while (answerBase < index && !answers.empty()) {
+            bytes -= bytesOf(answers.front());
+            answers.pop_front();
+            ++answerBase;
+        }
     }
 
     void clearHistory() {
@@ -417,7 +430,7 @@ struct DebugSession::Impl {
             checkpoints.pop_back();
         }
         while (answers.size() + answerBase > answerAt) {
-            bytes -= sizeof(Answer) + heapBytes(answers.back().reply);
+            bytes -= bytesOf(answers.back());
             answers.pop_back();
         }
         while (edits.size() > editAt) {
@@ -502,8 +515,7 @@ struct DebugSession::Impl {
     std::int64_t stretchLimit(std::int64_t budget) const {
         std::int64_t limit = std::numeric_limits<std::int64_t>::max();
         if (budget > 0) limit = budget;
-        if (steps >= checkpoints.back().steps)
-            limit = std::min(limit, checkpoints.back().steps + interval - steps);
+        if (steps >= checkpoints.back().steps) limit = std::min(limit, nextCheckpointAt() - steps);
         limit = std::min(limit, nextEditStep() - steps);
         if (options.maxSteps > 0) limit = std::min(limit, options.maxSteps - steps);
         return limit;
@@ -642,8 +654,7 @@ struct DebugSession::Impl {
 
     /// A continue's stretch of at most `limit` steps; the stop when the move ends there.
     std::optional<Stop> fastMove(std::int64_t limit, std::int64_t& moved) {
-        std::optional<Checkpoint> start;
-        if (!watches.empty()) start = snapshot();
+        const std::int64_t start = steps;
         const bool wasQuiet = quiet;
         // The end is announced once the watches had their say.
         const StretchStop st = stretch(limit, true);
@@ -652,7 +663,7 @@ struct DebugSession::Impl {
             // that changed its text, if one did.
             const std::int64_t ran = st.ran;
             const bool endedThere = ended;
-            restore(*start);
+            jumpTo(start);
             quiet = true;
             for (std::int64_t k = 0; k < ran; ++k) {
                 bool changed = false;

@@ -133,10 +133,11 @@ public:
     /// a watch (as breakpoints and watches stand now): Stop::Breakpoint or Stop::Watch there;
     /// Stop::HistoryEnd at oldestStep() when there is none.
     Stop reverseContinue();
-    /// Goes to step `target`: back when it lies before steps(), forward otherwise (forward of
-    /// furthestStep() the run goes on as stepi does, without stopping at breakpoints and
-    /// watches, and stops early where stepi would). Stop::Back or Stop::Step when it got there;
-    /// Stop::HistoryEnd at oldestStep() for a target before it.
+    /// Goes to step `target`: back when it lies before steps(), forward otherwise. Up to
+    /// furthestStep() it gets there exactly (the run's record says what happened); past it the
+    /// run goes on as stepi does, and stops early where stepi would (a breakpoint, a watch, an
+    /// input to wait for, the end). Stop::Back or Stop::Step when it got there; Stop::HistoryEnd
+    /// at oldestStep() for a target before it.
     Stop goTo(std::int64_t target);
     void restart(); ///< a fresh run of the same code, breakpoints kept
 

@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -526,6 +529,205 @@ TEST(DebugSession, ACodeStringThatCannotBePreparedDoesNotMove) {
     EXPECT_TRUE(s.state().ended);
     EXPECT_EQ(s.state().end, RunEnd::PrepareFailed);
     EXPECT_EQ(host.events, std::vector<std::string>{"caption:Tessivor 0.1 - Optimizing..."});
+}
+
+/// A fresh run of `p` stopped after `steps` steps, with the answers a ScriptedHost(seed) gives
+/// and the virtual clock; `display` is the last text it showed.
+struct FreshRun {
+    RunResult result;
+    std::string display;
+};
+
+FreshRun freshRun(const TestProgram& p, std::uint64_t seed, std::int64_t steps, bool plain) {
+    FreshRun out;
+    if (steps == 0) { // a step limit of 0 means none: the state before the first step
+        out.result.pc = 1;
+        return out;
+    }
+    ScriptedHost host(seed);
+    RunOptions options;
+    options.plain = plain;
+    options.virtualClock = true;
+    options.maxSteps = steps;
+    out.result = runprogram(p.code, host, options);
+    for (const std::string& e : host.events)
+        if (e.rfind("display:", 0) == 0) out.display = e.substr(8);
+    return out;
+}
+
+/// The session stands where a fresh run stopped after as many steps stands.
+::testing::AssertionResult standsAsAFreshRun(const DebugSession& s, const TestProgram& p,
+                                             std::uint64_t seed, bool plain) {
+    const DebugState st = s.state();
+    const FreshRun run = freshRun(p, seed, st.steps, plain);
+    const RunResult& r = run.result;
+    if (st.steps != 0 && r.steps != st.steps)
+        return ::testing::AssertionFailure()
+               << "the run made " << r.steps << " steps, not " << st.steps;
+    if (st.pc != r.pc || st.cur != r.cur || st.opb != r.opb || st.opc != r.opc)
+        return ::testing::AssertionFailure()
+               << "at step " << st.steps << " the registers are " << st.pc << " " << st.cur << " "
+               << st.opb << " " << st.opc << ", the run's " << r.pc << " " << r.cur << " " << r.opb
+               << " " << r.opc;
+    if (s.cells() != r.mem)
+        return ::testing::AssertionFailure() << "at step " << st.steps << " the cells differ";
+    if (st.display != run.display)
+        return ::testing::AssertionFailure() << "at step " << st.steps << " the display shows \""
+                                             << st.display << "\", not \"" << run.display << "\"";
+    if (st.ended && st.end != RunEnd::StepLimit && (r.end != st.end || r.failure != st.failure))
+        return ::testing::AssertionFailure() << "the run ends otherwise at step " << st.steps;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(TimeTravel, EveryMoveForwardOrBackStandsWhereAFreshRunStops) {
+    std::mt19937_64 rng(41);
+    std::map<Stop, int> seen;
+    for (int k = 0; k < 1500; ++k) {
+        const TestProgram p = randomProgram(rng);
+        const std::uint64_t seed = rng();
+        ScriptedHost host(seed);
+        DebugOptions options;
+        options.maxSteps = 3000;
+        options.virtualClock = true;
+        // Now and then a way back of a few checkpoints only, thinned early.
+        if (rng() % 4 == 0) options.historyBytes = std::size_t{16} << (10 + rng() % 4);
+        DebugSession s(p.debug(), host, options);
+        std::set<std::int32_t> positions, lines;
+        for (int move = 0; move < 30; ++move) {
+            const std::int64_t before = s.steps();
+            Stop stop = Stop::None;
+            switch (rng() % 12) {
+            case 0: stop = s.cont(); break;
+            case 1: stop = s.cont(static_cast<std::int64_t>(rng() % 300)); break;
+            case 2: stop = s.step(static_cast<std::int64_t>(rng() % 4 + 1)); break;
+            case 3: stop = s.stepi(static_cast<std::int64_t>(rng() % 30 + 1)); break;
+            case 4: stop = s.back(static_cast<std::int64_t>(rng() % 50 + 1)); break;
+            case 5:
+                stop = s.goTo(static_cast<std::int64_t>(
+                    rng() % static_cast<std::uint64_t>(s.furthestStep() + 40)));
+                break;
+            case 6: stop = s.reverseStep(static_cast<std::int64_t>(rng() % 3 + 1)); break;
+            case 7: {
+                stop = s.reverseContinue();
+                const DebugState st = s.state();
+                if (stop == Stop::Breakpoint) {
+                    const bool onLine = !p.map.empty() &&
+                                        static_cast<std::size_t>(st.pc) < p.map.line.size() &&
+                                        p.map.instructionStart[static_cast<std::size_t>(st.pc)] &&
+                                        lines.count(p.map.line[static_cast<std::size_t>(st.pc)]);
+                    ASSERT_TRUE(positions.count(st.pc) || onLine) << p.code;
+                }
+                if (stop == Stop::Breakpoint || stop == Stop::Watch) {
+                    ASSERT_LT(st.steps, before);
+                    ASSERT_TRUE(standsAsAFreshRun(s, p, seed, true)) << p.code;
+                    // No stop lies between there and where it came from.
+                    const Stop next = s.cont();
+                    ASSERT_TRUE(s.steps() >= before || s.state().ended)
+                        << p.code << " " << stopName(next);
+                }
+                break;
+            }
+            case 8: {
+                const auto at = static_cast<std::int32_t>(rng() % (p.code.size() + 2));
+                positions.insert(at);
+                s.breakAtPosition(at);
+                break;
+            }
+            case 9: {
+                const auto line = static_cast<std::int32_t>(rng() % 40 + 1);
+                lines.insert(line);
+                s.breakAtLine(line);
+                break;
+            }
+            case 10: s.watchCell(static_cast<std::int32_t>(rng() % 15)); break;
+            default: stop = s.backInstruction(); break;
+            }
+            ++seen[stop];
+            ASSERT_TRUE(standsAsAFreshRun(s, p, seed, move % 2 == 0))
+                << p.code << "\nafter " << stopName(stop);
+            ASSERT_LE(s.steps(), s.furthestStep());
+            ASSERT_GE(s.steps(), s.oldestStep());
+        }
+    }
+    EXPECT_GT(seen[Stop::Back], 1000);
+    EXPECT_GT(seen[Stop::Breakpoint], 100);
+    EXPECT_GT(seen[Stop::Watch], 100);
+    EXPECT_GT(seen[Stop::HistoryEnd], 100);
+}
+
+TEST(TimeTravel, ALongRunGoesBackToAnyStep) {
+    // Counting far: the checkpoints thin out many times on the way.
+    const TestProgram p =
+        fromSource("set 09, 1;\r\nset 01, 0;\r\nset 03, 1000000000;\r\nlbl 01\r\ninc 01\r\n"
+                   "ifl 01, 03\r\neif\r\ndsp 01\r\ngto 09\r\n");
+    RecordingHost host;
+    DebugOptions options;
+    options.virtualClock = true;
+    DebugSession s(p.debug(), host, options);
+    EXPECT_EQ(s.cont(20'000'000), Stop::Slice);
+    for (const std::int64_t at :
+         {std::int64_t{10'000'001}, std::int64_t{1}, std::int64_t{19'999'999}, std::int64_t{0},
+          std::int64_t{123'457}}) {
+        EXPECT_EQ(s.goTo(at), at < s.steps() ? Stop::Back : Stop::Step);
+        EXPECT_TRUE(standsAsAFreshRun(s, p, 0, false)) << at;
+    }
+    EXPECT_EQ(s.goTo(20'000'000), Stop::Step);
+    EXPECT_EQ(s.historyDepth(), 20'000'000);
+    // Each "dsp" is on the timeline.
+    const std::vector<Mark> marks = s.marks();
+    ASSERT_EQ(marks.size(), kMaxMarks);
+    EXPECT_EQ(marks[0].kind, Mark::Kind::Display);
+    EXPECT_EQ(marks[2].step - marks[1].step, marks[1].step - marks[0].step);
+}
+
+TEST(TimeTravel, AnEditIsAMoveOfItsOwnThatBackUndoes) {
+    // Counts cell 01 up to cell 02 (5), then ends.
+    const TestProgram p =
+        fromSource("set 01, 0;\r\nset 02, 5;\r\nset 09, 1;\r\nlbl 01\r\ninc 01\r\n"
+                   "ifl 01, 02\r\ngto 09\r\neif\r\nend\r\n");
+    RecordingHost host;
+    DebugSession s(p.debug(), host);
+    EXPECT_EQ(s.stepi(40), Stop::Step);
+    const std::int64_t at = s.steps();
+    const std::string before = s.cells()[1];
+    ASSERT_TRUE(s.setCell(1, "100")); // past cell 02: the loop ends at its test
+    EXPECT_EQ(s.furthestStep(), at);
+    EXPECT_EQ(s.back(), Stop::Back); // the edit alone
+    EXPECT_EQ(s.steps(), at);
+    EXPECT_EQ(s.cells()[1], before);
+    ASSERT_TRUE(s.setCell(1, "100"));
+    const Stop end = s.cont();
+    EXPECT_EQ(end, Stop::Terminated);
+    const std::int64_t endedAt = s.steps();
+    // Going back over the edit and forward again makes it again: the run ends as early.
+    EXPECT_LT(endedAt, at + 20);
+    EXPECT_EQ(s.goTo(at - 1), Stop::Back);
+    EXPECT_NE(s.cells()[1], "100");
+    EXPECT_EQ(s.goTo(at), Stop::Step);
+    EXPECT_EQ(s.cells()[1], "100");
+    EXPECT_EQ(s.goTo(0), Stop::Back);
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    EXPECT_EQ(s.steps(), endedAt);
+    const std::vector<Mark> marks = s.marks();
+    EXPECT_TRUE(std::any_of(marks.begin(), marks.end(), [&](const Mark& m) {
+        return m.kind == Mark::Kind::Edit && m.step == at;
+    }));
+    EXPECT_FALSE(s.setCell(100, "x"));
+}
+
+TEST(TimeTravel, InputsDrawsAndTicksAreReplayedNotAskedAgain) {
+    const TestProgram p =
+        fromSource("set 05, 1;\r\nset 06, 6;\r\ninp 01, 02\r\nrnd 05, 06, 03\r\ntic 04\r\n"
+                   "dsp 02\r\nend\r\n");
+    ScriptedHost host(7);
+    DebugSession s(p.debug(), host);
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    const auto cells = s.cells();
+    const std::size_t asked = host.replies.size();
+    EXPECT_EQ(s.goTo(0), Stop::Back);
+    EXPECT_EQ(s.cont(), Stop::Terminated);
+    EXPECT_EQ(host.replies.size(), asked);
+    EXPECT_EQ(s.cells(), cells);
 }
 
 } // namespace
