@@ -517,6 +517,10 @@ void StudioWindow::createDocks() {
     timeline_ = new Timeline(timelinePane);
     timeline_->setObjectName(QStringLiteral("timeline"));
     timelineCaption->setBuddy(timeline_);
+    timeline_->setToolTip(QStringLiteral("Drag or click to go to a step. Above the line: "
+                                         "breakpoint stops (red) and watched changes (orange); "
+                                         "below it: shown texts (green) and edits of a cell "
+                                         "(purple)"));
     timelinePlace_ = new QLabel(timelinePane);
     timelinePlace_->setObjectName(QStringLiteral("timelinePlace"));
     timelinePlace_->setMinimumWidth(timelinePlace_->fontMetrics().horizontalAdvance(
