@@ -204,6 +204,23 @@ TEST_F(StudioTravelTest, OutputAfterAJumpBackIsGoneAndComesBackGoingForward) {
         << window->lastAnnouncement().toStdString();
 }
 
+TEST_F(StudioTravelTest, AFailuresReportLeavesWithItsStepAndComesBackOnceAtTheEnd) {
+    setText(QStringLiteral("set 01, a;\nset 02, 1;\nmul 01, 02, 03\nend\n"));
+    trigger("run");
+    ASSERT_EQ(window->machine().stop, Stop::Error);
+    const std::int64_t end = window->machine().state.steps;
+    // The machine's own boxes and the report in the words of tessivor-cli run.
+    const QStringList said = messages();
+    ASSERT_EQ(said.filter("cell 01 holds \"a\", not a number").size(), 1);
+    jumpTo(end - 1);
+    EXPECT_TRUE(messages().filter("mismatch").isEmpty());
+    for (int i = 0; i < 2; ++i) {
+        jumpTo(end);
+        EXPECT_EQ(messages(), said);
+        jumpTo(end - 1);
+    }
+}
+
 TEST_F(StudioTravelTest, GoingBackPastTheListedRowsListsTheEarlierLinesAgain) {
     // 15,000 lines: more than the pane lists (its latest 10,000).
     setText(QStringLiteral("set 01, 1;\nset 02, 15000;\nset 90, 1;\nlbl 01\ndsp 01\n"

@@ -64,6 +64,8 @@ constexpr std::size_t kShownOutputLength = 1000;
 constexpr int kCheckDelayMs = 400;
 // A message's step: the run's step that showed it; -1 for one that no step showed.
 constexpr int kStepRole = Qt::UserRole + 1;
+// True for the message that says how the run ended.
+constexpr int kEndRole = Qt::UserRole + 2;
 // The pauses between instructions of an animation, slowest first; the slider's first position
 // is one instruction at a time and its last full speed.
 constexpr int kAnimationDelays[] = {1000, 600, 350, 200, 120, 60, 30, 15, 5};
@@ -1348,12 +1350,23 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
             refillOutput();
             refillMessages(snapshot.state.steps);
         }
-        switch (snapshot.stop) {
+        // How the run ended, also when a jump along the timeline lands on its end again; said
+        // once for that step.
+        const Stop end =
+            snapshot.alive && snapshot.state.ended ? stopAt(snapshot.state.end) : snapshot.stop;
+        const bool endSaid =
+            messages_->count() > 0 &&
+            messages_->item(messages_->count() - 1)->data(kEndRole).toBool() &&
+            messages_->item(messages_->count() - 1)->data(kStepRole).toLongLong() ==
+                snapshot.state.steps;
+        switch (endSaid ? Stop::None : end) {
         case Stop::PastEnd:
             addMessage(QStringLiteral("The program ran past its last instruction."), 0, true,
                        snapshot.state.steps);
+            messages_->item(messages_->count() - 1)->setData(kEndRole, true);
             break;
         case Stop::PrepareFailed:
+            if (snapshot.stop != Stop::PrepareFailed) break;
             addMessage(QStringLiteral("The program cannot start: it has more than 99 labels."), 0,
                        true);
             break;
@@ -1361,6 +1374,7 @@ void StudioWindow::machineStopped(const MachineSnapshot& snapshot) {
             // The place, the instruction and why it failed, in the words of tessivor-cli run.
             addMessage(errorReport(snapshot.state), snapshot.state.line, true,
                        snapshot.state.steps);
+            messages_->item(messages_->count() - 1)->setData(kEndRole, true);
             break;
         default: break;
         }
