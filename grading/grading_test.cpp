@@ -1,4 +1,4 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,11 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
-#include "platform/clock.h"
+#include "platform/clock.h" // SingleRandom only: its seeded constructor and next() are inline
 #include "runner/events/json.h"
+#include "runner/machine/explain.h"
 #include "runner/machine/run.h"
 
 #include <toml++/toml.h>
-
-#include "runner/machine/explain.h"
 
 #include <algorithm>
 #include <chrono>
@@ -492,8 +491,8 @@ std::string bytesText(std::size_t bytes) {
 
 class GradingHost final : public Host {
 public:
-    GradingHost(const TestCase& test, std::chrono::steady_clock::time_point deadline)
-        : test_(test), deadline_(deadline), random_(test.seed) {}
+    GradingHost(const TestCase& test, Clock& clock, double deadline)
+        : test_(test), clock_(clock), deadline_(deadline), random_(test.seed) {}
 
     /// Where the last step began, when the run is traced.
     std::int64_t step = 0;
@@ -569,20 +568,21 @@ public:
     void processEvents() override { checkTime(); }
     std::int32_t tickCount() override {
         checkTime();
-        return platform::tickCount();
+        return clock_.tickCount();
     }
     float randomSingle() override { return random_.next(); }
-    const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
+    const std::atomic<std::uint32_t>* tickPulse() override { return clock_.tickPulse(); }
 
     /// Ends the run with TimeUp once the case's time is over. The fast loop calls the host
     /// whenever the clock pulse moved (every few milliseconds, or 4096 steps at the most).
     void checkTime() {
-        if (std::chrono::steady_clock::now() >= deadline_) throw TimeUp{};
+        if (clock_.seconds() >= deadline_) throw TimeUp{};
     }
 
 private:
     const TestCase& test_;
-    std::chrono::steady_clock::time_point deadline_;
+    Clock& clock_;
+    double deadline_;
     platform::SingleRandom random_;
     std::size_t nextInput_ = 0;
 };
@@ -720,11 +720,8 @@ constexpr int kStepsBetweenTimeLooks = 64;
 /// One run of a case, in the fast loop unless asked for the plain one; with `traced` (which
 /// means the plain loop), the output difference names the step it happened at.
 Verdict attempt(const Submission& submission, const TestCase& test, const GradeOptions& options,
-                bool traced, CaseResult& result) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(options.timeoutSeconds));
-    GradingHost host(test, deadline);
+                Clock& clock, bool traced, CaseResult& result) {
+    GradingHost host(test, clock, clock.seconds() + options.timeoutSeconds);
     RunOptions run;
     run.maxSteps = test.maxSteps;
     run.plain = options.plain;
@@ -977,6 +974,17 @@ std::string visible(std::string_view text) {
     return out;
 }
 
+double SteadyClock::seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int32_t SteadyClock::tickCount() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms.count()));
+}
+
 std::string_view statusName(Status status) {
     switch (status) {
     case Status::Passed: return "passed";
@@ -1084,18 +1092,20 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
         return failedAlike(test, Status::Empty, "the program is empty: it has no instructions");
     }
     CaseResult result = failedAlike(test, Status::Passed, "");
-    const auto start = std::chrono::steady_clock::now();
+    SteadyClock steady;
+    Clock& clock = options.clock ? *options.clock : steady;
+    const double start = clock.seconds();
     try {
         // Runs in the plain loop are traced anyway: they name their steps at once.
         const bool traced = options.plain;
-        const Verdict verdict = attempt(submission, test, options, traced, result);
+        const Verdict verdict = attempt(submission, test, options, clock, traced, result);
         if ((verdict == Verdict::Diverged || verdict == Verdict::Flooded) && !traced) {
             // Once more, step by step, to name the step where the output went wrong (every
             // other difference knows its step from the end of the run). A run with the virtual
             // clock does the same again; one with the real clock may not, and then the first
             // answer stands.
             CaseResult again = result;
-            if (attempt(submission, test, options, true, again) == verdict) result = again;
+            if (attempt(submission, test, options, clock, true, again) == verdict) result = again;
         }
         result.passed = verdict == Verdict::Passed;
     } catch (const std::exception& e) {
@@ -1104,8 +1114,7 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
         result.status = Status::Error;
         result.reason = std::string("the grader failed on this case: ") + e.what();
     }
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds = clock.seconds() - start;
     return result;
 }
 
