@@ -137,14 +137,14 @@ struct Settings {
     std::optional<bool> trim;
 };
 
-std::string quoted(std::string_view key) { return "\"" + std::string(key) + "\""; }
+std::string keyText(std::string_view key) { return "\"" + std::string(key) + "\""; }
 
 /// A whole number from `least` to `most`, or a problem.
 std::optional<std::int64_t> readWhole(std::string_view key, const toml::node& node,
                                       std::int64_t least, std::int64_t most, Problems& problems) {
     const auto* n = node.as_integer();
     if (!n || n->get() < least || n->get() > most) {
-        problems.add(node, quoted(key) + " must be a whole number from " + std::to_string(least) +
+        problems.add(node, keyText(key) + " must be a whole number from " + std::to_string(least) +
                                " to " + std::to_string(most));
         return std::nullopt;
     }
@@ -154,7 +154,7 @@ std::optional<std::int64_t> readWhole(std::string_view key, const toml::node& no
 std::optional<bool> readBool(std::string_view key, const toml::node& node, Problems& problems) {
     const auto* b = node.as_boolean();
     if (!b) {
-        problems.add(node, quoted(key) + " must be true or false");
+        problems.add(node, keyText(key) + " must be true or false");
         return std::nullopt;
     }
     return b->get();
@@ -184,7 +184,7 @@ bool readSetting(std::string_view key, const toml::node& node, Settings& s, Prob
         const auto* n = node.as_integer();
         const std::int64_t least = key == "seed" ? 0 : 1;
         if (!n || n->get() < least) {
-            problems.add(node, quoted(key) + " must be a whole number of at least " +
+            problems.add(node, keyText(key) + " must be a whole number of at least " +
                                    std::to_string(least));
         } else if (key == "seed") {
             s.seed = n->get();
@@ -210,14 +210,14 @@ std::optional<std::vector<std::string>> readTexts(std::string_view key, const to
                                                   Problems& problems) {
     const auto* array = node.as_array();
     if (!array) {
-        problems.add(node, quoted(key) + " must be a list of texts, as in [\"2\", \"3\"]");
+        problems.add(node, keyText(key) + " must be a list of texts, as in [\"2\", \"3\"]");
         return std::nullopt;
     }
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < array->size(); ++i) {
         const auto* text = (*array)[i].as_string();
         if (!text) {
-            problems.add((*array)[i], quoted(key) + ": item " + std::to_string(i + 1) +
+            problems.add((*array)[i], keyText(key) + ": item " + std::to_string(i + 1) +
                                           " must be a text in double quotes");
             return std::nullopt;
         }
@@ -230,7 +230,7 @@ std::optional<std::string> readText(std::string_view key, const toml::node& node
                                     Problems& problems) {
     const auto* text = node.as_string();
     if (!text) {
-        problems.add(node, quoted(key) + " must be a text in double quotes");
+        problems.add(node, keyText(key) + " must be a text in double quotes");
         return std::nullopt;
     }
     return text->get();
@@ -317,7 +317,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
             for (auto&& [cellKey, cellNode] : *cells) {
                 const int cell = cellNumber(cellKey.str());
                 if (cell < 0) {
-                    problems.add(cellKey.source().begin, "\"cells\": " + quoted(cellKey.str()) +
+                    problems.add(cellKey.source().begin, "\"cells\": " + keyText(cellKey.str()) +
                                                              " is no cell number (00 to 99)");
                 } else if (auto v = readText("cells." + std::string(cellKey.str()), cellNode,
                                              problems)) {
@@ -325,7 +325,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
                 }
             }
         } else {
-            problems.add(key.source().begin, "unknown key " + quoted(k) +
+            problems.add(key.source().begin, "unknown key " + keyText(k) +
                                                  " in a [[case]]; a case may have " + kCaseKeys);
         }
     }
@@ -363,7 +363,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
         c.end = RunEnd::Error;
     }
     if (const auto [at, added] = names.try_emplace(c.name, c.line); !added) {
-        problems.add(table.source().begin, "a case named " + quoted(c.name) +
+        problems.add(table.source().begin, "a case named " + keyText(c.name) +
                                                " already stands at line " +
                                                std::to_string(at->second));
     }
@@ -907,7 +907,7 @@ bool parseTestFile(std::string_view text, const std::string& name, TestFile& out
         if (const auto* table = node->as_table()) {
             for (auto&& [key, value] : *table) {
                 if (!readSetting(key.str(), value, defaults, problems)) {
-                    problems.add(key.source().begin, "unknown key " + quoted(key.str()) +
+                    problems.add(key.source().begin, "unknown key " + keyText(key.str()) +
                                                          " in [defaults]; it may have " +
                                                          kDefaultKeys);
                 }
@@ -942,7 +942,7 @@ bool parseTestFile(std::string_view text, const std::string& name, TestFile& out
                 static_cast<int>(readWhole(k, value, 0, 1'000'000, problems).value_or(0));
         } else if (k != "defaults" && k != "case") {
             problems.add(key.source().begin,
-                         "unknown key " + quoted(k) + "; a test file has [defaults] and [[case]]");
+                         "unknown key " + keyText(k) + "; a test file has [defaults] and [[case]]");
         }
     }
     if (challenges && !file.maxSize && !file.maxStepsScore) {

@@ -44,7 +44,8 @@ private:
 
 /// {"error": "NAME:LINE:COLUMN: reason"} when the test file cannot be read; otherwise the
 /// report of `tessivor-cli test --format json` for the one submission, over the visible cases,
-/// with "hidden" (how many cases were left out) first. The text is UTF-8, one byte a character.
+/// with "hidden" (how many cases were left out) and "scored" (the text report shows the score)
+/// first. The text is UTF-8, one byte a character.
 std::string selfTest(const std::string& testText, const std::string& testName,
                      const std::string& program, const std::string& programName, bool isSource,
                      double timeoutSeconds) {
@@ -87,7 +88,8 @@ std::string selfTest(const std::string& testText, const std::string& testName,
         }
     }
     const std::string report = grading::jsonReport({result});
-    return "{\"hidden\": " + std::to_string(hidden) + ", " + report.substr(1);
+    return "{\"hidden\": " + std::to_string(hidden) +
+           (result.scored ? ", \"scored\": true, " : ", \"scored\": false, ") + report.substr(1);
 }
 
 } // namespace
