@@ -129,5 +129,6 @@ export class SelfTest {
             item.textContent = hidden;
             this.list.append(item);
         }
+        this.section.scrollIntoView({ block: 'nearest' });
     }
 }
