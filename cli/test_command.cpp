@@ -1,9 +1,9 @@
 // tessivor-cli test: grades submissions against a test file of cases.
 
 #include "cli/commands.h"
-#include "grading/grading.h"
 #include "cli/options.h"
 #include "cli/stream_io.h"
+#include "grading/grading.h"
 #include "platform/clock.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
