@@ -17,6 +17,7 @@ import { InputQueue } from './queue.js';
 import { HelpPanel, mnemonicTooltips, showMnemonicAtCaret, describeMnemonic, useRoles } from './help.js';
 import { fixAction, applyFixAtCaret } from './fixes.js';
 import { downloadBytes, RunRecord } from './exports.js';
+import { SelfTest } from './selftest.js';
 import examples from './examples.json';
 
 const $ = (id) => document.getElementById(id);
@@ -61,7 +62,9 @@ const machine = new MachineLink((m) => {
     } else if (m.type === 'described') {
         announce(m.text || noSession);
     } else if (m.type === 'stopped') {
-        endSession('Stopped');
+        endSession(selfTest.stopped() ? 'The self-test was stopped' : 'Stopped');
+    } else if (m.type === 'selftested') {
+        selfTest.done(m);
     } else if (m.type === 'failed') {
         // The engine itself failed (its memory, most likely): a fresh one is already loading.
         messages.append([`The machine stopped working (${m.message}); a fresh one is ready for the next run.`], 'failure');
@@ -743,6 +746,26 @@ exampleMenu.addEventListener('change', () => {
     const e = examples.find((x) => x.name === exampleMenu.value);
     exampleMenu.value = '';
     if (e) loadProgram(e.source, e.name, `the example "${e.name}"`);
+});
+
+// ---- The self-test: a teacher's test file on this program, in the worker ----
+
+const selfTest = new SelfTest({
+    machine, button: $('selftest'), input: $('selftest-file'), section: $('selftest-results'),
+    summary: $('selftest-summary'), list: $('selftest-cases'),
+    program: () => ({ text: sourceBytes(view.state.doc.toString()), name: `${programName}.tsasm` }),
+    // A run or a paused session ends first: the worker is the self-test's meanwhile.
+    before: () => {
+        if (sessionActive) machine.stop();
+    },
+    busy(on, status) {
+        if (on) clearPanels();
+        running = on;
+        sessionActive = on; // Stop ends it
+        setStatus(status);
+        updateButtons(null);
+    },
+    announce: (text) => announce(text),
 });
 
 // ---- Help, the input queue, and the question before the program is replaced ----
