@@ -17,7 +17,7 @@ import { InputQueue } from './queue.js';
 import { HelpPanel, mnemonicTooltips, showMnemonicAtCaret, describeMnemonic, useRoles } from './help.js';
 import { fixAction, applyFixAtCaret } from './fixes.js';
 import { downloadBytes, RunRecord } from './exports.js';
-import { Timeline, EventWindow, travelStatus } from './timeline.js';
+import { Timeline, Replay, travelStatus } from './timeline.js';
 import { CellEditor } from './celledit.js';
 import examples from './examples.json';
 
@@ -506,7 +506,7 @@ function clearPanels() {
     $('reg-speed').textContent = '0.00';
     $('reg-instruction').textContent = '';
     timeline.reset();
-    eventWindow.reset();
+    replay.reset();
     cellEditor.end();
 }
 
@@ -514,9 +514,9 @@ const output = new Log($('output'));
 const messages = new Log($('messages'));
 
 // The timeline, Back to Breakpoint, Go to step, and the learner's edits of cells.
-const eventWindow = new EventWindow();
+const replay = new Replay([output, messages]);
 const timeline = new Timeline({
-    range: $('timeline'), canvas: $('timeline-canvas'), summary: $('timeline-marks'),
+    range: $('timeline'), strip: $('timeline-strip'), summary: $('timeline-marks'),
     goToField: $('goto-step'), goToButton: $('goto'), backToBreakpoint: $('back-to-breakpoint'),
 }, (message) => machine.post(message), (text) => announce(text));
 const cellEditor = new CellEditor(
@@ -566,12 +566,11 @@ function showUpdate(m) {
     // shows what it showed then. Any stop may come after the run went a little further (a
     // watch found by replaying its last piece): what it showed after this step goes too, and
     // what a move shows again of the steps the logs hold already is left out.
-    output.rewind(s.steps);
-    messages.rewind(s.steps);
+    if (m.moved === 'edit' && m.stop === 'edit') replay.forget();
     const shown = [];
     const shownSteps = [];
     const said = [];
-    for (const e of eventWindow.take(m.events, s.steps)) {
+    for (const e of replay.move(m.events, s.steps)) {
         if (e.kind === 'display') {
             shown.push(shownText(e.text, e.length));
             shownSteps.push(e.step ?? s.steps);
@@ -590,7 +589,7 @@ function showUpdate(m) {
         messages.append([shownText(e.text, e.length)], e.text === 'Program Terminated' ? 'ok' : 'failure',
                         0, e.step ?? s.steps);
     }
-    if (m.stop === 'error' && s.reason) {
+    if (m.stop === 'error' && s.reason && m.moved !== 'goto') {
         const where = s.line ? `line ${s.line}: ${s.instruction}: ` : '';
         messages.append([`${where}${s.failure}: ${s.reason}`], 'failure', 0, s.steps);
     }

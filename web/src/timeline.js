@@ -2,11 +2,6 @@
 // its breakpoint and watch hits, its displays and the learner's edits drawn under it), Back to
 // Breakpoint, Go to step, and what a move anywhere in the run does to the output it showed.
 
-const markColours = {
-    breakpoint: '#d03030', watch: '#d08000', display: '#3070d0', edit: '#20a040',
-};
-const markRows = { breakpoint: 0, watch: 0, edit: 0, display: 1 };
-
 /// "1 breakpoint hit, 3 watch hits, 40 displays" for the marks [{step, kind}].
 export function describeMarks(marks) {
     const counts = { breakpoint: 0, watch: 0, display: 0, edit: 0 };
@@ -20,30 +15,53 @@ export function describeMarks(marks) {
 /// "step 1 234 of 5 000" as the slider reads aloud.
 export const stepOf = (step, of) => `step ${step.toLocaleString('en-US')} of ${of.toLocaleString('en-US')}`;
 
-/// Which of a run's events an update adds to the logs. A move forward brings the events of the
-/// steps it ran; a move back, or a stop after the run went a little further than where it
-/// stands (a watch found by replaying the last piece), may bring again events the logs hold
-/// already, or events of steps after the one the run stands at: both are left out.
-export class EventWindow {
-    constructor() {
+/// What the logs show as the run moves about its timeline. A move back takes the lines of the
+/// steps after the one it went to out of the logs and keeps them; a move forward again over
+/// those steps puts them back (the run does the same again), however the session replays
+/// them. Of the events an update brings, those of steps the page held already, and those of
+/// steps after the one the run stands at (a stop found by replaying a piece the run went past),
+/// are left out. An edit of a cell makes the run's future another: the kept lines go.
+export class Replay {
+    /// `logs`: the Log objects that hold lines by step (the output, the messages).
+    constructor(logs) {
+        this.logs = logs;
         this.reset();
     }
 
-    /// A fresh run: every event is new.
+    /// A fresh run.
     reset() {
-        this.upTo = -1; // the step up to which the logs hold the run's events
+        this.upTo = -1; // the step the logs stand at
+        this.covered = -1; // the step up to which the page holds the run's events
+        this.future = this.logs.map(() => []); // lines taken out by moves back, oldest first
     }
 
-    /// The events of `events` ({step}) that are new at a run standing at step `steps`.
-    take(events, steps) {
+    /// An edit at the step the run stands at: what came after it is no longer the run's.
+    forget() {
+        this.future = this.logs.map(() => []);
+        this.covered = this.upTo;
+    }
+
+    /// The run stands at `steps`: the logs follow it, and the events of `events` ({step}) that
+    /// are new are returned for the logs to take.
+    move(events, steps) {
+        this.covered = Math.max(this.covered, this.upTo);
         const from = Math.min(this.upTo, steps);
+        this.logs.forEach((log, i) => {
+            const removed = log.rewind(steps);
+            if (removed.length) this.future[i] = removed.concat(this.future[i]);
+            const future = this.future[i];
+            let back = 0;
+            while (back < future.length && future[back].step <= steps) back++;
+            for (const line of future.splice(0, back)) log.append([line.text], line.className, 0, line.step);
+        });
         this.upTo = steps;
-        return events.filter((e) => e.step === undefined || (e.step > from && e.step <= steps));
+        const known = Math.max(from, Math.min(this.covered, steps));
+        return events.filter((e) => e.step === undefined || (e.step > known && e.step <= steps));
     }
 }
 
 export class Timeline {
-    /// `parts`: {range, canvas, summary, goToField, goToButton, backToBreakpoint};
+    /// `parts`: {range, strip, summary, goToField, goToButton, backToBreakpoint};
     /// `post(message)` sends the worker a command; `announce(text)` says a text.
     constructor(parts, post, announce) {
         Object.assign(this, parts);
@@ -60,7 +78,6 @@ export class Timeline {
             this.goTo();
         });
         this.backToBreakpoint.addEventListener('click', () => this.reverseContinue());
-        new ResizeObserver(() => this.draw()).observe(this.canvas);
         this.reset();
     }
 
@@ -138,32 +155,27 @@ export class Timeline {
     }
 
     /// The marks as short strokes under the slider: breakpoint and watch hits and edits above,
-    /// displays below.
+    /// displays below, one stroke of a kind in each of a few hundred places along it (a run of
+    /// millions of displays draws as many strokes as a short one).
     draw() {
-        const canvas = this.canvas;
-        const ratio = window.devicePixelRatio || 1;
-        const width = canvas.clientWidth;
-        const height = canvas.clientHeight;
-        if (width === 0 || height === 0) return;
-        canvas.width = Math.round(width * ratio);
-        canvas.height = Math.round(height * ratio);
-        const g = canvas.getContext('2d');
-        g.setTransform(ratio, 0, 0, ratio, 0, 0);
-        g.clearRect(0, 0, width, height);
-        if (this.furthest <= 0) return;
-        // The slider's thumb travels between its half-widths: the marks stand where it does.
-        const inset = 8;
-        const span = Math.max(1, width - 2 * inset);
-        const row = height / 2;
-        let lastX = [-1, -1];
+        const strip = this.strip;
+        strip.replaceChildren();
+        if (this.furthest <= 0 || this.marks.length === 0) return;
+        const places = 400;
+        const seen = new Set();
+        const fragment = document.createDocumentFragment();
         for (const mark of this.marks) {
-            const x = Math.round(inset + (mark.step / this.furthest) * span);
-            const r = markRows[mark.kind] ?? 1;
-            if (x === lastX[r] && mark.kind === 'display') continue; // one stroke a pixel
-            lastX[r] = x;
-            g.fillStyle = markColours[mark.kind] || '#808080';
-            g.fillRect(x - 1, r * row + 1, 2, row - 2);
+            const place = Math.round((mark.step / this.furthest) * places);
+            const key = `${mark.kind} ${place}`;
+            if (seen.has(key)) continue;
+            seen.add(key);
+            const stroke = document.createElement('span');
+            stroke.className = `mark mark-${mark.kind}`;
+            // The slider's thumb travels between its half-widths: the strokes stand where it does.
+            stroke.style.left = `calc(8px + (100% - 16px) * ${place / places})`;
+            fragment.append(stroke);
         }
+        strip.append(fragment);
     }
 }
 

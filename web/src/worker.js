@@ -21,6 +21,7 @@ let afterInput = 'run'; // what the reply to an input box goes on with: 'run' or
 let queue = []; // replies typed before the run, for the input boxes in order
 let answered = []; // {prompt, reply} taken from the queue since the last update
 let edits = 0; // the learner's edits of cells since the last move: Back undoes them first
+let reach = 0; // the furthest step of the run (an edit makes the steps after it another run's)
 
 // What the page shows of a run: the cells in small boxes, the display and the logs in lines. A
 // run may hold 64 MiB in each cell and show them all at full speed; the page gets only this much.
@@ -78,7 +79,8 @@ function update(stop, force, moved = '') {
     const dropped = session.eventsDropped();
     const events = session.takeEvents();
     // The timeline: its reach, and the marks under it when the run stands still.
-    const timeline = { oldest: session.oldestStep(), furthest: session.furthestStep() };
+    reach = Math.max(reach, session.furthestStep(), state.steps);
+    const timeline = { oldest: session.oldestStep(), furthest: reach };
     if (!running) timeline.marks = session.marks();
     post({ type: 'update', stop, running, state, cells: session.changedCells(), events, dropped,
            answered: answered.splice(0), queued: queue.length, mhz, moved, ...timeline });
@@ -153,6 +155,7 @@ function startSession(message) {
     rate = { samples: [], value: 0 };
     unanswered = 0;
     edits = 0;
+    reach = 0;
     queue = [...(message.replies || [])];
     answered = [];
     setPoints(message.breakpoints || [], message.watches || []);
@@ -221,7 +224,7 @@ const handlers = {
     goTo(message) {
         if (!session || running) return;
         const target = Math.max(0, Math.min(Math.floor(Number(message.step) || 0),
-                                            session.furthestStep()));
+                                            Math.max(reach, session.furthestStep())));
         finish(session.goTo(target), 'goto');
     },
     reverseContinue() {
@@ -232,6 +235,7 @@ const handlers = {
         if (!session || running || session.state().ended) return;
         if (!session.setCell(message.cell, message.text)) return;
         edits++;
+        reach = session.state().steps;
         finish('edit', 'edit');
     },
     breakpoints(message) {
