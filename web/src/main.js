@@ -617,6 +617,7 @@ function showUpdate(m) {
     setCurrentLine(running && stepsPerSecond() === 0 ? 0 : s.line);
     document.body.dataset.stop = m.stop;
     timeline.show(m);
+    editsToUndo = m.edits || 0;
     const travelled = travelStatus(m);
     setStatus(travelled || stopTexts[m.stop] || m.stop);
     // An edit says its own words; a move on the timeline says where it went.
@@ -632,6 +633,7 @@ function setStatus(text) {
 }
 
 let lastState = null;
+let editsToUndo = 0; // the learner's edits of cells that Step Back undoes first
 function updateButtons(state = lastState) {
     lastState = state;
     const ended = !!(state && state.ended);
@@ -640,7 +642,8 @@ function updateButtons(state = lastState) {
     $('pause').disabled = !running;
     $('stop').disabled = !sessionActive;
     $('step').disabled = running || ended || !can;
-    $('back').disabled = running || !sessionActive || !state || state.historyDepth === 0;
+    // An edit of a cell can be undone at any step, the run's first too.
+    $('back').disabled = running || !sessionActive || !state || (state.historyDepth === 0 && !editsToUndo);
     $('continue').disabled = running || ended || !sessionActive;
     timeline.enable(sessionActive && !running && can);
     document.body.dataset.running = running ? 'true' : 'false';

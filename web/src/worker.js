@@ -83,7 +83,8 @@ function update(stop, force, moved = '') {
     const timeline = { oldest: session.oldestStep(), furthest: reach };
     if (!running) timeline.marks = session.marks();
     post({ type: 'update', stop, running, state, cells: session.changedCells(), events, dropped,
-           answered: answered.splice(0), queued: queue.length, mhz, moved, ...timeline });
+           answered: answered.splice(0), queued: queue.length, mhz, moved, edits,
+           ...timeline });
 }
 
 function finish(stop, moved = '') {
