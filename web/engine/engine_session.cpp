@@ -149,8 +149,10 @@ public:
                 if (now >= deadline) return Stop::Slice;
                 const double took = now - started;
                 if (steps == piece) {
-                    if (took * 4 < deadline - now) piece = std::min(piece * 2, kLargestPiece);
-                    else if (took > deadline - now) piece = std::max(kSmallestPiece, piece / 4);
+                    if (took * 4 < deadline - now)
+                        piece = std::min(piece * 2, kLargestPiece);
+                    else if (took > deadline - now)
+                        piece = std::max(kSmallestPiece, piece / 4);
                 }
                 piece_ = piece;
             }
@@ -158,7 +160,8 @@ public:
     }
     /// Goes to step `target`, back or forward.
     std::string goTo(double target) {
-        return move([&] { return session_->goTo(static_cast<std::int64_t>(std::max(0.0, target))); });
+        return move(
+            [&] { return session_->goTo(static_cast<std::int64_t>(std::max(0.0, target))); });
     }
     /// Back to the previous breakpoint or watch hit.
     std::string reverseContinue() {
@@ -284,7 +287,8 @@ private:
     /// keeps its slices short.
     std::int64_t longTextBound(double deadline) const {
         std::size_t longest = 0;
-        for (const std::string& cell : session_->cells()) longest = std::max(longest, cell.size());
+        for (const std::string& cell : session_->cells())
+            longest = std::max(longest, cell.size());
         constexpr std::size_t kShort = 64;
         if (longest <= kShort) return kLargestPiece;
         constexpr double kBytesPerMillisecond = 200'000;
