@@ -198,3 +198,41 @@ test('axe-core finds no violation with the timeline, its marks and a cell being 
     for (const [, title] of names) assert.match(title, /\((Shift\+)?F\d+/);
     await page.closeAll();
 });
+
+test('Run goes at full speed with a breakpoint and two watches set, and shows that speed', async () => {
+    // A loop with no end; the breakpoint on a line it never reaches, the watches on cells it
+    // never writes.
+    const forever = 'set 01, 0;\nset 90, 1;\nlbl 01\ninc 01\ngto 90\nend\n';
+    const built = engine.build(forever.replace('gto 90\n', 'ifl 01, 02\ngto 90\neif\n')
+        .replace('set 01, 0;\n', 'set 01, 0;\nset 02, 20000000;\n'));
+    engine.timeRun(built.file);
+    const fast = engine.timeRun(built.file);
+    const engineSpeed = fast.steps / fast.seconds;
+    const page = await open({ source: forever });
+    await page.evaluate(() => window.tessivor.toggleBreakpoint(6));
+    for (const cell of [98, 99]) await page.click(`.cell[data-cell="${cell}"]`, { clickCount: 2 });
+    await page.click('#run');
+    await waitStatus(page, 'Running');
+    await new Promise((r) => setTimeout(r, 1500));
+    const sample = () => page.evaluate(() => ({
+        steps: Number(document.getElementById('reg-steps').textContent),
+        speed: Number(document.getElementById('reg-speed').textContent),
+        time: performance.now(),
+    }));
+    const first = await sample();
+    await new Promise((r) => setTimeout(r, 1500));
+    const second = await sample();
+    const pageSpeed = (second.steps - first.steps) / (second.time - first.time) * 1000;
+    const asked = Date.now();
+    await page.click('#pause');
+    await waitStatus(page, 'Paused');
+    const paused = Date.now() - asked;
+    assert.ok(paused < 150, `Pause took ${paused} ms`);
+    // What the page says is what it does, within a third.
+    assert.ok(Math.abs(second.speed * 1e6 - pageSpeed) < pageSpeed / 3,
+              `the page says ${second.speed} M steps/s and goes ${(pageSpeed / 1e6).toFixed(1)}`);
+    assert.ok(pageSpeed >= engineSpeed / 2,
+              `the page runs ${(pageSpeed / 1e6).toFixed(1)} M steps/s, the engine's fast loop ` +
+              `${(engineSpeed / 1e6).toFixed(1)}`);
+    await page.closeAll();
+});
