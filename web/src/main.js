@@ -578,7 +578,7 @@ function showUpdate(m) {
             said.push(e);
         }
     }
-    output.append(shown, '', m.dropped || 0, shownSteps);
+    output.append(shown, '', replay.ranNew ? m.dropped || 0 : 0, shownSteps);
     $('display').textContent = shownText(s.display, s.displayLength);
     for (const { prompt, reply, step } of m.answered || []) {
         record.reply(reply);

@@ -33,6 +33,7 @@ export class Replay {
         this.upTo = -1; // the step the logs stand at
         this.covered = -1; // the step up to which the page holds the run's events
         this.future = this.logs.map(() => []); // lines taken out by moves back, oldest first
+        this.ranNew = true; // the last move ran steps whose events the page never had
     }
 
     /// An edit at the step the run stands at: what came after it is no longer the run's.
@@ -56,6 +57,9 @@ export class Replay {
         });
         this.upTo = steps;
         const known = Math.max(from, Math.min(this.covered, steps));
+        // Events the engine dropped (more than the page takes at once) count only where the
+        // move ran steps the page never held.
+        this.ranNew = steps > known;
         return events.filter((e) => e.step === undefined || (e.step > known && e.step <= steps));
     }
 }
