@@ -58,6 +58,8 @@ const machine = new MachineLink((m) => {
         showUpdate(m);
         // The worker sends the next update only after this one, so updates never pile up.
         machine.post({ type: 'shown' });
+    } else if (m.type === 'marks') {
+        timeline.setMarks(m.marks);
     } else if (m.type === 'input') {
         askInput(m.prompt, m.promptLength);
     } else if (m.type === 'described') {

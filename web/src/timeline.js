@@ -143,10 +143,16 @@ export class Timeline {
         // While the learner drags, the slider stays where they hold it.
         if (this.asked === null) this.setRange(m.state.steps, this.furthest);
         else this.range.max = String(this.furthest);
-        if (m.marks) {
-            this.marks = m.marks;
-            this.summary.textContent = describeMarks(this.marks);
-        }
+        // The strokes stand for steps: drawn again where the timeline's length changed, and not
+        // while the run goes on (its marks come when it stops).
+        if (m.marks) this.setMarks(m.marks);
+        else if (!m.running && this.drawnFor !== this.furthest) this.draw();
+    }
+
+    /// The marks of the timeline ([{step, kind}]), drawn and counted.
+    setMarks(marks) {
+        this.marks = marks;
+        this.summary.textContent = describeMarks(marks);
         this.draw();
     }
 
@@ -163,6 +169,7 @@ export class Timeline {
     /// millions of displays draws as many strokes as a short one).
     draw() {
         const strip = this.strip;
+        this.drawnFor = this.furthest;
         strip.replaceChildren();
         if (this.furthest <= 0 || this.marks.length === 0) return;
         const places = 400;

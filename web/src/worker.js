@@ -41,6 +41,8 @@ let queue = []; // replies typed before the run, for the input boxes in order
 let answered = []; // {prompt, reply} taken from the queue since the last update
 let edits = 0; // the learner's edits of cells since the last move: Back undoes them first
 let reach = 0; // the furthest step of the run (an edit makes the steps after it another run's)
+let marksSent = { reach: -1, time: 0 }; // when the timeline's marks were last sent
+let marksTimer = 0;
 
 // What the page shows of a run: the cells in small boxes, the display and the logs in lines. A
 // run may hold 64 MiB in each cell and show them all at full speed; the page gets only this much.
@@ -100,10 +102,36 @@ function update(stop, force, moved = '') {
     // The timeline: its reach, and the marks under it when the run stands still.
     reach = Math.max(reach, session.furthestStep(), state.steps);
     const timeline = { oldest: session.oldestStep(), furthest: reach };
-    if (!running) timeline.marks = session.marks();
+    if (!running) {
+        const marks = marksFor(stop, moved);
+        if (marks) timeline.marks = marks;
+    }
     post({ type: 'update', stop, running, state, cells: session.changedCells(), events, dropped,
            answered: answered.splice(0), queued: queue.length, mhz, moved, edits,
            ...timeline });
+}
+
+/// The timeline's marks where they may have changed since they were sent (the run reached
+/// further, or stopped at a hit, or the learner edited), at most four times a second: a run of
+/// many displays has many marks, and a learner who holds F10 down steps many times a second.
+/// The last of a quick burst of stops sends them a little later ({type: 'marks'}).
+function marksFor(stop, moved) {
+    const changed = reach !== marksSent.reach || moved === 'edit' || moved === 'reverse' ||
+        stop === 'breakpoint' || stop === 'watch';
+    if (!changed) return null;
+    clearTimeout(marksTimer);
+    if (performance.now() - marksSent.time < 250) {
+        marksTimer = setTimeout(() => {
+            if (session && !running) post({ type: 'marks', marks: takeMarks(), furthest: reach });
+        }, 250);
+        return null;
+    }
+    return takeMarks();
+}
+
+function takeMarks() {
+    marksSent = { reach, time: performance.now() };
+    return session.marks();
 }
 
 function finish(stop, moved = '') {
@@ -176,6 +204,8 @@ function startSession(message) {
     unanswered = 0;
     edits = 0;
     reach = 0;
+    marksSent = { reach: -1, time: 0 };
+    clearTimeout(marksTimer);
     queue = [...(message.replies || [])];
     answered = [];
     setPoints(message.breakpoints || [], message.watches || []);
