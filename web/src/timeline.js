@@ -99,6 +99,7 @@ export class Timeline {
     setRange(step, furthest) {
         this.range.max = String(furthest);
         this.range.value = String(step);
+        this.goToField.max = String(furthest);
         this.range.setAttribute('aria-valuetext', stepOf(step, furthest));
     }
 
