@@ -477,7 +477,6 @@ cellsTable.addEventListener('keydown', (event) => {
         PageUp: n % 10, PageDown: 90 + (n % 10),
     };
     if (event.key === 'Enter' || (event.key === 'F2' && cellEditor.canEdit())) {
-        const n = Number(cell.dataset.cell);
         const shown = cellNodes[n].textContent;
         cellEditor.begin(cell, cellLengths[n] ? shown.slice(0, -3) : shown, cellLengths[n]);
     } else if (event.key === ' ') {
@@ -591,7 +590,8 @@ function showUpdate(m) {
         messages.append([shownText(e.text, e.length)], e.text === 'Program Terminated' ? 'ok' : 'failure',
                         0, e.step ?? s.steps);
     }
-    if (m.stop === 'error' && s.reason && m.moved !== 'goto') {
+    // Said once: a move that comes back to the failed step finds it in the log already.
+    if (m.stop === 'error' && s.reason && replay.ranNew) {
         const where = s.line ? `line ${s.line}: ${s.instruction}: ` : '';
         messages.append([`${where}${s.failure}: ${s.reason}`], 'failure', 0, s.steps);
     }

@@ -12,7 +12,7 @@ export function describeMarks(marks) {
     return parts.length ? `Marks: ${parts.join(', ')}.` : 'No marks yet.';
 }
 
-/// "step 1 234 of 5 000" as the slider reads aloud.
+/// "step 1,234 of 5,000" as the slider reads aloud.
 export const stepOf = (step, of) => `step ${step.toLocaleString('en-US')} of ${of.toLocaleString('en-US')}`;
 
 /// What the logs show as the run moves about its timeline. A move back takes the lines of the
