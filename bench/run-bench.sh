@@ -245,7 +245,7 @@ if command -v node >/dev/null 2>&1 && [ -f "$engine" ]; then
     read -r _ cs cm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
         "$engine" "$programs/count.tsasm" "$runs" continue)
     printf '%-36s %10s %10s   %s\n' "count, engine session continue" "$cs" "" \
-        ">= 0.5x the engine's run: $cm M steps/s, $(ratio "$cm" "$rm")x its run (1 breakpoint, 2 watches)"
+        ">= 0.5x the engine's run: $cm M steps/s, $(awk -v a="$cm" -v b="$rm" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "-" }')x its run (1 breakpoint, 2 watches)"
     read -r gsteps gm gs gmstop gsstop < <(node --no-experimental-fetch \
         "$root/web/engine/bench_engine.js" "$engine" "$programs/count.tsasm" 1 goto)
     printf '%-36s %10s %10s   %s\n' "engine goto middle of a 300 M run" "$gm" "" \
