@@ -2,12 +2,15 @@
 
 #include "common/operations.h"
 #include "runner/machine/explain.h"
+#include "runner/machine/interpreters.h"
 #include "runner/machine/prepare.h"
 #include "runner/machine/step.h"
 #include "runner/machine/virtual_clock.h"
 
 #include <algorithm>
-#include <deque>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <optional>
 
 namespace tessivor {
@@ -45,10 +48,9 @@ Stop stopAt(RunEnd end) {
 
 namespace {
 
-/// An answer from outside the machine ("l", "y", "o"), kept so that going forward again over
-/// the step that asked replays it instead of asking again.
-struct Recorded {
-    std::int64_t step = 0; ///< the step that asked, 1 for the first
+/// An answer from outside the machine that a step read: "l" on the host's clock, "y", "o".
+/// Going forward again over a step that read one replays it instead of asking again.
+struct Answer {
     std::int32_t tick = 0;
     float random = 0;
     std::string reply;
@@ -59,127 +61,66 @@ std::size_t heapBytes(const std::string& text) {
     return text.capacity() > sizeof(std::string) ? text.capacity() : 0;
 }
 
-/// The texts steps replaced, oldest first, in slots that keep their memory for the next text,
-/// so that a step of a long session seldom allocates. `bytes` counts every slot.
-class TextRing {
-public:
+/// The learner's edit of a cell, made with `steps` steps run.
+struct Edit {
+    std::int64_t step = 0;
+    std::int32_t cell = 0;
+    std::string text, old;
+};
+
+/// The whole run state with `steps` steps run, and where the record stood then.
+struct Checkpoint {
+    std::int64_t steps = 0;
+    std::int32_t pc = 1, cur = 0, opb = 0, opc = 0;
+    std::array<std::string, kCells> mem;
+    std::string display;
+    std::size_t answerAt = 0; ///< the answers read before it (an absolute index)
+    std::size_t editAt = 0;   ///< the edits made before it
     std::size_t bytes = 0;
-
-    /// A slot for the newest text, holding a copy of `text`.
-    std::string& push(const std::string& text) {
-        if (count_ == slots_.size()) grow();
-        std::string& slot = slots_[index(count_)];
-        ++count_;
-        bytes -= heapBytes(slot);
-        slot.assign(text);
-        bytes += heapBytes(slot);
-        return slot;
-    }
-    /// Drops the oldest text; `release` frees its slot's memory.
-    void popOldest(bool release) {
-        if (release) free(slots_[head_]);
-        head_ = index(1);
-        --count_;
-    }
-    /// Swaps the newest text into `target` and drops it.
-    void popNewestInto(std::string& target) {
-        std::string& slot = slots_[index(count_ - 1)];
-        bytes -= heapBytes(slot);
-        target.swap(slot);
-        bytes += heapBytes(slot);
-        if (slot.capacity() > kKeptCapacity) free(slot);
-        --count_;
-    }
-    void clear() {
-        slots_.clear();
-        slots_.shrink_to_fit();
-        head_ = count_ = bytes = 0;
-    }
-
-private:
-    static constexpr std::size_t kKeptCapacity = 64; // a number's text fits
-
-    void free(std::string& slot) {
-        bytes -= heapBytes(slot);
-        std::string().swap(slot);
-    }
-    std::size_t index(std::size_t k) const {
-        const std::size_t i = head_ + k;
-        return i >= slots_.size() ? i - slots_.size() : i;
-    }
-    void grow() {
-        std::rotate(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(head_),
-                    slots_.end());
-        head_ = 0;
-        const std::size_t n = std::max<std::size_t>(64, slots_.size() * 3 / 2);
-        bytes += (n - slots_.size()) * sizeof(std::string);
-        slots_.resize(n);
-    }
-
-    std::vector<std::string> slots_;
-    std::size_t head_ = 0, count_ = 0;
 };
 
-/// What undoes one step, in 12 bytes: the code at `pc` tells the rest. The table of
-/// operations names the register the step set, whose value before is `old`, and what it wrote:
-/// cell cur (which no code that writes a cell changes) or the display. A text the step replaced
-/// is kept in the history's list of texts, in step order.
-struct Undo {
-    std::int32_t pc = 0;
-    std::int32_t old = 0;
-    std::uint32_t aux = 0; ///< appends: the cell's length before; others: 1 when a text is kept
-};
+/// The fewest steps between two checkpoints at the start; doubles at each thinning.
+constexpr std::int64_t kFirstInterval = std::int64_t{1} << 16;
+/// More checkpoints than this and every other one goes, the interval doubling.
+constexpr std::size_t kMaxCheckpoints = 1024;
 
-/// What the step of `code` sets and writes; nothing for the codes that are no operation.
-struct Effect {
-    Sets sets = Sets::Nothing;
-    Writes writes = Writes::Nothing;
-};
-
-Effect effectOf(std::int32_t code) {
-    const Letter* l = letterOfCode(code);
-    return l ? Effect{l->sets, l->writes} : Effect{};
-}
-
-/// Keeps a copy of the text a step of this kind replaces.
-constexpr bool keepsText(Writes w) { return w == Writes::Cell || w == Writes::Display; }
+bool isInput(std::int32_t code) { return code == kOpInput; }
+bool isDisplay(std::int32_t code) { return code == kOpDisplay; }
 
 } // namespace
 
 struct DebugSession::Impl {
-    /// The outside world as the step sees it: answers are recorded, and replayed when the
-    /// session goes forward again over a step it went back over.
+    /// The outside world as a step sees it. Answers come from the record while the run goes
+    /// over steps it made before; past them they are asked for and recorded. While the session
+    /// replays (`quiet`) nothing reaches the host but the caption's clock.
     struct Io {
         Impl& s;
 
-        Recorded* replay() {
-            if (s.redo.empty() || s.redo.back().step != s.steps) return nullptr;
-            s.recorded.push_back(std::move(s.redo.back()));
-            s.redo.pop_back();
-            s.bytes += heapBytes(s.recorded.back().reply);
-            return &s.recorded.back();
+        Answer* recorded() {
+            if (s.answerAt >= s.answerBase + s.answers.size()) return nullptr;
+            return &s.answers[s.answerAt++ - s.answerBase];
         }
-        Recorded& record() {
-            if (s.options.historySteps == 0) return s.scratchRecord;
-            s.recorded.emplace_back();
-            s.recorded.back().step = s.steps;
-            return s.recorded.back();
+        Answer& record() {
+            s.answers.emplace_back();
+            ++s.answerAt;
+            s.bytes += sizeof(Answer);
+            return s.answers.back();
         }
         std::int32_t tick() {
-            if (const Recorded* r = replay()) return r->tick;
-            const std::int32_t now =
-                s.options.virtualClock ? virtualTick(s.steps - 1) : s.host.tickCount();
+            if (s.options.virtualClock) return virtualTick(s.steps - 1);
+            if (const Answer* a = recorded()) return a->tick;
+            const std::int32_t now = s.host.programTick();
             record().tick = now;
             return now;
         }
         float random() {
-            if (const Recorded* r = replay()) return r->random;
+            if (const Answer* a = recorded()) return a->random;
             const float r = s.host.randomSingle();
             record().random = r;
             return r;
         }
         std::string input(std::string_view prompt) {
-            if (const Recorded* r = replay()) return r->reply;
+            if (const Answer* a = recorded()) return a->reply;
             std::string reply;
             if (s.reply) {
                 reply = std::move(*s.reply);
@@ -187,16 +128,42 @@ struct DebugSession::Impl {
             } else {
                 reply = s.host.inputBox(prompt);
             }
-            Recorded& r = record();
-            r.reply = reply;
-            if (&r != &s.scratchRecord) s.bytes += heapBytes(r.reply);
+            Answer& a = record();
+            a.reply = reply;
+            s.bytes += heapBytes(a.reply);
             return reply;
         }
-        void events() { s.host.processEvents(); }
-        void display(std::string_view text) {
-            s.host.setDisplay(text);
-            s.display.assign(text);
+        void events() {
+            if (!s.quiet) s.host.processEvents();
         }
+        void display(std::string_view text) {
+            s.display.assign(text);
+            if (s.quiet) return;
+            s.host.setDisplay(text);
+            s.markLive(s.steps, Mark::Kind::Display);
+        }
+    };
+
+    /// The host a fast stretch sees: the same outside world as Io's.
+    struct StretchHost final : Host {
+        Impl& s;
+        explicit StretchHost(Impl& session) : s(session) {}
+        void setCaption(std::string_view caption) override {
+            if (!s.quiet) s.host.setCaption(caption);
+        }
+        void setDisplay(std::string_view text) override { s.io.display(text); }
+        void setLarpEnabled() override {
+            if (!s.quiet) s.host.setLarpEnabled();
+        }
+        void messageBox(std::string_view text) override {
+            if (!s.quiet) s.host.messageBox(text);
+        }
+        std::string inputBox(std::string_view prompt) override { return s.io.input(prompt); }
+        void processEvents() override { s.io.events(); }
+        std::int32_t tickCount() override { return s.host.tickCount(); }
+        std::int32_t programTick() override { return s.io.tick(); }
+        float randomSingle() override { return s.io.random(); }
+        const std::atomic<std::uint32_t>* tickPulse() override { return s.host.tickPulse(); }
     };
 
     struct Breakpoint {
@@ -220,6 +187,9 @@ struct DebugSession::Impl {
         prepared = true;
         m.n = static_cast<std::int32_t>(tables.codes.size() - 1);
         breakAt.assign(tables.codes.size() + 4, 0);
+        // Long code strings get no table, as in a run: every step goes one at a time.
+        fastOk = m.n <= (1 << 24);
+        clearHistory();
         host.setCaption(kCaption);
     }
 
@@ -230,8 +200,10 @@ struct DebugSession::Impl {
     DebugOptions options;
     Prepared tables;
     bool prepared = false;
+    bool fastOk = false;
     std::array<std::string, kCells> mem;
     Io io{*this};
+    StretchHost stretchHost{*this};
     Machine<Io> m{tables, io, mem, 0};
     SpeedDisplay speed;
 
@@ -242,6 +214,7 @@ struct DebugSession::Impl {
     std::string inputPrompt;
     std::optional<std::string> reply;
     std::atomic<bool> pauseAsked{false};
+    bool quiet = false; ///< replaying: the host sees nothing
 
     int nextNumber = 1;
     std::vector<Breakpoint> breakpoints;
@@ -249,40 +222,34 @@ struct DebugSession::Impl {
     std::vector<Watch> watches;
     std::array<bool, kCells> watched{};
 
-    // The history: a ring of undo entries, oldest at `head`, and the recorded answers of the
-    // steps it holds; `redo` holds the answers of steps gone back over, the next on top.
-    std::vector<Undo> ring;
-    std::size_t ringSize = 0; // ring.size(), kept apart: sizeof(Undo) is no power of two
-    std::size_t head = 0, count = 0, bytes = 0;
-    TextRing texts;
-    std::deque<Recorded> recorded;
-    std::vector<Recorded> redo;
-    Undo scratch;
-    std::string scratchText;
-    Recorded scratchRecord;
+    // The fast loop's table, with traps where a stretch must stop: the breakpoints, the input
+    // boxes a stopping session waits at, and with watches every "w", "o" and "t" (a stretch
+    // that wrote a watched cell runs again to the step that changed it, so nothing but the
+    // speed display may reach the host on the way). Rebuilt when they change.
+    std::shared_ptr<fast::Table> table;
 
-    /// What the step an entry undoes set and wrote.
-    Effect effectAt(std::int32_t pc) const {
-        return pc >= 1 && pc <= m.n ? effectOf(tables.codes[static_cast<std::size_t>(pc)])
-                                    : Effect{};
-    }
-    bool keptText(const Undo& u) const { return keepsText(effectAt(u.pc).writes) && u.aux != 0; }
-
-    /// The register `sets` names (opb for Nothing: never asked).
-    std::int32_t& reg(Sets sets) {
-        switch (sets) {
-        case Sets::Cur: return m.cur;
-        case Sets::Opc: return m.opc;
-        case Sets::Opb:
-        case Sets::Nothing: break;
-        }
-        return m.opb;
-    }
+    // The way back: checkpoints now and then, the answers read from outside, the learner's
+    // edits; any step is a checkpoint and a replay away. `answerBase` is the absolute index of
+    // answers[0] (older ones were dropped with the oldest checkpoints).
+    std::vector<Checkpoint> checkpoints;
+    std::int64_t interval = kFirstInterval;
+    std::vector<Answer> answers;
+    std::size_t answerBase = 0, answerAt = 0;
+    std::vector<Edit> edits;
+    std::size_t editAt = 0;
+    std::size_t bytes = 0; // answers' and edits'; checkpoints count their own
+    std::size_t checkpointBytes = 0;
+    std::int64_t furthest = 0;
+    std::vector<Mark> marks;
 
     bool atInstructionStart(std::int32_t p) const {
         if (map.empty()) return true;
         return p >= 0 && static_cast<std::size_t>(p) < map.instructionStart.size() &&
                map.instructionStart[static_cast<std::size_t>(p)] != 0;
+    }
+    bool atBreakpoint() const {
+        return m.pc >= 0 && static_cast<std::size_t>(m.pc) < breakAt.size() &&
+               breakAt[static_cast<std::size_t>(m.pc)];
     }
 
     void rebuildBreakpoints() {
@@ -296,192 +263,308 @@ struct DebugSession::Impl {
             for (std::size_t p = 1; p < map.line.size() && p < breakAt.size(); ++p)
                 if (map.line[p] == b.where && map.instructionStart[p]) breakAt[p] = 1;
         }
+        table.reset();
     }
 
     void rebuildWatches() {
         watched.fill(false);
         for (const Watch& w : watches)
             watched[static_cast<std::size_t>(w.cell)] = true;
+        table.reset();
     }
 
-    /// The entry that will undo the next step, filled before it runs.
-    Undo& pushUndo() {
-        if (options.historySteps == 0) return scratch;
-        if (count == ringSize) [[unlikely]] {
-            if (ringSize < options.historySteps) {
-                if (head != 0) {
-                    std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(head),
-                                ring.end());
-                    head = 0;
-                }
-                // Grows by halves, so a short session keeps a short ring.
-                ringSize =
-                    std::min(options.historySteps, std::max<std::size_t>(1024, ringSize * 3 / 2));
-                ring.resize(ringSize);
-            } else {
-                dropOldest(false); // full: the oldest slot is taken over
+    fast::Table& fastTable() {
+        if (!table) {
+            std::vector<std::uint8_t> traps(breakAt);
+            for (std::int32_t p = 1; p <= m.n; ++p) {
+                const std::int32_t c = tables.codes[static_cast<std::size_t>(p)];
+                if ((options.stopForInput && isInput(c)) ||
+                    (!watches.empty() && (isInput(c) || isDisplay(c) || c == kOpEvents)))
+                    traps[static_cast<std::size_t>(p)] = 1;
             }
+            table = stretchTable(tables, traps);
         }
-        ++count;
-        return newest();
+        return *table;
     }
 
-    /// The ring's slot `k` places after the oldest.
-    std::size_t slot(std::size_t k) const {
-        const std::size_t i = head + k;
-        return i >= ringSize ? i - ringSize : i;
-    }
-    Undo& newest() { return ring[slot(count - 1)]; }
+    // --- The timeline ---
 
-    /// Drops the oldest step of the history; `release` frees the memory its text held.
-    void dropOldest(bool release) {
-        const Undo& u = ring[head];
-        bytes -= sizeof(Undo);
-        if (keptText(u)) texts.popOldest(release);
-        const std::int64_t oldestStep = steps - static_cast<std::int64_t>(count) + 1;
-        while (!recorded.empty() && recorded.front().step <= oldestStep) {
-            bytes -= heapBytes(recorded.front().reply);
-            recorded.pop_front();
+    /// A mark the run makes as it goes: only where it goes for the first time.
+    void markLive(std::int64_t step, Mark::Kind kind) {
+        if (step > furthest || (step == furthest && kind != Mark::Kind::Display)) mark(step, kind);
+    }
+    void mark(std::int64_t step, Mark::Kind kind) {
+        const auto before = [](const Mark& a, const Mark& b) {
+            return a.step != b.step ? a.step < b.step : a.kind < b.kind;
+        };
+        const Mark x{step, kind};
+        const auto at = std::lower_bound(marks.begin(), marks.end(), x, before);
+        if (at != marks.end() && at->step == step && at->kind == kind) return;
+        if (marks.size() >= kMaxMarks && at == marks.end()) return;
+        marks.insert(at, x);
+        if (marks.size() > kMaxMarks) marks.pop_back();
+    }
+    void reached() { furthest = std::max(furthest, steps); }
+
+    // --- Checkpoints ---
+
+    Checkpoint snapshot() const {
+        Checkpoint c;
+        c.steps = steps;
+        c.pc = m.pc;
+        c.cur = m.cur;
+        c.opb = m.opb;
+        c.opc = m.opc;
+        c.mem = mem;
+        c.display = display;
+        c.answerAt = answerAt;
+        c.editAt = editAt;
+        c.bytes = sizeof(Checkpoint) + heapBytes(c.display);
+        for (const std::string& cell : c.mem)
+            c.bytes += heapBytes(cell);
+        return c;
+    }
+
+    void restore(const Checkpoint& c) {
+        steps = c.steps;
+        m.pc = c.pc;
+        m.cur = c.cur;
+        m.opb = c.opb;
+        m.opc = c.opc;
+        m.failure = Failure::None;
+        m.hostCalled = false;
+        mem = c.mem;
+        display = c.display;
+        answerAt = c.answerAt;
+        editAt = c.editAt;
+        ended = false;
+        inputPrompt.clear();
+        stoppedForInput.reset();
+    }
+
+    /// Takes a checkpoint once the run is `interval` steps past the last, the first time it is.
+    void checkpointIfDue() {
+        if (ended || steps < checkpoints.back().steps + interval) return;
+        checkpoints.push_back(snapshot());
+        checkpointBytes += checkpoints.back().bytes;
+        trim();
+    }
+
+    /// Keeps the way back within DebugOptions::historyBytes and kMaxCheckpoints: every other
+    /// checkpoint goes while there are more than two, then the oldest ones, and the answers and
+    /// edits only they needed.
+    void trim() {
+        const auto over = [&] {
+            return checkpoints.size() > kMaxCheckpoints ||
+                   bytes + checkpointBytes > options.historyBytes;
+        };
+        while (over() && checkpoints.size() > 2) {
+            std::vector<Checkpoint> kept;
+            kept.reserve(checkpoints.size() / 2 + 2);
+            checkpointBytes = 0;
+            for (std::size_t i = 0; i < checkpoints.size(); ++i) {
+                if (i % 2 == 1 && i + 1 != checkpoints.size()) continue;
+                checkpointBytes += checkpoints[i].bytes;
+                kept.push_back(std::move(checkpoints[i]));
+            }
+            checkpoints = std::move(kept);
+            interval *= 2;
+            if (checkpoints.size() <= kMaxCheckpoints / 2) break;
         }
-        head = slot(1);
-        --count;
+        // Still too much: the oldest checkpoint goes, or the only one is taken again here.
+        while (bytes + checkpointBytes > options.historyBytes) {
+            if (checkpoints.size() < 2) {
+                if (ended || checkpoints.back().steps == steps) break;
+                checkpointBytes -= checkpoints.back().bytes;
+                checkpoints.back() = snapshot();
+                checkpointBytes += checkpoints.back().bytes;
+            } else {
+                checkpointBytes -= checkpoints.front().bytes;
+                checkpoints.erase(checkpoints.begin());
+            }
+            dropAnswersBefore(checkpoints.front().answerAt);
+        }
     }
 
-    /// Keeps the history within its bound in memory once a step has run.
-    void trimHistory() {
-        while (count > 0 && bytes + texts.bytes > options.historyBytes)
-            dropOldest(true);
+    void dropAnswersBefore(std::size_t index) {
+        if (index <= answerBase) return;
+        const std::size_t n = std::min(index - answerBase, answers.size());
+        for (std::size_t i = 0; i < n; ++i)
+            bytes -= sizeof(Answer) + heapBytes(answers[i].reply);
+        answers.erase(answers.begin(), answers.begin() + static_cast<std::ptrdiff_t>(n));
+        answerBase += n;
     }
 
     void clearHistory() {
-        ring.clear();
-        ring.shrink_to_fit();
-        ringSize = 0;
-        head = count = bytes = 0;
-        texts.clear();
-        recorded.clear();
-        redo.clear();
+        checkpoints.clear();
+        answers.clear();
+        edits.clear();
+        marks.clear();
+        answerBase = answerAt = editAt = 0;
+        bytes = 0;
+        interval = kFirstInterval;
+        furthest = 0;
+        checkpoints.push_back(snapshot());
+        checkpointBytes = checkpoints.back().bytes;
     }
 
-    /// Runs one step, recording how to undo it. Returns the stop when the run ended, None
-    /// when it goes on; `changedWatch` tells whether a watched cell's text changed.
-    [[gnu::flatten]] Stop stepOnce(bool& changedWatch) {
-        if (options.maxSteps > 0 && steps >= options.maxSteps) {
-            ended = true;
-            end = RunEnd::StepLimit;
-            return Stop::StepLimit;
+    std::int64_t oldest() const { return checkpoints.empty() ? 0 : checkpoints.front().steps; }
+
+    /// Forgets what the run did after this step (the learner changed its course).
+    void forgetFuture() {
+        while (checkpoints.size() > 1 && checkpoints.back().steps > steps) {
+            checkpointBytes -= checkpoints.back().bytes;
+            checkpoints.pop_back();
         }
-        Undo& u = pushUndo();
-        u.pc = m.pc;
-        u.aux = 0;
-        std::string* kept = nullptr; // the text the step may replace, as it was
+        while (answers.size() + answerBase > answerAt) {
+            bytes -= sizeof(Answer) + heapBytes(answers.back().reply);
+            answers.pop_back();
+        }
+        while (edits.size() > editAt) {
+            bytes -= sizeof(Edit) + heapBytes(edits.back().text) + heapBytes(edits.back().old);
+            edits.pop_back();
+        }
+        marks.erase(std::upper_bound(marks.begin(), marks.end(), steps,
+                                     [](std::int64_t s, const Mark& x) { return s < x.step; }),
+                    marks.end());
+        furthest = steps;
+    }
+
+    /// Makes the edits due at this step that are not made yet.
+    void applyEdits() {
+        while (editAt < edits.size() && edits[editAt].step == steps) {
+            const Edit& e = edits[editAt++];
+            mem[static_cast<std::size_t>(e.cell)] = e.text;
+        }
+    }
+    std::int64_t nextEditStep() const {
+        return editAt < edits.size() ? edits[editAt].step
+                                     : std::numeric_limits<std::int64_t>::max();
+    }
+
+    // --- Steps ---
+
+    /// Ends the run with `how`; announced unless replaying.
+    Stop endRun(RunEnd how) {
+        ended = true;
+        end = how;
+        if (!quiet && (how == RunEnd::Terminated || how == RunEnd::Error))
+            announceEnd(host, how, m.failure, m.pc, tables.codes[static_cast<std::size_t>(m.pc)]);
+        return stopAt(how);
+    }
+
+    /// Runs one step. Returns the stop when the run ended, None when it goes on;
+    /// `changedWatch` tells whether a watched cell's text changed.
+    Stop stepOnce(bool& changedWatch) {
+        if (options.maxSteps > 0 && steps >= options.maxSteps) return endRun(RunEnd::StepLimit);
+        applyEdits();
         Writes kind = Writes::Nothing;
+        std::int32_t cell = -1;
         if (m.pc <= m.n) {
-            const Effect effect = effectOf(tables.codes[static_cast<std::size_t>(m.pc)]);
-            if (effect.sets != Sets::Nothing) u.old = reg(effect.sets);
-            kind = effect.writes;
-            if (kind == Writes::Display || (kind != Writes::Nothing && isCell(m.cur))) {
-                const std::string& before =
-                    kind == Writes::Display ? display : mem[static_cast<std::size_t>(m.cur)];
-                if (kind == Writes::Append) {
-                    u.aux = static_cast<std::uint32_t>(before.size());
-                } else {
-                    u.aux = 1;
-                    if (options.historySteps == 0) {
-                        kept = &scratchText;
-                        scratchText.assign(before);
-                    } else {
-                        kept = &texts.push(before);
-                    }
-                }
+            if (const Letter* l = letterOfCode(tables.codes[static_cast<std::size_t>(m.pc)]))
+                kind = l->writes;
+            if ((kind == Writes::Cell || kind == Writes::Append) && isCell(m.cur) &&
+                watched[static_cast<std::size_t>(m.cur)]) {
+                cell = m.cur;
+                watchedBefore = mem[static_cast<std::size_t>(cell)];
             }
         }
-
-        speed.beforeStep(
-            host, [&] { return options.virtualClock ? virtualTick(steps) : host.tickCount(); });
+        if (!quiet) {
+            speed.beforeStep(
+                host, [&] { return options.virtualClock ? virtualTick(steps) : host.tickCount(); });
+        }
         ++steps;
         Stop result = Stop::None;
         if (m.pc > m.n) {
-            ended = true;
-            end = RunEnd::PastEnd;
-            result = Stop::PastEnd;
+            result = endRun(RunEnd::PastEnd);
         } else {
-            const Outcome outcome = m.step();
-            switch (outcome) {
+            switch (m.step()) {
             case Outcome::Next:
                 if (m.hostCalled) {
                     m.hostCalled = false;
                     speed.hostRan();
                 }
-                if ((kind == Writes::Cell || kind == Writes::Append) &&
-                    watched[static_cast<std::size_t>(m.cur)]) {
-                    const std::string& now = mem[static_cast<std::size_t>(m.cur)];
-                    changedWatch = kind == Writes::Append ? now.size() != u.aux : now != *kept;
-                }
+                if (cell >= 0) changedWatch = mem[static_cast<std::size_t>(cell)] != watchedBefore;
                 break;
-            case Outcome::Terminated:
-            case Outcome::Failed:
-                ended = true;
-                end = outcome == Outcome::Terminated ? RunEnd::Terminated : RunEnd::Error;
-                announceEnd(host, end, m.failure, m.pc,
-                            tables.codes[static_cast<std::size_t>(m.pc)]);
-                result = stopAt(end);
-                break;
+            case Outcome::Terminated: result = endRun(RunEnd::Terminated); break;
+            case Outcome::Failed: result = endRun(RunEnd::Error); break;
             }
         }
-        if (options.historySteps != 0) {
-            bytes += sizeof(Undo);
-            trimHistory();
-        }
         // The step that uses the last allowed one ends the run, as a run ends there.
-        if (result == Stop::None && options.maxSteps > 0 && steps >= options.maxSteps) {
-            ended = true;
-            end = RunEnd::StepLimit;
-            result = Stop::StepLimit;
-        }
+        if (result == Stop::None && options.maxSteps > 0 && steps >= options.maxSteps)
+            result = endRun(RunEnd::StepLimit);
         return result;
     }
+    std::string watchedBefore;
 
-    /// Undoes the newest step; false when the history holds none.
-    bool undo() {
-        stoppedForInput.reset();
-        if (count == 0) return false;
-        const Undo& u = newest();
-        m.pc = u.pc;
-        m.failure = Failure::None;
-        const Effect effect = effectAt(u.pc);
-        if (effect.sets != Sets::Nothing) reg(effect.sets) = u.old;
-        bytes -= sizeof(Undo);
-        switch (effect.writes) {
-        case Writes::Append:
-            if (isCell(m.cur)) mem[static_cast<std::size_t>(m.cur)].resize(u.aux);
-            break;
-        case Writes::Cell:
-        case Writes::Display:
-            if (u.aux == 0) break;
-            texts.popNewestInto(
-                effect.writes == Writes::Display ? display : mem[static_cast<std::size_t>(m.cur)]);
-            break;
-        case Writes::Nothing: break;
+    /// The most steps a fast stretch from here may run: up to the next checkpoint, edit and the
+    /// step limit, and `budget` (0: none).
+    std::int64_t stretchLimit(std::int64_t budget) const {
+        std::int64_t limit = std::numeric_limits<std::int64_t>::max();
+        if (budget > 0) limit = budget;
+        if (steps >= checkpoints.back().steps)
+            limit = std::min(limit, checkpoints.back().steps + interval - steps);
+        limit = std::min(limit, nextEditStep() - steps);
+        if (options.maxSteps > 0) limit = std::min(limit, options.maxSteps - steps);
+        return limit;
+    }
+
+    struct StretchStop {
+        std::int64_t ran = 0;
+        bool trapped = false, paused = false, wroteWatched = false;
+        Stop ending = Stop::None;
+    };
+
+    /// Runs up to `limit` (>= 1) steps in the fast loop from here; `armed`: its traps stop it.
+    StretchStop stretch(std::int64_t limit, bool armed) {
+        fast::Table& t = fastTable();
+        FastStretch st;
+        st.mem = &mem;
+        st.pc = m.pc;
+        st.cur = m.cur;
+        st.opb = m.opb;
+        st.opc = m.opc;
+        st.stepsBefore = steps;
+        st.speed = speed.state(steps);
+        st.armed = armed;
+        st.pause = armed && !quiet ? &pauseAsked : nullptr;
+        st.stepNow = &steps;
+        RunOptions o;
+        o.maxSteps = limit;
+        o.virtualClock = options.virtualClock;
+        const std::int64_t before = steps;
+        const RunResult r = runFastStretch(tables, t, stretchHost, o, st);
+        steps = before + r.steps;
+        m.pc = st.pc;
+        m.cur = st.cur;
+        m.opb = st.opb;
+        m.opc = st.opc;
+        speed.resume(st.speed, steps);
+        StretchStop out;
+        out.ran = r.steps;
+        out.trapped = st.trapped;
+        out.paused = st.paused;
+        for (const Watch& w : watches)
+            out.wroteWatched |= st.written[static_cast<std::size_t>(w.cell)];
+        if (r.end == RunEnd::Terminated || r.end == RunEnd::Error || r.end == RunEnd::PastEnd) {
+            m.failure = r.failure;
+            ended = true;
+            end = r.end;
+            out.ending = stopAt(r.end);
+        } else if (options.maxSteps > 0 && steps >= options.maxSteps) {
+            ended = true;
+            end = RunEnd::StepLimit;
+            out.ending = Stop::StepLimit;
         }
-        --count;
-        while (!recorded.empty() && recorded.back().step == steps) {
-            bytes -= heapBytes(recorded.back().reply);
-            redo.push_back(std::move(recorded.back()));
-            recorded.pop_back();
-        }
-        --steps;
-        ended = false;
-        inputPrompt.clear();
-        return true;
+        return out;
     }
 
     /// The input box the next step would open and the session must stop for, if any.
     bool waitsForInput() {
         if (!options.stopForInput || reply || m.pc > m.n) return false;
-        if (tables.codes[static_cast<std::size_t>(m.pc)] != kOpInput) return false;
-        if (!isCell(m.opb) || !isCell(m.cur)) return false; // the step fails without asking
-        if (!redo.empty() && redo.back().step == steps + 1) return false;
+        if (!isInput(tables.codes[static_cast<std::size_t>(m.pc)])) return false;
+        if (!isCell(m.opb) || !isCell(m.cur)) return false;       // the step fails without asking
+        if (answerAt < answerBase + answers.size()) return false; // its reply is recorded
         inputPrompt = mem[static_cast<std::size_t>(m.opb)];
         return true;
     }
@@ -510,25 +593,42 @@ struct DebugSession::Impl {
         return goOn(p);
     }
 
-    /// The loop of a move that has made `p.moved` steps and `p.done` instructions so far.
     Stop goOn(Progress p) {
+        const Stop stop = goOnFrom(p);
+        reached();
+        if (!quiet) {
+            if (stop == Stop::Breakpoint) mark(steps, Mark::Kind::Breakpoint);
+            if (stop == Stop::Watch) mark(steps, Mark::Kind::Watch);
+        }
+        trim();
+        return stop;
+    }
+
+    /// The loop of a move that has made `p.moved` steps and `p.done` instructions so far.
+    Stop goOnFrom(Progress p) {
         const Mode mode = p.mode;
         const std::int64_t n = p.n;
         std::int64_t moved = p.moved, done = p.done;
         inputPrompt.clear();
         for (;;) {
-            if (pauseAsked.load(std::memory_order_relaxed)) {
+            if (!quiet && pauseAsked.load(std::memory_order_relaxed)) {
                 pauseAsked.store(false);
                 return Stop::Paused;
             }
-            if (moved > 0 && m.pc >= 0 && static_cast<std::size_t>(m.pc) < breakAt.size() &&
-                breakAt[static_cast<std::size_t>(m.pc)]) {
-                return Stop::Breakpoint;
-            }
+            if (moved > 0 && atBreakpoint()) return Stop::Breakpoint;
             if (mode == Mode::Continue && n > 0 && moved == n) return Stop::Slice;
             if (waitsForInput()) {
                 stoppedForInput = Progress{mode, n, moved, done};
                 return Stop::Input;
+            }
+            checkpointIfDue();
+            applyEdits();
+            if (mode == Mode::Continue && fastOk) {
+                const std::int64_t limit = stretchLimit(n > 0 ? n - moved : 0);
+                if (limit > 0) {
+                    if (const std::optional<Stop> s = fastMove(limit, moved)) return *s;
+                    continue;
+                }
             }
             bool changedWatch = false;
             const Stop ending = stepOnce(changedWatch);
@@ -538,6 +638,223 @@ struct DebugSession::Impl {
             if (mode == Mode::Stepi && moved == n) return Stop::Step;
             if (mode == Mode::Step && atInstructionStart(m.pc) && ++done == n) return Stop::Step;
         }
+    }
+
+    /// A continue's stretch of at most `limit` steps; the stop when the move ends there.
+    std::optional<Stop> fastMove(std::int64_t limit, std::int64_t& moved) {
+        std::optional<Checkpoint> start;
+        if (!watches.empty()) start = snapshot();
+        const bool wasQuiet = quiet;
+        // The end is announced once the watches had their say.
+        const StretchStop st = stretch(limit, true);
+        if (st.wroteWatched) {
+            // Some step wrote a watched cell: the stretch again, one step at a time, to the step
+            // that changed its text, if one did.
+            const std::int64_t ran = st.ran;
+            const bool endedThere = ended;
+            restore(*start);
+            quiet = true;
+            for (std::int64_t k = 0; k < ran; ++k) {
+                bool changed = false;
+                const Stop ending = stepOnce(changed);
+                if (changed && ending == Stop::None) {
+                    quiet = wasQuiet;
+                    moved += k + 1;
+                    return Stop::Watch;
+                }
+                if (ending != Stop::None) break;
+            }
+            quiet = wasQuiet;
+            if (endedThere != ended) {
+                std::fprintf(stderr, "tessivor: a stretch ended where its replay did not\n");
+                std::abort();
+            }
+        }
+        moved += st.ran;
+        if (ended) {
+            if (!quiet && (end == RunEnd::Terminated || end == RunEnd::Error))
+                announceEnd(host, end, m.failure, m.pc,
+                            tables.codes[static_cast<std::size_t>(m.pc)]);
+            return stopAt(end);
+        }
+        if (st.paused) {
+            pauseAsked.store(false);
+            return Stop::Paused;
+        }
+        return std::nullopt;
+    }
+
+    // --- Going back ---
+
+    /// The last checkpoint at or before `target`.
+    const Checkpoint& checkpointFor(std::int64_t target) const {
+        auto at = std::upper_bound(checkpoints.begin(), checkpoints.end(), target,
+                                   [](std::int64_t t, const Checkpoint& c) { return t < c.steps; });
+        return *std::prev(at);
+    }
+
+    /// Replays from where the run stands to step `target` (no further than the run went), with
+    /// the edits due on the way; the host sees nothing.
+    void replayTo(std::int64_t target) {
+        const bool wasQuiet = quiet;
+        quiet = true;
+        while (steps < target && !ended) {
+            applyEdits();
+            const std::int64_t limit = std::min(target - steps, nextEditStep() - steps);
+            if (fastOk && limit > 0) {
+                stretch(limit, false);
+                continue;
+            }
+            bool changed = false;
+            stepOnce(changed);
+        }
+        applyEdits();
+        quiet = wasQuiet;
+    }
+
+    /// Goes to step `target` (oldest() <= target <= furthest), exactly as the run was there.
+    void jumpTo(std::int64_t target) {
+        stoppedForInput.reset();
+        if (target < steps || ended)
+            restore(checkpointFor(target));
+        else if (const Checkpoint& c = checkpointFor(target); c.steps > steps)
+            restore(c);
+        replayTo(target);
+    }
+
+    /// The edit made last, at this step, when nothing came after it.
+    bool lastEditHere() const {
+        return !edits.empty() && editAt == edits.size() && edits.back().step == steps &&
+               furthest == steps;
+    }
+
+    Stop goTo(std::int64_t target) {
+        if (!prepared) return Stop::PrepareFailed;
+        stoppedForInput.reset();
+        if (target < oldest()) {
+            jumpTo(oldest());
+            return Stop::HistoryEnd;
+        }
+        if (target <= furthest) {
+            const bool back = target < steps;
+            jumpTo(target);
+            return back ? Stop::Back : Stop::Step;
+        }
+        if (steps < furthest) jumpTo(furthest);
+        if (ended) return Stop::None;
+        const Stop s = move(Mode::Stepi, target - steps);
+        return s == Stop::Step ? Stop::Step : s;
+    }
+
+    Stop back(std::int64_t n) {
+        if (!prepared) return Stop::PrepareFailed;
+        if (n <= 0) return Stop::None;
+        if (lastEditHere()) {
+            // An edit is a move of its own: Back undoes it alone.
+            Edit& e = edits.back();
+            mem[static_cast<std::size_t>(e.cell)] = e.old;
+            bytes -= sizeof(Edit) + heapBytes(e.text) + heapBytes(e.old);
+            edits.pop_back();
+            --editAt;
+            const auto x = std::find_if(marks.rbegin(), marks.rend(), [&](const Mark& k) {
+                return k.step == steps && k.kind == Mark::Kind::Edit;
+            });
+            if (x != marks.rend() && std::none_of(edits.begin(), edits.end(),
+                                                  [&](const Edit& k) { return k.step == steps; }))
+                marks.erase(std::next(x).base());
+            return Stop::Back;
+        }
+        if (steps == oldest()) return Stop::HistoryEnd;
+        return goTo(steps - n) == Stop::HistoryEnd ? Stop::HistoryEnd : Stop::Back;
+    }
+
+    /// The last step before `before` at which `hit()` holds, scanning the run back from there,
+    /// a stretch between checkpoints at a time; -1 for none. Leaves the run anywhere.
+    /// `scan(end, last)` replays from a checkpoint to `end`; `last`: `end` itself may be the
+    /// one (it lies before `before`).
+    template <class Scan> std::int64_t lastBefore(std::int64_t before, Scan scan) {
+        std::int64_t end = before;
+        while (end > oldest()) {
+            const Checkpoint& c = checkpointFor(end - 1);
+            restore(c);
+            const std::int64_t found = scan(end, end < before);
+            if (found >= 0) return found;
+            end = c.steps;
+        }
+        return -1;
+    }
+
+    Stop backInstruction() {
+        if (!prepared) return Stop::PrepareFailed;
+        if (lastEditHere()) return back(1);
+        const std::int64_t here = steps;
+        if (here == oldest()) return Stop::HistoryEnd;
+        const bool wasQuiet = quiet;
+        quiet = true;
+        const std::int64_t found = lastBefore(here, [&](std::int64_t end, bool) {
+            std::int64_t last = -1;
+            while (steps < end && !ended) {
+                applyEdits();
+                if (atInstructionStart(m.pc)) last = steps;
+                bool changed = false;
+                stepOnce(changed);
+            }
+            return last;
+        });
+        quiet = wasQuiet;
+        if (found < 0) {
+            jumpTo(oldest());
+            return Stop::HistoryEnd;
+        }
+        jumpTo(found);
+        return Stop::Back;
+    }
+
+    Stop reverseContinue() {
+        if (!prepared) return Stop::PrepareFailed;
+        const std::int64_t here = steps;
+        const bool wasQuiet = quiet;
+        quiet = true;
+        Stop kind = Stop::HistoryEnd;
+        const std::int64_t found = lastBefore(here, [&](std::int64_t end, bool withEnd) {
+            // Forward from the checkpoint as a continue goes, noting every stop on the way.
+            std::int64_t last = -1;
+            while (steps < end && !ended) {
+                const Stop s = goOnFrom({Mode::Continue, end - steps, 0, 0});
+                if ((s == Stop::Breakpoint || s == Stop::Watch) &&
+                    (steps < end || (withEnd && steps == end))) {
+                    last = steps;
+                    kind = s;
+                }
+                if (s != Stop::Breakpoint && s != Stop::Watch && s != Stop::Slice) break;
+            }
+            return last;
+        });
+        quiet = wasQuiet;
+        if (found < 0) {
+            jumpTo(oldest());
+            return Stop::HistoryEnd;
+        }
+        jumpTo(found);
+        return kind;
+    }
+
+    bool setCell(std::int32_t cell, std::string text) {
+        if (!prepared || !isCell(cell)) return false;
+        stoppedForInput.reset();
+        forgetFuture();
+        Edit e;
+        e.step = steps;
+        e.cell = cell;
+        e.old = mem[static_cast<std::size_t>(cell)];
+        e.text = std::move(text);
+        mem[static_cast<std::size_t>(cell)] = e.text;
+        bytes += sizeof(Edit) + heapBytes(e.text) + heapBytes(e.old);
+        edits.push_back(std::move(e));
+        editAt = edits.size();
+        mark(steps, Mark::Kind::Edit);
+        trim();
+        return true;
     }
 
     void restart() {
@@ -554,9 +871,9 @@ struct DebugSession::Impl {
         reply.reset();
         stoppedForInput.reset();
         pauseAsked.store(false);
-        clearHistory();
         speed = SpeedDisplay(options.virtualClock ? nullptr : host.tickPulse());
         if (!prepared) return;
+        clearHistory();
         host.setCaption(kCaption);
     }
 };
@@ -574,60 +891,31 @@ Stop DebugSession::cont(std::int64_t budget) {
     return impl_->move(Impl::Mode::Continue, budget < 0 ? 0 : budget);
 }
 
-Stop DebugSession::back(std::int64_t n) {
-    if (!impl_->prepared) return Stop::PrepareFailed;
-    if (n <= 0) return Stop::None;
-    for (std::int64_t k = 0; k < n; ++k)
-        if (!impl_->undo()) return Stop::HistoryEnd;
-    return Stop::Back;
-}
+Stop DebugSession::back(std::int64_t n) { return impl_->back(n); }
 
-Stop DebugSession::backInstruction() {
-    if (!impl_->prepared) return Stop::PrepareFailed;
-    if (!impl_->undo()) return Stop::HistoryEnd;
-    while (!impl_->atInstructionStart(impl_->m.pc))
-        if (!impl_->undo()) return Stop::HistoryEnd;
-    return Stop::Back;
-}
+Stop DebugSession::backInstruction() { return impl_->backInstruction(); }
 
 Stop DebugSession::reverseStep(std::int64_t n) {
     if (!impl_->prepared) return Stop::PrepareFailed;
     if (n <= 0) return Stop::None;
     for (std::int64_t k = 0; k < n; ++k)
-        if (const Stop s = backInstruction(); s != Stop::Back) return s;
+        if (const Stop s = impl_->backInstruction(); s != Stop::Back) return s;
     return Stop::Back;
 }
 
-Stop DebugSession::reverseContinue() {
-    Impl& s = *impl_;
-    if (!s.prepared) return Stop::PrepareFailed;
-    while (s.undo()) {
-        if (s.m.pc >= 0 && static_cast<std::size_t>(s.m.pc) < s.breakAt.size() &&
-            s.breakAt[static_cast<std::size_t>(s.m.pc)] && s.steps > 0)
-            return Stop::Breakpoint;
-    }
-    return Stop::HistoryEnd;
-}
+Stop DebugSession::reverseContinue() { return impl_->reverseContinue(); }
 
-Stop DebugSession::goTo(std::int64_t target) {
-    if (!impl_->prepared) return Stop::PrepareFailed;
-    const std::int64_t now = impl_->steps;
-    if (target < now) return back(now - target);
-    if (target == now) return Stop::Step;
-    return stepi(target - now);
-}
+Stop DebugSession::goTo(std::int64_t target) { return impl_->goTo(target); }
 
 bool DebugSession::setCell(std::int32_t cell, std::string text) {
-    if (!impl_->prepared || !isCell(cell)) return false;
-    impl_->mem[static_cast<std::size_t>(cell)] = std::move(text);
-    return true;
+    return impl_->setCell(cell, std::move(text));
 }
 
-std::int64_t DebugSession::oldestStep() const { return impl_->steps - historyDepth(); }
+std::int64_t DebugSession::oldestStep() const { return impl_->oldest(); }
 
-std::int64_t DebugSession::furthestStep() const { return impl_->steps; }
+std::int64_t DebugSession::furthestStep() const { return std::max(impl_->furthest, impl_->steps); }
 
-std::vector<Mark> DebugSession::marks() const { return {}; }
+std::vector<Mark> DebugSession::marks() const { return impl_->marks; }
 
 const char* markName(Mark::Kind kind) {
     switch (kind) {
@@ -720,7 +1008,7 @@ const SourceMap& DebugSession::sourceMap() const { return impl_->map; }
 
 std::size_t DebugSession::codeLength() const { return impl_->code.size(); }
 
-std::int64_t DebugSession::historyDepth() const { return static_cast<std::int64_t>(impl_->count); }
+std::int64_t DebugSession::historyDepth() const { return impl_->steps - impl_->oldest(); }
 
 std::int64_t DebugSession::steps() const { return impl_->steps; }
 

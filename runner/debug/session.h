@@ -5,11 +5,11 @@
 // The session links the machine alone: what it knows of the source (the map, the instruction
 // texts) comes from its caller, usually from a Program (assembler/translate/program.h).
 //
-// Inside, a move runs steps one at a time (the machine's own step, runner/machine/step.h),
-// recording before each how to undo it: a 12-byte entry, and the text it replaces where it
-// replaces one (the table of operations says which register and what each code writes). The
-// answers from outside ("l", "y", "o") are recorded too, and replayed when the session goes
-// forward again over a step it went back over.
+// Inside, a continue runs in the fast loop between stops: breakpoints are traps in its table,
+// and a stretch that wrote a watched cell runs again one step at a time to the step that changed
+// it. Stepping runs the machine's own step (runner/machine/step.h). Going back restores the
+// nearest checkpoint before the step asked for and replays forward to it, with the answers the
+// run read from outside, so every step of a run can be reached again exactly.
 
 #include "common/ends.h"
 #include "common/source_map.h"
@@ -68,13 +68,12 @@ struct DebugOptions {
     /// "o" stops the session with Stop::Input before it runs, instead of calling the host's
     /// input box; provideInput() then answers it. For hosts that cannot block (a web worker).
     bool stopForInput = false;
-    /// The history `back` goes through: the last historySteps steps (0: none), fewer only when
-    /// what they overwrote would take more than historyBytes. A step takes 12 bytes, and one
-    /// that replaces a text ("clr", "set", arithmetic, "dsp"; appends keep only a length) 32
-    /// more plus that text, so with the defaults a million steps of short texts take 12 to
-    /// 44 MiB, and long texts shorten the history rather than pass 256 MiB.
-    std::size_t historySteps = 1'000'000;
-    std::size_t historyBytes = std::size_t{256} << 20; ///< memory the history may hold, at most
+    /// The memory the way back may hold, at most: checkpoints of the whole run state now and
+    /// then, thinned as the run grows (every other one goes and the rest stand twice as far
+    /// apart), and the answers read from outside ("l" on the host's clock, "y", "o"), which a
+    /// replay cannot work out again. Past it the oldest checkpoints go, and oldestStep() moves
+    /// on; a run that reads few answers reaches back to step 0 however long it is.
+    std::size_t historyBytes = std::size_t{64} << 20;
     /// "l" and the speed display read virtualTick(steps) instead of the host's tick counter.
     bool virtualClock = false;
 };
@@ -106,6 +105,9 @@ struct DebugState {
 };
 
 /// One debug session over one code string. Not thread-safe, except pause().
+///
+/// Going back or to a step shows the host nothing: state().display is what the display showed
+/// at that step.
 ///
 /// Every move (stepi, step, cont) stops early at a breakpoint (after at least one step of that
 /// move), after a step that changed a watched cell, at pause(), before an "o" that waits for

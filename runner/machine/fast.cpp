@@ -203,14 +203,25 @@ constexpr std::int64_t nextVirtualRefresh(std::int64_t stepsDone) {
 }
 
 // With `kTabled` the entries come from `table`; without, each is one step decoded at `pc`.
+// With `from`, a debug session's stretch: it starts and ends where the session stands.
 template <bool kTabled>
-RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const RunOptions& options) {
+RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const RunOptions& options,
+               FastStretch* from = nullptr) {
     const bool virtualClock = options.virtualClock;
     const std::atomic<std::uint32_t>* pulse = virtualClock ? nullptr : host.tickPulse();
     const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
 
     Memory mem;
     std::int32_t cur = 0, opb = 0, opc = 0, pc = 1;
+    // A stretch's clocks and speed display count the run's steps before it.
+    const std::int64_t base = from ? from->stepsBefore : 0;
+    if (from) {
+        for (std::size_t i = 0; i < mem.size(); ++i)
+            mem[i].adopt(std::move((*from->mem)[i]));
+        cur = from->cur;
+        opb = from->opb;
+        opc = from->opc;
+    }
     const std::int64_t limit =
         options.maxSteps > 0 ? options.maxSteps : std::numeric_limits<std::int64_t>::max();
     // The loop looks at the step limit and the clock only when `left`, the steps it was granted
@@ -218,12 +229,18 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     // limit as of that look.
     std::int64_t remaining = limit;
     std::int64_t granted = 0, left = 0;
-    std::int64_t refreshedAt = 0; // steps done when the speed display was last refreshed
+    std::int64_t refreshedAt = 0; // steps done (the run's) when the speed display last refreshed
     const std::int64_t pollSteps = std::max<std::int64_t>(1, options.pollSteps);
     std::int64_t nextPoll = 0;         // steps done at which options.poll is called next
     std::int64_t virtualRefreshAt = 0; // with the virtual clock: steps done at the next refresh
     bool firstStep = true;
     std::int32_t nexttick = 0;
+    if (from) {
+        firstStep = from->speed.first;
+        nexttick = from->speed.nexttick;
+        refreshedAt = from->speed.refreshedAt;
+        if (!firstStep) virtualRefreshAt = nextVirtualRefresh(refreshedAt);
+    }
     // The pulse as last seen; kUnseen, which no pulse equals, has the next look read the clock.
     constexpr std::uint64_t kUnseen = ~std::uint64_t{0};
     std::uint64_t seenPulse = kUnseen;
@@ -231,8 +248,10 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
     double* const jumpValues = kTabled ? table->jumpValues.data() : nullptr;
     fast::Tail* const tails = kTabled ? table->tails.data() : nullptr;
     if constexpr (kTabled) {
-        // The tails' cells are this run's.
+        // The tails' cells are this run's; so are the bodies found from them.
         for (fast::Tail& tail : table->tails) {
+            tail.bodyTarget = tail.noBodyAt = -1;
+            tail.bodySize = 0;
             tail.cell = &mem[static_cast<std::size_t>(tail.incCur)];
             tail.b = &mem[static_cast<std::size_t>(tail.opb)];
             tail.c = &mem[static_cast<std::size_t>(tail.opc)];
@@ -253,6 +272,10 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
 
     // Steps done before the last step of the current entry (the one that reads the clock).
     const auto stepsBeforeLast = [&] { return (limit - remaining) + (granted - left) - 1; };
+    // A stretch's session reads the run's step count in the host's calls.
+    const auto atHost = [&] {
+        if (from && from->stepNow) *from->stepNow = base + stepsBeforeLast() + 1;
+    };
     // A host call may have moved the pulse: the next entry looks at it.
     const auto endGrant = [&] {
         remaining -= granted - left;
@@ -302,7 +325,7 @@ RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const Run
         goto finish;                                                                               \
     } while (0)
 
-    NEXT_AT(1);
+    NEXT_AT(from ? from->pc : 1);
 
 #if !TESSIVOR_THREADED
 #define TESSIVOR_FAST_CASE(name)                                                                   \
@@ -316,7 +339,11 @@ refill : {
     remaining -= granted - left;
     granted = left = 0;
     if (remaining == 0) goto finish; // the step limit
-    const std::int64_t done = limit - remaining;
+    if (from && from->pause && from->pause->load(std::memory_order_relaxed)) {
+        from->paused = true;
+        goto finish;
+    }
+    const std::int64_t done = base + (limit - remaining); // the run's, with a stretch's before
     std::int64_t grant = 1;
     if (virtualClock) {
         // The display is refreshed at a step count: entries never run across it.
@@ -344,6 +371,8 @@ refill : {
         }
     }
     firstStep = false;
+    // A stretch that can be paused looks at the pause now and then.
+    if (from && from->pause) grant = std::min<std::int64_t>(grant, std::int64_t{1} << 16);
     if (guard.longText) {
         guard.longText = false;
         nextPoll = done; // a step moved a long text: this one looks at the time
@@ -521,6 +550,7 @@ op_kGoto : {
 }
 
 op_kEvents:
+    atHost();
     host.processEvents();
     // After "t" and an input box the next step reads the clock, as in the plain loop.
     endGrant();
@@ -529,7 +559,9 @@ op_kEvents:
 
 op_kTick : {
     if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
-    const std::int32_t now = virtualClock ? virtualTick(stepsBeforeLast()) : host.tickCount();
+    atHost();
+    const std::int32_t now =
+        virtualClock ? virtualTick(base + stepsBeforeLast()) : host.programTick();
     mem[static_cast<std::size_t>(cur)].storeNumber(now);
     // The next step looks at the pulse, which may have moved in the host.
     if (!virtualClock) endGrant();
@@ -573,6 +605,7 @@ op_kAppend : {
 }
 
 op_kRandom : {
+    atHost();
     const double r = host.randomSingle(); // drawn before the cells are tested
     double b = 0, c = 0;
     if (const Failure f = operands(mem, cur, opb, opc, b, c); f != Failure::None) FAIL(f);
@@ -594,6 +627,7 @@ op_kCopy:
         try {
             Cell copy = mem[static_cast<std::size_t>(opb)];
             mem[static_cast<std::size_t>(cur)] = std::move(copy);
+            mem[static_cast<std::size_t>(cur)].markWritten();
         } catch (const std::bad_alloc&) {
             FAIL(Failure::OutOfStringSpace);
         }
@@ -726,6 +760,7 @@ op_kClear:
 
 op_kDisplay:
     if (!isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
+    atHost();
     host.setDisplay(mem[static_cast<std::size_t>(cur)].text());
     // The next step looks at the pulse, which may have moved in the host.
     endGrant();
@@ -735,6 +770,7 @@ op_kInput:
     if (!isCell(opb) || !isCell(cur)) FAIL(Failure::SubscriptOutOfRange);
     {
         // The reply's scope closes before the dispatch: a computed goto runs no destructor.
+        atHost();
         std::string reply = host.inputBox(mem[static_cast<std::size_t>(opb)].text());
         endGrant();
         seenPulse = kUnseen; // after an input box the next step reads the clock
@@ -743,6 +779,21 @@ op_kInput:
         mem[static_cast<std::size_t>(cur)].editText([&](std::string& s) { s = std::move(reply); });
     }
     NEXT_AT(e->next);
+
+op_kTrap:
+    // An armed trap stops a stretch that has made a step; else its position's own step runs.
+    if (from && from->armed && (limit - remaining) + (granted - left) > 0) {
+        from->trapped = true;
+        pc = e->at;
+        goto finish;
+    }
+    pc = e->at;
+    single = fast::singleEntry(tables, pc);
+    e = &single;
+    if (e->steps > left) goto refill;
+    left -= e->steps;
+    applyRegisters(*e, cur, opb, opc);
+    DISPATCH();
 
 op_kEnd:
     END(RunEnd::Terminated);
@@ -756,7 +807,7 @@ op_kPastEnd:
 #undef FAIL_MEMORY
 #undef END
 finish:
-    if (end == RunEnd::Terminated || end == RunEnd::Error)
+    if (!from && (end == RunEnd::Terminated || end == RunEnd::Error))
         announceEnd(host, end, failure, pc, tables.codes[static_cast<std::size_t>(pc)]);
     remaining -= granted - left;
     RunResult result;
@@ -768,6 +819,18 @@ finish:
     result.cur = cur;
     result.opb = opb;
     result.opc = opc;
+    if (from) {
+        from->pc = pc;
+        from->cur = cur;
+        from->opb = opb;
+        from->opc = opc;
+        from->speed = {firstStep, nexttick, refreshedAt};
+        for (std::size_t i = 0; i < mem.size(); ++i) {
+            from->written[i] = mem[i].written();
+            (*from->mem)[i] = mem[i].take();
+        }
+        return result;
+    }
     for (int i = 0; i < kCells; ++i)
         result.mem[static_cast<std::size_t>(i)] = mem[static_cast<std::size_t>(i)].take();
     return result;
@@ -784,6 +847,17 @@ RunResult runFast(const Prepared& tables, Host& host, const RunOptions& options)
     }
     fast::Table table = fast::buildTable(tables);
     return loop<true>(tables, &table, host, options);
+}
+
+std::shared_ptr<fast::Table> stretchTable(const Prepared& tables,
+                                          const std::vector<std::uint8_t>& traps) {
+    return std::make_shared<fast::Table>(fast::buildTable(tables, traps));
+}
+
+RunResult runFastStretch(const Prepared& tables, fast::Table& table, Host& host,
+                         const RunOptions& options, FastStretch& stretch) {
+    stretch.trapped = stretch.paused = false;
+    return loop<true>(tables, &table, host, options, &stretch);
 }
 
 } // namespace tessivor

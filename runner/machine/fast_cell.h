@@ -60,6 +60,7 @@ public:
         if (state_ == kWhole && value > -999999999999999.0 && value < 999999999999999.0) {
             number_ = value + delta; // never -0: x + 1 and x - 1 are +0 when they are 0
             stale_ = true;
+            written_ = true;
             return;
         }
         storeNumber(value + delta);
@@ -71,6 +72,7 @@ public:
         if (state_ != kWhole || !(std::fabs(number_) < 999999999999999.0)) return false;
         number_ += delta; // never -0: x + 1 and x - 1 are +0 when they are 0
         stale_ = true;
+        written_ = true;
         return true;
     }
 
@@ -106,6 +108,7 @@ public:
             number_ = value + 0.0; // "0" for negative zero, which reads as +0
             state_ = kWhole;
             stale_ = true;
+            written_ = true;
             return;
         }
         // The digits go through a local: a pointer to number_ handed to a call would keep the
@@ -115,6 +118,7 @@ public:
             number_ = digits;
             state_ = kNumber;
             stale_ = true;
+            written_ = true;
             return;
         }
         storeText(value);
@@ -129,6 +133,7 @@ public:
             number_ = digits;
             state_ = quick == QuickDigits::Whole ? kWhole : kNumber;
             stale_ = true;
+            written_ = true;
             return;
         }
         storeNumberElsewhere(value);
@@ -139,11 +144,13 @@ public:
         text();
         edit(text_);
         state_ = kText;
+        written_ = true;
     }
 
     void clear() {
         text_.clear();
         stale_ = false;
+        written_ = true;
         state_ = kBad;
         bad_ = Failure::TypeMismatch;
     }
@@ -160,6 +167,18 @@ public:
         text();
         return std::move(text_);
     }
+
+    /// A cell holding `text`, not yet read as a number and not yet written.
+    void adopt(std::string&& text) {
+        text_ = std::move(text);
+        state_ = kText;
+        stale_ = false;
+        written_ = false;
+    }
+    /// Some step wrote the cell since adopt() (perhaps the text it held already).
+    bool written() const { return written_; }
+    /// A copy from another cell wrote this one.
+    void markWritten() { written_ = true; }
 
 private:
     enum State : unsigned char {
@@ -179,6 +198,7 @@ private:
         text_.clear();
         appendNumberText(text_, value);
         stale_ = false;
+        written_ = true;
         parse();
     }
 
@@ -203,7 +223,8 @@ private:
     std::string text_;
     double number_ = 0;
     State state_ = kText;
-    bool stale_ = false; ///< the text is numberText(number_), not yet written
+    bool stale_ = false;   ///< the text is numberText(number_), not yet written
+    bool written_ = false; ///< a step wrote the cell: a debug session's watch looks
     Failure bad_ = Failure::None;
 };
 

@@ -173,7 +173,7 @@ Entry singleEntry(const Prepared& tables, std::int32_t pc) {
     return e;
 }
 
-Table buildTable(const Prepared& tables) {
+Table buildTable(const Prepared& tables, const std::vector<std::uint8_t>& traps) {
     Table t;
     const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
     t.n = n;
@@ -192,6 +192,13 @@ Table buildTable(const Prepared& tables) {
     for (std::int32_t p = n + 3; p >= 1; --p) {
         Entry& e = t.entries[static_cast<std::size_t>(p)];
         e = singleEntry(tables, p);
+        if (static_cast<std::size_t>(p) < traps.size() && traps[static_cast<std::size_t>(p)]) {
+            e.kind = kTrap;
+            e.steps = 0;
+            e.cur = e.opb = e.opc = kKeep;
+            e.next = p;
+            continue;
+        }
         if (p > n) continue;
         const std::int32_t c = code(p);
         if (c == kOpAppendChar) {
@@ -217,7 +224,7 @@ Table buildTable(const Prepared& tables) {
         if (e.kind != kNone) continue; // an operation ends an entry
         // A register or no-op step in front of the entry after it.
         const Entry& rest = t.entries[static_cast<std::size_t>(e.next)];
-        if (rest.steps >= kMaxEntrySteps) continue;
+        if (rest.steps >= kMaxEntrySteps || rest.kind == kTrap) continue;
         Entry fused = rest;
         fused.steps = static_cast<std::uint16_t>(rest.steps + 1);
         if (c == kOpAddress) {

@@ -42,7 +42,8 @@ namespace tessivor::fast {
     X(kPower)     /* "B" */                                                                        \
     X(kSqrt)      /* "C" */                                                                        \
     X(kSetText)  /* "s A ch A ch ...": the cell becomes the characters; 1 + (next-at-1)/2 steps */ \
-    X(kLoopTail) /* "q" or "r" on a fixed cell, a test on fixed cells, maybe "aXX u": Tail */
+    X(kLoopTail) /* "q" or "r" on a fixed cell, a test on fixed cells, maybe "aXX u": Tail */      \
+    X(kTrap)     /* a debug session stops here; no steps: its position's own step runs after */
 
 #define TESSIVOR_FAST_KIND_ENUMERATOR(name) name,
 enum Kind : std::uint8_t { TESSIVOR_FAST_KINDS(TESSIVOR_FAST_KIND_ENUMERATOR) };
@@ -137,8 +138,9 @@ struct Table {
 /// an "A" alone, never a run.
 Entry singleEntry(const Prepared& tables, std::int32_t pc);
 
-/// Builds the table: at each position the longest entry that starts there.
-Table buildTable(const Prepared& tables);
+/// Builds the table: at each position the longest entry that starts there. Where `traps` (one
+/// byte a position, or empty) is set, a kTrap entry stands instead, and no entry runs across it.
+Table buildTable(const Prepared& tables, const std::vector<std::uint8_t>& traps = {});
 
 /// Fills the loop body of `tail`, whose entry is at `tailAt`, for the jump target `target`: the
 /// chain of arithmetic entries on fixed cells from there that ends at the tail, over `mem`;

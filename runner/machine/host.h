@@ -29,6 +29,9 @@ public:
     virtual void processEvents() = 0;
     /// Milliseconds since the system started, as a signed 32-bit integer.
     virtual std::int32_t tickCount() = 0;
+    /// The tick counter as "l" reads it into a cell (the speed display reads tickCount()): the
+    /// same counter, apart for a host that records what a run read.
+    virtual std::int32_t programTick() { return tickCount(); }
     /// A uniformly distributed number r with 0 <= r < 1.
     virtual float randomSingle() = 0;
 

@@ -5,7 +5,9 @@
 #include "runner/machine/prepare.h"
 #include "runner/machine/run.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace tessivor {
 
@@ -58,6 +60,48 @@ private:
 
 /// The fast loop; same observable behaviour as runPlain.
 RunResult runFast(const Prepared& tables, Host& host, const RunOptions& options);
+
+namespace fast {
+struct Table;
+}
+
+/// Where the speed display stands between two stretches of a run: the caption was last
+/// refreshed with `refreshedAt` steps done, and is next when the tick counter passes `nexttick`.
+struct SpeedState {
+    bool first = true; ///< no caption yet: the next step shows one
+    std::int32_t nexttick = 0;
+    std::int64_t refreshedAt = 0;
+};
+
+/// A stretch of a debug session's run that the fast loop runs, from where the session stands
+/// to the step limit (RunOptions::maxSteps steps, counted from the stretch's start), a trap, or a
+/// pause. The run's end is not announced: the session does that.
+struct FastStretch {
+    std::array<std::string, kCells>* mem = nullptr; ///< the cells: taken, and given back after
+    std::int32_t pc = 1, cur = 0, opb = 0, opc = 0; ///< in and out
+    std::int64_t stepsBefore = 0; ///< the run's steps before the stretch: its clocks count on
+    SpeedState speed;             ///< in and out
+    /// A trap stops the stretch before its position's step, unless it is the stretch's first;
+    /// false: traps only run their position's step (a replay).
+    bool armed = true;
+    const std::atomic<bool>* pause = nullptr; ///< set: the stretch stops before long
+    /// Kept at the run's step count (the step under way counted) while the host is called.
+    std::int64_t* stepNow = nullptr;
+    // What stopped it, besides the step limit and the run's end (RunResult::end):
+    bool trapped = false;               ///< at a trap: pc is its position, its step not run
+    bool paused = false;                ///< by `pause`, between two steps
+    std::array<bool, kCells> written{}; ///< cell i was written (perhaps with the text it held)
+};
+
+/// The table a session's stretches run over, with traps where `traps` (one byte a position,
+/// or empty) is set: a stretch stops before their step.
+std::shared_ptr<fast::Table> stretchTable(const Prepared& tables,
+                                          const std::vector<std::uint8_t>& traps);
+
+/// Runs a stretch over `table` (built from `tables`, maybe with traps). RunResult::steps are the
+/// stretch's; its mem is empty (the cells went back to the stretch's).
+RunResult runFastStretch(const Prepared& tables, fast::Table& table, Host& host,
+                         const RunOptions& options, FastStretch& stretch);
 
 /// "Tessivor 0.1 - 0.35mhz" for `steps` steps in the last second.
 std::string speedCaption(std::int64_t steps);

@@ -274,6 +274,16 @@ public:
     /// The host ran: the next step reads the clock.
     void hostRan() { check_ = true; }
 
+    /// Where it stands with `steps` steps done, for a fast stretch to go on from.
+    SpeedState state(std::int64_t steps) const { return {first_, nexttick_, steps - opcount_}; }
+    /// Goes on from where a fast stretch left it, with `steps` steps done.
+    void resume(const SpeedState& s, std::int64_t steps) {
+        first_ = s.first;
+        nexttick_ = s.nexttick;
+        opcount_ = steps - s.refreshedAt;
+        check_ = true;
+    }
+
 private:
     const std::atomic<std::uint32_t>* pulse_;
     std::uint32_t seenPulse_ = 0;
