@@ -289,16 +289,25 @@ test('a cell edited while paused holds its text from then on, and Back undoes th
     assert.ok(session.marks().some((k) => k.kind === 'edit' && k.step === before.steps));
     assert.equal(session.setCell(100, 'x'), false);
     assert.equal(session.setCell(-1, 'x'), false);
-    // The run goes on with it.
-    assert.equal(runOut(session), 'terminated');
-    assert.equal(session.state().display, '45');
-    // Back to the edit's step, then Back once more: the edit alone is undone.
-    session.goTo(before.steps);
-    assert.equal(session.cells()[1], '40');
+    // Back right after it undoes the edit alone.
     session.back(1);
     assert.deepEqual(moment(session), before);
     assert.equal(runOut(session), 'terminated');
     assert.equal(session.state().display, '9');
+    // Edited again at the same step, the run goes on with it, and going back over the edit's
+    // step and forward again makes it again.
+    session.goTo(before.steps);
+    assert.deepEqual(moment(session), before);
+    session.setCell(1, '40');
+    assert.equal(session.furthestStep(), before.steps, 'the run after the edit is forgotten');
+    assert.equal(runOut(session), 'terminated');
+    assert.equal(session.state().display, '45');
+    session.goTo(before.steps - 1);
+    assert.equal(session.cells()[1], '4');
+    session.goTo(before.steps);
+    assert.equal(session.cells()[1], '40');
+    assert.equal(runOut(session), 'terminated');
+    assert.equal(session.state().display, '45');
     session.delete();
 });
 
