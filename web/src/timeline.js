@@ -133,7 +133,9 @@ export class Timeline {
     /// The worker's update `m`: the slider follows the run, the marks are drawn anew.
     show(m) {
         this.furthest = m.furthest ?? m.state.steps;
-        if (m.moved === 'goto') {
+        // Any answer of a worker that stands still ends the wait: a goTo it could not take (it
+        // was running, or the run was stopped) is answered by nothing else.
+        if (m.moved === 'goto' || !m.running) {
             this.asked = null;
             if (this.pending !== null) {
                 const next = this.pending;
