@@ -2,7 +2,7 @@
 // hold lines by step as the page's do.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { Replay, describeMarks } from '../src/timeline.js';
+import { Replay } from '../src/timeline.js';
 
 class FakeLog {
     constructor() { this.lines = []; }
@@ -63,11 +63,4 @@ test('after an edit the lines a move back took away are another run\'s: they do 
     update(replay, log, [], 4);
     update(replay, log, shown(5, 6), 6);
     assert.deepEqual(log.steps, [1, 2, 3, 4, 5, 6]);
-});
-
-test('the marks read as counts of each kind', () => {
-    assert.equal(describeMarks([]), 'No marks yet.');
-    assert.equal(describeMarks([{ step: 1, kind: 'breakpoint' }, { step: 2, kind: 'display' },
-        { step: 3, kind: 'display' }, { step: 4, kind: 'watch' }, { step: 4, kind: 'edit' }]),
-    'Marks: 1 breakpoint hit, 1 watch hit, 2 displays, 1 edit.');
 });

@@ -189,13 +189,6 @@ test('axe-core finds no violation with the timeline, its marks and a cell being 
     await page.waitForSelector('input.cell-edit');
     await check('a cell being edited');
     await page.keyboard.press('Escape');
-    // Each control of the timeline has its name and its keys.
-    const names = await page.evaluate(() => ['back-to-breakpoint', 'goto', 'back'].map((id) => {
-        const b = document.getElementById(id);
-        return [b.textContent, b.title];
-    }));
-    assert.deepEqual(names.map(([n]) => n), ['Back to Breakpoint', 'Go to step', 'Step Back']);
-    for (const [, title] of names) assert.match(title, /\((Shift\+)?F\d+/);
     await page.closeAll();
 });
 
