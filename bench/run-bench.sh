@@ -260,6 +260,19 @@ if command -v node >/dev/null 2>&1 && [ -f "$engine" ]; then
         printf '%-36s %10s %10s   %s\n' "$name, WebAssembly engine in Node" "$ws" "" \
             "$target$wm M steps/s, $(ratio "$ws" "$ns")x the native loop's $ns s"
     done
+    # The page's debug session: Run as the worker runs it (a breakpoint and two watches set),
+    # against the engine's own fast loop; then goto across a 300 M-step run.
+    read -r _ rs rm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
+        "$engine" "$work/count.tsp" "$runs")
+    read -r _ cs cm < <(node --no-experimental-fetch "$root/web/engine/bench_engine.js" \
+        "$engine" "$programs/count.tsasm" "$runs" continue)
+    printf '%-36s %10s %10s   %s\n' "count, engine session continue" "$cs" "" \
+        ">= 0.5x the engine's run: $cm M steps/s, $(awk -v a="$cm" -v b="$rm" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "-" }')x its run (1 breakpoint, 2 watches)"
+    read -r gsteps gm gs gmstop gsstop < <(node --no-experimental-fetch \
+        "$root/web/engine/bench_engine.js" "$engine" "$programs/count.tsasm" 1 goto)
+    printf '%-36s %10s %10s   %s\n' "engine goto middle of a 300 M run" "$gm" "" \
+        "< 1 s: from step $gsteps ($gmstop)"
+    printf '%-36s %10s %10s   %s\n' "engine goto step 1 of a 300 M run" "$gs" "" "< 1 s ($gsstop)"
 else
     notes+=("WebAssembly engine skipped: Node or $engine missing (make web builds it).")
 fi

@@ -1,9 +1,10 @@
 // tessivor-cli test: grades submissions against a test file of cases.
 
 #include "cli/commands.h"
-#include "cli/grading.h"
 #include "cli/options.h"
 #include "cli/stream_io.h"
+#include "grading/grading.h"
+#include "platform/clock.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
 
@@ -75,6 +76,17 @@ void writeErr(const std::string& text) {
     std::fflush(stdout);
     std::fputs(text.c_str(), stderr);
 }
+
+/// The system's clock: its tick counter, and the pulse a background thread moves.
+class SystemClock final : public grading::Clock {
+public:
+    double seconds() override { return steady_.seconds(); }
+    std::int32_t tickCount() override { return platform::tickCount(); }
+    const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
+
+private:
+    grading::SteadyClock steady_;
+};
 
 /// A submission file to grade, with why it cannot be read when that is known already.
 struct Listed {
@@ -268,6 +280,8 @@ int testCommand(std::span<const std::string_view> args) {
     grading::GradeOptions options;
     options.timeoutSeconds = timeout;
     options.plain = plain;
+    SystemClock systemClock;
+    options.clock = &systemClock;
     if (!clock.empty()) options.virtualClock = clock == "virtual";
 
     std::vector<grading::SubmissionResult> results(files.size());

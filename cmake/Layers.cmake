@@ -36,12 +36,15 @@ tessivor_layer(runner/window USES runner/machine platform common TESTS_USE assem
 tessivor_layer(assembler/window USES assembler/translate platform common)
 tessivor_layer(studio
     USES runner/debug runner/machine assembler/check assembler/translate platform common)
+# Grading: test files, cases, verdicts, first differences, reports. The clock is its caller's;
+# of the platform only the seeded random source, which is inline.
+tessivor_layer(grading USES runner/events runner/machine assembler/translate platform common)
 # The front ends without a window.
 tessivor_layer(cli
-    USES runner/events runner/debug runner/machine assembler/check assembler/translate platform
+    USES grading runner/events runner/debug runner/machine assembler/check assembler/translate platform
         common)
 tessivor_layer(web/engine
-    USES runner/events runner/debug runner/machine assembler/check assembler/translate platform
+    USES grading runner/events runner/debug runner/machine assembler/check assembler/translate platform
         common)
 # Benchmarks and fuzz targets.
 tessivor_layer(bench USES runner/machine runner/debug assembler/translate common)

@@ -20,6 +20,10 @@
 //   instructions()                   -> [{mnemonic, written, effect, operandColumns, textColumn,
 //                                         width}]: the mnemonics as the help panel shows them
 //   registers()                      -> [{name, meaning}]
+//   selfTest(toml, tomlName, program, programName, isSource, timeoutSeconds)
+//                                    -> the JSON report `tessivor-cli test --format json` writes,
+//                                       over the visible cases, with "hidden" counted, or
+//                                       {"error"} (engine_grading.cpp)
 //   new Session(text, options)       -> a debug session over source, or over a program file's
 //                                       text with options.program (engine_session.cpp)
 
@@ -216,6 +220,7 @@ val registers() {
 
 void bindSession(); // engine_session.cpp
 void bindCheck();   // engine_check.cpp
+void bindGrading(); // engine_grading.cpp
 
 EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("build", &buildSource);
@@ -226,6 +231,7 @@ EMSCRIPTEN_BINDINGS(tessivor) {
     emscripten::function("instructions", &instructions);
     emscripten::function("registers", &registers);
     bindCheck();
+    bindGrading();
     bindSession();
 }
 

@@ -126,25 +126,75 @@ public:
     std::string cont(double budget) {
         return move([&] { return session_->cont(count(budget)); });
     }
-    /// cont(budget) that also returns "slice" once `milliseconds` have passed. The clock is
-    /// read every few steps, as a step can take milliseconds (one that copies a long text), and
-    /// a slice of a budget tuned on quick steps would then take minutes.
+    /// cont(budget) that also returns "slice" once `milliseconds` have passed. The run goes in
+    /// pieces at full speed, the clock read between them: a piece grows while it takes little of
+    /// the time left and shrinks when it took too much. A step can take milliseconds (one that
+    /// copies a long text), so a piece is also kept short while the cells hold long texts, and a
+    /// piece sized on quick steps cannot take minutes when the steps turn slow.
     std::string contFor(double budget, double milliseconds) {
         return move([&] {
             const double deadline = emscripten_get_now() + milliseconds;
             std::int64_t left = count(budget); // 0: no budget
+            // A slice starts where the last one left off, a little more carefully.
+            std::int64_t piece = std::max<std::int64_t>(kSmallestPiece, piece_ / 2);
             for (;;) {
-                constexpr std::int64_t kBetweenLooks = 16;
-                const std::int64_t steps =
-                    left == 0 ? kBetweenLooks : std::min(left, kBetweenLooks);
+                std::int64_t steps = std::min(piece, longTextBound(deadline));
+                if (left != 0) steps = std::min(steps, left);
+                const double started = emscripten_get_now();
                 // A breakpoint on the last step of a piece stops it as one continue would.
                 const Stop stop = session_->cont(steps);
                 if (stop != Stop::Slice) return stop;
                 if (left != 0 && (left -= steps) == 0) return Stop::Slice;
-                if (emscripten_get_now() >= deadline) return Stop::Slice;
+                const double now = emscripten_get_now();
+                if (now >= deadline) return Stop::Slice;
+                const double took = now - started;
+                if (steps == piece) {
+                    if (took * 4 < deadline - now)
+                        piece = std::min(piece * 2, kLargestPiece);
+                    else if (took > deadline - now)
+                        piece = std::max(kSmallestPiece, piece / 4);
+                }
+                piece_ = piece;
             }
         });
     }
+    /// Goes to step `target`, back or forward.
+    std::string goTo(double target) {
+        return move(
+            [&] { return session_->goTo(static_cast<std::int64_t>(std::max(0.0, target))); });
+    }
+    /// Back to the previous breakpoint or watch hit.
+    std::string reverseContinue() {
+        return move([&] { return session_->reverseContinue(); });
+    }
+    /// n source instructions back.
+    std::string reverseStep(double n) {
+        return move([&] { return session_->reverseStep(count(n)); });
+    }
+    /// The learner's edit of a cell while paused: false for no cell 0..99 (or nothing to run).
+    bool setCell(int cell, const std::string& text) {
+        if (outOfMemory_) return false;
+        try {
+            return session_->setCell(cell, text);
+        } catch (const std::bad_alloc&) {
+            outOfMemory_ = true;
+            return false;
+        }
+    }
+    /// The moments of the run's timeline, in step order: [{step, kind}], kind "breakpoint",
+    /// "watch", "display" or "edit".
+    val marks() const {
+        val list = val::array();
+        for (const Mark& mark : session_->marks()) {
+            val entry = val::object();
+            entry.set("step", static_cast<double>(mark.step));
+            entry.set("kind", std::string(markName(mark.kind)));
+            list.call<void>("push", entry);
+        }
+        return list;
+    }
+    double oldestStep() const { return static_cast<double>(session_->oldestStep()); }
+    double furthestStep() const { return static_cast<double>(session_->furthestStep()); }
     std::string back(double n) {
         return move([&] { return session_->back(count(n)); });
     }
@@ -228,6 +278,25 @@ private:
 
     static std::int64_t count(double n) { return n > 0 ? static_cast<std::int64_t>(n) : 0; }
 
+    static constexpr std::int64_t kSmallestPiece = 16;
+    static constexpr std::int64_t kLargestPiece = std::int64_t{1} << 28;
+
+    /// The steps a piece may take when each could copy the longest text in the cells (twice
+    /// over, at a few hundred megabytes a second, as a slow machine's browser copies), so that
+    /// it ends by `deadline` even then: a loop of quick steps that turns to copying long texts
+    /// keeps its slices short.
+    std::int64_t longTextBound(double deadline) const {
+        std::size_t longest = 0;
+        for (const std::string& cell : session_->cells())
+            longest = std::max(longest, cell.size());
+        constexpr std::size_t kShort = 64;
+        if (longest <= kShort) return kLargestPiece;
+        constexpr double kBytesPerMillisecond = 200'000;
+        const double left = std::max(1.0, deadline - emscripten_get_now());
+        const double steps = left * kBytesPerMillisecond / static_cast<double>(2 * longest);
+        return std::clamp<std::int64_t>(static_cast<std::int64_t>(steps), 1, kLargestPiece);
+    }
+
     /// Runs one move. Memory the browser refuses outside the cells (the history, the events)
     /// ends the session with "out-of-memory" instead of taking the whole module down.
     template <typename Move> std::string move(Move&& run) {
@@ -244,6 +313,7 @@ private:
     std::size_t textLimit_;
     std::size_t cellLimit_;
     bool outOfMemory_ = false;
+    std::int64_t piece_ = kSmallestPiece; // the steps of contFor's last piece
     std::array<Shown, kCells> shown_;
     SessionHost host_;
     std::string code_;
@@ -279,6 +349,13 @@ void bindSession() {
         .function("contFor", &PageSession::contFor)
         .function("back", &PageSession::back)
         .function("backInstruction", &PageSession::backInstruction)
+        .function("goTo", &PageSession::goTo)
+        .function("reverseContinue", &PageSession::reverseContinue)
+        .function("reverseStep", &PageSession::reverseStep)
+        .function("setCell", &PageSession::setCell)
+        .function("marks", &PageSession::marks)
+        .function("oldestStep", &PageSession::oldestStep)
+        .function("furthestStep", &PageSession::furthestStep)
         .function("restart", &PageSession::restart)
         .function("provideInput", &PageSession::provideInput)
         .function("breakAtLine", &PageSession::breakAtLine)

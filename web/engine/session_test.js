@@ -194,3 +194,144 @@ test('a trace is what tessivor-cli run --trace writes, replies, failure and step
     }
     fs.rmSync(work, { recursive: true, force: true });
 });
+
+// A loop that draws random numbers, computes and shows a text each turn: every moment of its
+// run differs from the others, in the cells, the registers and the display.
+const wandering = 'set 01, 0;\nset 02, 40;\nset 04, 1;\nset 05, 9;\nset 90, 1;\n' +
+    'lbl 01\ninc 01\nrnd 04, 05, 06\nadd 06, 01, 07\ndsp 07\nifl 01, 02\ngto 90\neif\nend\n';
+
+/// What a moment of a run is: the registers, the display and the cells.
+const moment = (session) => {
+    const { steps, pc, cur, opb, opc, display, ended, end } = session.state();
+    return { steps, pc, cur, opb, opc, display, ended, end, cells: session.cells() };
+};
+
+test('goTo back and forth reaches the moment a fresh run has after that many steps', async () => {
+    const m = await engine;
+    const options = { seed: 11, virtualClock: true };
+    const session = new m.Session(wandering, options);
+    assert.equal(runOut(session), 'terminated');
+    const end = moment(session);
+    assert.equal(session.furthestStep(), end.steps);
+    assert.equal(session.oldestStep(), 0);
+    for (const target of [Math.floor(end.steps / 2), 1, end.steps - 1, 0, 77, 78, 3]) {
+        const expected = target < session.state().steps ? 'back' : 'step';
+        assert.equal(session.goTo(target), expected);
+        const fresh = new m.Session(wandering, options);
+        if (target > 0) fresh.stepi(target);
+        assert.deepEqual(moment(session), moment(fresh), `step ${target}`);
+        fresh.delete();
+        // Going back keeps the timeline's end where it was.
+        assert.equal(session.furthestStep(), end.steps);
+    }
+    assert.equal(session.goTo(session.furthestStep()), 'step');
+    assert.deepEqual(moment(session), end);
+    session.delete();
+});
+
+test('the marks: each display and each breakpoint stop on the timeline, in step order', async () => {
+    const m = await engine;
+    const session = new m.Session(wandering, { seed: 3 });
+    session.breakAtLine(10); // dsp 07
+    assert.equal(session.cont(0), 'breakpoint');
+    const firstHit = session.state().steps;
+    assert.equal(session.cont(0), 'breakpoint');
+    const shown = session.takeEvents().filter((e) => e.kind === 'display').map((e) => e.step);
+    const marks = session.marks();
+    assert.deepEqual(marks.filter((k) => k.kind === 'display').map((k) => k.step), shown);
+    assert.deepEqual(marks.filter((k) => k.kind === 'breakpoint').map((k) => k.step),
+                     [firstHit, session.state().steps]);
+    for (let i = 1; i < marks.length; i++) assert.ok(marks[i].step >= marks[i - 1].step);
+    assert.ok(marks.every((k) => ['breakpoint', 'watch', 'display', 'edit'].includes(k.kind)));
+    session.delete();
+});
+
+test('reverseContinue goes back to each earlier breakpoint and watch hit, then to the start', async () => {
+    const m = await engine;
+    const session = new m.Session(wandering, { seed: 5 });
+    session.breakAtLine(10); // dsp 07, once a turn
+    const hits = [];
+    for (let i = 0; i < 3; i++) {
+        assert.equal(session.cont(0), 'breakpoint');
+        hits.push(moment(session));
+    }
+    session.stepi(2);
+    for (const hit of hits.reverse()) {
+        assert.equal(session.reverseContinue(), 'breakpoint');
+        assert.deepEqual(moment(session), hit);
+    }
+    assert.equal(session.reverseContinue(), 'history-end');
+    assert.equal(session.state().steps, session.oldestStep());
+    // A watch hit counts too: cell 01 changes at "inc 01" once a turn.
+    session.deleteAllBreakpoints();
+    session.goTo(session.furthestStep());
+    const at = session.state().steps;
+    session.watchCell(1);
+    assert.equal(session.reverseContinue(), 'watch');
+    const back = moment(session);
+    assert.ok(back.steps < at);
+    const fresh = new m.Session(wandering, { seed: 5 });
+    fresh.stepi(back.steps - 1);
+    assert.notEqual(fresh.cells()[1], back.cells[1], 'the step before it changed cell 01');
+    fresh.delete();
+    session.delete();
+});
+
+test('a cell edited while paused holds its text from then on, and Back undoes the edit alone', async () => {
+    const m = await engine;
+    const session = new m.Session('set 01, 4;\nset 02, 5;\nadd 01, 02, 03\ndsp 03\nend\n', {});
+    session.step(2);
+    const before = moment(session);
+    assert.equal(session.setCell(1, '40'), true);
+    assert.equal(session.cells()[1], '40');
+    assert.equal(session.state().steps, before.steps);
+    assert.equal(session.furthestStep(), before.steps);
+    assert.ok(session.marks().some((k) => k.kind === 'edit' && k.step === before.steps));
+    assert.equal(session.setCell(100, 'x'), false);
+    assert.equal(session.setCell(-1, 'x'), false);
+    // Back right after it undoes the edit alone.
+    session.back(1);
+    assert.deepEqual(moment(session), before);
+    assert.equal(runOut(session), 'terminated');
+    assert.equal(session.state().display, '9');
+    // Edited again at the same step, the run goes on with it, and going back over the edit's
+    // step and forward again makes it again.
+    session.goTo(before.steps);
+    assert.deepEqual(moment(session), before);
+    session.setCell(1, '40');
+    assert.equal(session.furthestStep(), before.steps, 'the run after the edit is forgotten');
+    assert.equal(runOut(session), 'terminated');
+    assert.equal(session.state().display, '45');
+    session.goTo(before.steps - 1);
+    assert.equal(session.cells()[1], '4');
+    session.goTo(before.steps);
+    assert.equal(session.cells()[1], '40');
+    assert.equal(runOut(session), 'terminated');
+    assert.equal(session.state().display, '45');
+    session.delete();
+});
+
+test('a run in time-sized slices stops where one continue stops, breakpoints and watches set', async () => {
+    const m = await engine;
+    const source = 'set 01, 0;\nset 02, 300000;\nset 90, 1;\nlbl 01\ninc 01\nifl 01, 02\ngto 90\n' +
+        'eif\nset 50, x;\ndsp 01\nend\n';
+    const stops = [];
+    for (const sliced of [false, true]) {
+        const session = new m.Session(source, {});
+        session.breakAtLine(11);
+        session.watchCell(50);
+        session.watchCell(51);
+        const seen = [];
+        for (let i = 0; i < 3; i++) {
+            let stop;
+            if (sliced) do stop = session.contFor(0, 1); while (stop === 'slice');
+            else stop = session.cont(0);
+            seen.push([stop, session.state().steps]);
+        }
+        stops.push(seen);
+        session.delete();
+    }
+    assert.equal(stops[0][0][0], 'watch');
+    assert.equal(stops[0][1][0], 'breakpoint');
+    assert.deepEqual(stops[1], stops[0]);
+});

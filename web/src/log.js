@@ -128,14 +128,16 @@ export class Log {
         return head + this.lines.map((line) => `${line.text}\n`).join('');
     }
 
-    /// Takes away the lines shown after step `step` (a move back to it); the list then shows
-    /// the newest lines that remain. Lines never sent (counted only) stay counted.
+    /// Takes away the lines shown after step `step` (a move back to it) and returns them
+    /// ({text, className, step}, oldest first); the list then shows the newest lines that
+    /// remain. Lines never sent (counted only) stay counted.
     rewind(step) {
         let keep = this.lines.length;
         while (keep > 0 && this.lines[keep - 1].step > step) keep--;
-        if (keep === this.lines.length) return;
-        this.lines.length = keep;
+        if (keep === this.lines.length) return [];
+        const removed = this.lines.splice(keep);
         this.pending = Infinity; // drawn afresh
         this.flush();
+        return removed;
     }
 }

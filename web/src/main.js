@@ -17,6 +17,9 @@ import { InputQueue } from './queue.js';
 import { HelpPanel, mnemonicTooltips, showMnemonicAtCaret, describeMnemonic, useRoles } from './help.js';
 import { fixAction, applyFixAtCaret } from './fixes.js';
 import { downloadBytes, RunRecord } from './exports.js';
+import { SelfTest } from './selftest.js';
+import { Timeline, Replay, travelStatus } from './timeline.js';
+import { CellEditor } from './celledit.js';
 import examples from './examples.json';
 
 const $ = (id) => document.getElementById(id);
@@ -56,12 +59,16 @@ const machine = new MachineLink((m) => {
         showUpdate(m);
         // The worker sends the next update only after this one, so updates never pile up.
         machine.post({ type: 'shown' });
+    } else if (m.type === 'marks') {
+        timeline.setMarks(m.marks);
     } else if (m.type === 'input') {
         askInput(m.prompt, m.promptLength);
     } else if (m.type === 'described') {
         announce(m.text || noSession);
     } else if (m.type === 'stopped') {
-        endSession('Stopped');
+        endSession(selfTest.stopped() ? 'The self-test was stopped' : 'Stopped');
+    } else if (m.type === 'selftested') {
+        selfTest.done(m);
     } else if (m.type === 'failed') {
         // The engine itself failed (its memory, most likely): a fresh one is already loading.
         messages.append([`The machine stopped working (${m.message}); a fresh one is ready for the next run.`], 'failure');
@@ -406,7 +413,7 @@ for (let row = 0; row < 10; row++) {
         // and the text are for the ear only.
         cell.innerHTML = `<span class="visually-hidden">cell </span><span class="cell-number">${twoDigits(n)}</span>` +
             '<span class="visually-hidden">: </span><span class="cell-text"></span><span class="visually-hidden cell-note"></span>';
-        cell.title = `Cell ${twoDigits(n)}: double-click or Enter to pause when it changes`;
+        cell.title = `Cell ${twoDigits(n)}: double-click or Space to pause when it changes; Enter or F2 edits it while paused`;
         rowNode.append(cell);
         cellNodes.push(cell.querySelector('.cell-text'));
         labelCell(n);
@@ -465,14 +472,17 @@ cellsTable.addEventListener('dblclick', (event) => {
 });
 cellsTable.addEventListener('keydown', (event) => {
     const cell = event.target.closest('.cell');
-    if (!cell || event.altKey || event.metaKey) return;
+    if (!cell || event.altKey || event.metaKey || cellEditor.editing) return;
     const n = Number(cell.dataset.cell);
     const moves = {
         ArrowLeft: n - 1, ArrowRight: n + 1, ArrowUp: n - 10, ArrowDown: n + 10,
         Home: event.ctrlKey ? 0 : n - (n % 10), End: event.ctrlKey ? 99 : n - (n % 10) + 9,
         PageUp: n % 10, PageDown: 90 + (n % 10),
     };
-    if (event.key === 'Enter' || event.key === ' ') {
+    if (event.key === 'Enter' || (event.key === 'F2' && cellEditor.canEdit())) {
+        const shown = cellNodes[n].textContent;
+        cellEditor.begin(cell, cellLengths[n] ? shown.slice(0, -3) : shown, cellLengths[n]);
+    } else if (event.key === ' ') {
         toggleWatch(cell);
     } else if (event.key in moves) {
         const to = moves[event.key];
@@ -499,10 +509,24 @@ function clearPanels() {
     for (const id of ['reg-pc', 'reg-cur', 'reg-opb', 'reg-opc', 'reg-steps']) $(id).textContent = '0';
     $('reg-speed').textContent = '0.00';
     $('reg-instruction').textContent = '';
+    timeline.reset();
+    replay.reset();
+    cellEditor.end();
 }
 
 const output = new Log($('output'));
 const messages = new Log($('messages'));
+
+// The timeline, Back to Breakpoint, Go to step, and the learner's edits of cells.
+const replay = new Replay([output, messages]);
+const timeline = new Timeline({
+    range: $('timeline'), strip: $('timeline-strip'), summary: $('timeline-marks'),
+    goToField: $('goto-step'), goToButton: $('goto'), backToBreakpoint: $('back-to-breakpoint'),
+}, (message) => machine.post(message), (text) => announce(text));
+const cellEditor = new CellEditor(
+    () => sessionActive && !running && !!lastState && !lastState.ended,
+    (cell, text) => machine.post({ type: 'setCell', cell, text }),
+    (text) => announce(text));
 
 // ---- What a screen reader hears: the output and the messages are logs of their own; each
 // stop, each question and "read the state" go to one polite live region.
@@ -533,7 +557,7 @@ const stopTexts = {
     paused: 'Paused', input: 'Waiting for input', terminated: 'Program Terminated',
     error: 'Program Ended', 'past-end': 'Ran past the last position without "end"',
     'step-limit': 'Stopped at the step limit', 'prepare-failed': 'The program cannot run',
-    'out-of-memory': 'Out of memory',
+    'out-of-memory': 'Out of memory', edit: 'Cell edited',
     running: 'Running', none: 'Ready to step', slice: 'Running',
 };
 
@@ -543,13 +567,14 @@ function showUpdate(m) {
     // page one layout an update, not one a line.
     const s = m.state;
     // A move back takes away what was shown after the step it went back to; the display box
-    // shows what it showed then.
-    output.rewind(s.steps);
-    messages.rewind(s.steps);
+    // shows what it showed then. Any stop may come after the run went a little further (a
+    // watch found by replaying its last piece): what it showed after this step goes too, and
+    // what a move shows again of the steps the logs hold already is left out.
+    if (m.moved === 'edit' && m.stop === 'edit') replay.forget();
     const shown = [];
     const shownSteps = [];
     const said = [];
-    for (const e of m.events) {
+    for (const e of replay.move(m.events, s.steps)) {
         if (e.kind === 'display') {
             shown.push(shownText(e.text, e.length));
             shownSteps.push(e.step ?? s.steps);
@@ -557,7 +582,7 @@ function showUpdate(m) {
             said.push(e);
         }
     }
-    output.append(shown, '', m.dropped || 0, shownSteps);
+    output.append(shown, '', replay.ranNew ? m.dropped || 0 : 0, shownSteps);
     $('display').textContent = shownText(s.display, s.displayLength);
     for (const { prompt, reply, step } of m.answered || []) {
         record.reply(reply);
@@ -568,7 +593,8 @@ function showUpdate(m) {
         messages.append([shownText(e.text, e.length)], e.text === 'Program Terminated' ? 'ok' : 'failure',
                         0, e.step ?? s.steps);
     }
-    if (m.stop === 'error' && s.reason) {
+    // Said once: a move that comes back to the failed step finds it in the log already.
+    if (m.stop === 'error' && s.reason && replay.ranNew) {
         const where = s.line ? `line ${s.line}: ${s.instruction}: ` : '';
         messages.append([`${where}${s.failure}: ${s.reason}`], 'failure', 0, s.steps);
     }
@@ -595,8 +621,14 @@ function showUpdate(m) {
     if (s.ended) sessionActive = true; // Back still works after the end
     setCurrentLine(running && stepsPerSecond() === 0 ? 0 : s.line);
     document.body.dataset.stop = m.stop;
-    setStatus(stopTexts[m.stop] || m.stop);
-    const heard = stopAnnouncement(m.stop, s);
+    timeline.show(m);
+    editsToUndo = m.edits || 0;
+    const travelled = travelStatus(m);
+    setStatus(travelled || stopTexts[m.stop] || m.stop);
+    // An edit says its own words; a move on the timeline says where it went.
+    const heard = m.moved === 'edit' ? ''
+        : travelled ? (s.line ? `${travelled}, line ${s.line}: ${s.instruction}` : travelled)
+            : stopAnnouncement(m.stop, s);
     if (heard) announce(heard);
     updateButtons(s);
 }
@@ -606,6 +638,7 @@ function setStatus(text) {
 }
 
 let lastState = null;
+let editsToUndo = 0; // the learner's edits of cells that Step Back undoes first
 function updateButtons(state = lastState) {
     lastState = state;
     const ended = !!(state && state.ended);
@@ -614,8 +647,10 @@ function updateButtons(state = lastState) {
     $('pause').disabled = !running;
     $('stop').disabled = !sessionActive;
     $('step').disabled = running || ended || !can;
-    $('back').disabled = running || !sessionActive || !state || state.historyDepth === 0;
+    // An edit of a cell can be undone at any step, the run's first too.
+    $('back').disabled = running || !sessionActive || !state || (state.historyDepth === 0 && !editsToUndo);
     $('continue').disabled = running || ended || !sessionActive;
+    timeline.enable(sessionActive && !running && can);
     document.body.dataset.running = running ? 'true' : 'false';
 }
 
@@ -745,6 +780,26 @@ exampleMenu.addEventListener('change', () => {
     if (e) loadProgram(e.source, e.name, `the example "${e.name}"`);
 });
 
+// ---- The self-test: a teacher's test file on this program, in the worker ----
+
+const selfTest = new SelfTest({
+    machine, button: $('selftest'), input: $('selftest-file'), section: $('selftest-results'),
+    summary: $('selftest-summary'), list: $('selftest-cases'),
+    program: () => ({ text: sourceBytes(view.state.doc.toString()), name: `${programName}.tsasm` }),
+    // A run or a paused session ends first: the worker is the self-test's meanwhile.
+    before: () => {
+        if (sessionActive) machine.stop();
+    },
+    busy(on, status) {
+        if (on) clearPanels();
+        running = on;
+        sessionActive = on; // Stop ends it
+        setStatus(status);
+        updateButtons(null);
+    },
+    announce: (text) => announce(text),
+});
+
 // ---- Help, the input queue, and the question before the program is replaced ----
 
 const help = new HelpPanel({
@@ -854,6 +909,8 @@ document.addEventListener('keydown', (event) => {
     else if (key === 'F5') (sessionActive && !running && !lastState?.ended ? commands.continue : commands.run)();
     else if (key === 'F6') commands.pause();
     else if (key === 'F10' && event.shiftKey) commands.back();
+    else if (key === 'F8' && event.shiftKey) timeline.reverseContinue();
+    else if (key === 'F8') $('goto-step').focus();
     else if (key === 'F10') commands.step();
     else if (key === 'F9') toggleBreakpoint(view.state.doc.lineAt(view.state.selection.main.head).number);
     else if (key === 'F2') commands.readState();
@@ -875,4 +932,4 @@ clearPanels();
 updateButtons(null);
 requestRoles();
 openShareLink();
-window.tessivor = { view, commands, toggleBreakpoint, setSource, breakpointLines, machine, help, record };
+window.tessivor = { view, commands, toggleBreakpoint, setSource, breakpointLines, machine, help, record, timeline };

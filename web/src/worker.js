@@ -1,5 +1,6 @@
-// The machine's thread: one debug session at a time, run in slices of about 25 ms so that the
-// page's Pause and Stop are answered between two slices, and "inp" stops the session until the
+// The machine's thread: one debug session at a time, run at full speed in slices of about 25 ms
+// (the engine sizes the pieces of a slice by the time they take) so that the page's Pause and
+// Stop are answered between two slices, and "inp" stops the session until the
 // page replies (or a reply from the input queue answers it at once).
 /* global importScripts, createTessivor */
 
@@ -11,7 +12,26 @@ let breakpoints = new Map(); // source line -> the session's breakpoint number
 let running = false;
 let stepsPerSecond = 0; // 0: as fast as the machine goes
 let sliceTimer = 0;
-let rate = { steps: 0, time: 0, value: 0 };
+// The next slice of a full-speed run comes through a message to itself, not a timer: timers
+// that follow one another wait at least 4 ms each, a seventh of a 25 ms slice. Each chain of
+// slices has its number, so that a message of a chain that ended runs nothing.
+let chain = 0;
+const wake = new MessageChannel();
+wake.port1.onmessage = (event) => {
+    if (event.data === chain) runSlice();
+};
+/// The next slice: at once, or after `delay` ms.
+function nextSlice(delay) {
+    if (delay > 0) sliceTimer = setTimeout(runSlice, delay);
+    else wake.port2.postMessage(chain);
+}
+/// No slice comes any more from what was asked before.
+function cancelSlices() {
+    clearTimeout(sliceTimer);
+    sliceTimer = 0;
+    chain++;
+}
+let rate = { samples: [], value: 0 }; // {steps, time} of the last second of running
 let lastPost = 0;
 let unanswered = 0; // updates the page has not said it showed
 let credit = 1; // steps a slow run may take now
@@ -19,6 +39,10 @@ let lastSlice = 0;
 let afterInput = 'run'; // what the reply to an input box goes on with: 'run' or 'step'
 let queue = []; // replies typed before the run, for the input boxes in order
 let answered = []; // {prompt, reply} taken from the queue since the last update
+let edits = 0; // the learner's edits of cells since the last move: Back undoes them first
+let reach = 0; // the furthest step of the run (an edit makes the steps after it another run's)
+let marksSent = { reach: -1, time: 0 }; // when the timeline's marks were last sent
+let marksTimer = 0;
 
 // What the page shows of a run: the cells in small boxes, the display and the logs in lines. A
 // run may hold 64 MiB in each cell and show them all at full speed; the page gets only this much.
@@ -47,18 +71,24 @@ function setPoints(lines, cells) {
     for (const cell of cells) session.watchCell(cell);
 }
 
-/// Million steps a second over the last second or so of running.
+/// Million steps a second over the last second of running.
 function measureRate(state, now) {
-    if (rate.time === 0 || state.steps < rate.steps) {
-        rate = { steps: state.steps, time: now, value: rate.value };
-    } else if (now - rate.time >= 500) {
-        rate.value = (state.steps - rate.steps) / (now - rate.time) / 1000;
-        rate = { steps: state.steps, time: now, value: rate.value };
-    }
+    const samples = rate.samples;
+    if (samples.length > 0 && state.steps < samples.at(-1).steps) samples.length = 0;
+    samples.push({ steps: state.steps, time: now });
+    while (samples.length > 2 && now - samples[1].time >= 1000) samples.shift();
+    const first = samples[0];
+    if (now - first.time >= 100) rate.value = (state.steps - first.steps) / (now - first.time) / 1000;
     return rate.value;
 }
 
-function update(stop, force) {
+/// A fresh measure of the speed from `steps` on.
+function startRate(steps) {
+    rate = { samples: [{ steps, time: performance.now() }], value: rate.value };
+}
+
+/// `moved`: what the page asked for that this update answers ("goto", "reverse", "edit").
+function update(stop, force, moved = '') {
     const now = performance.now();
     // At most one update on its way and one each 50 ms: the events wait in the session (which
     // keeps the newest and counts the rest), so a page slower than the machine is never flooded.
@@ -69,19 +99,51 @@ function update(stop, force) {
     const mhz = running ? measureRate(state, now) : rate.value;
     const dropped = session.eventsDropped();
     const events = session.takeEvents();
+    // The timeline: its reach, and the marks under it when the run stands still.
+    reach = Math.max(reach, session.furthestStep(), state.steps);
+    const timeline = { oldest: session.oldestStep(), furthest: reach };
+    if (!running) {
+        const marks = marksFor(stop, moved);
+        if (marks) timeline.marks = marks;
+    }
     post({ type: 'update', stop, running, state, cells: session.changedCells(), events, dropped,
-           answered: answered.splice(0), queued: queue.length, mhz });
+           answered: answered.splice(0), queued: queue.length, mhz, moved, edits,
+           ...timeline });
 }
 
-function finish(stop) {
+/// The timeline's marks where they may have changed since they were sent (the run reached
+/// further, or stopped at a hit, or the learner edited), at most four times a second: a run of
+/// many displays has many marks, and a learner who holds F10 down steps many times a second.
+/// The last of a quick burst of stops sends them a little later ({type: 'marks'}).
+function marksFor(stop, moved) {
+    const changed = reach !== marksSent.reach || moved === 'edit' || moved === 'reverse' ||
+        stop === 'breakpoint' || stop === 'watch';
+    if (!changed) return null;
+    clearTimeout(marksTimer);
+    if (performance.now() - marksSent.time < 250) {
+        marksTimer = setTimeout(() => {
+            if (session && !running) post({ type: 'marks', marks: takeMarks(), furthest: reach });
+        }, 250);
+        return null;
+    }
+    return takeMarks();
+}
+
+function takeMarks() {
+    marksSent = { reach, time: performance.now() };
+    return session.marks();
+}
+
+function finish(stop, moved = '') {
+    if (moved !== 'edit') edits = 0;
     afterInput = running ? 'run' : 'step';
     running = false;
-    clearTimeout(sliceTimer);
+    cancelSlices();
     if (stop === 'input' && queue.length > 0) {
         answerFromQueue();
         return;
     }
-    update(stop, true);
+    update(stop, true, moved);
     if (stop === 'input') {
         const s = session.state();
         post({ type: 'input', prompt: s.inputPrompt, promptLength: s.inputPromptLength });
@@ -101,7 +163,7 @@ function answerFromQueue() {
     }
     // From a timer, not from here: a long queue must not nest one call in the next.
     running = true;
-    sliceTimer = setTimeout(runSlice, 0);
+    nextSlice(0);
 }
 
 function slice() {
@@ -116,7 +178,7 @@ function slice() {
         lastSlice = started;
         steps = Math.floor(credit);
         if (steps === 0) {
-            sliceTimer = setTimeout(runSlice, 20);
+            nextSlice(20);
             return;
         }
         credit -= steps;
@@ -127,7 +189,7 @@ function slice() {
         return;
     }
     update(stop, false);
-    sliceTimer = setTimeout(runSlice, stepsPerSecond > 0 ? 20 : 0);
+    nextSlice(stepsPerSecond > 0 ? 20 : 0);
 }
 
 function startSession(message) {
@@ -138,8 +200,12 @@ function startSession(message) {
         virtualClock: !!message.virtualClock,
         ...limits,
     });
-    rate = { steps: 0, time: 0, value: 0 };
+    rate = { samples: [], value: 0 };
     unanswered = 0;
+    edits = 0;
+    reach = 0;
+    marksSent = { reach: -1, time: 0 };
+    clearTimeout(marksTimer);
     queue = [...(message.replies || [])];
     answered = [];
     setPoints(message.breakpoints || [], message.watches || []);
@@ -170,7 +236,8 @@ const handlers = {
         running = true;
         credit = 1;
         lastSlice = performance.now();
-        rate = { steps: session.state().steps, time: performance.now(), value: rate.value };
+        edits = 0;
+        startRate(session.state().steps);
         update('running', true);
         slice();
     },
@@ -180,7 +247,7 @@ const handlers = {
     },
     stop() {
         running = false;
-        clearTimeout(sliceTimer);
+        cancelSlices();
         if (session) session.delete();
         session = null;
         post({ type: 'stopped' });
@@ -193,9 +260,33 @@ const handlers = {
         if (!session || running) return;
         finish(session.stepi(1));
     },
+    // Back undoes the learner's edits of cells first, one each, then goes back an instruction.
     back() {
         if (!session || running) return;
-        finish(session.backInstruction());
+        if (edits > 0) {
+            edits--;
+            finish(session.back(1), 'edit');
+            return;
+        }
+        finish(session.reverseStep(1));
+    },
+    // The timeline and "Go to step": any step up to the furthest the run reached.
+    goTo(message) {
+        if (!session || running) return;
+        const target = Math.max(0, Math.min(Math.floor(Number(message.step) || 0),
+                                            Math.max(reach, session.furthestStep())));
+        finish(session.goTo(target), 'goto');
+    },
+    reverseContinue() {
+        if (!session || running) return;
+        finish(session.reverseContinue(), 'reverse');
+    },
+    setCell(message) {
+        if (!session || running || session.state().ended) return;
+        if (!session.setCell(message.cell, message.text)) return;
+        edits++;
+        reach = session.state().steps;
+        finish('edit', 'edit');
     },
     breakpoints(message) {
         setPoints(message.lines, watches);
@@ -215,6 +306,19 @@ const handlers = {
     describe() {
         post({ type: 'described', text: session ? session.describe() : '' });
     },
+    // A teacher's test file on the page's program: the visible cases, graded as the command line
+    // grades them. The machine is the self-test's meanwhile: a session ends first.
+    selftest(message) {
+        running = false;
+        clearTimeout(sliceTimer);
+        if (session) session.delete();
+        session = null;
+        const bytes = engine.selfTest(message.toml, message.tomlName, message.text, message.name,
+                                      true, message.seconds);
+        // The report is UTF-8, crossing one character a byte.
+        const report = JSON.parse(new TextDecoder().decode(Uint8Array.from(bytes, (c) => c.charCodeAt(0))));
+        post({ type: 'selftested', id: message.id, report });
+    },
     trace(message) {
         const text = engine.trace ? engine.trace(message.text, message.name, message.replies,
                                                  message.seed, message.maxSteps,
@@ -230,7 +334,7 @@ function handle(run) {
         run();
     } catch (e) {
         running = false;
-        clearTimeout(sliceTimer);
+        cancelSlices();
         post({ type: 'failed', message: String(e && e.message ? e.message : e) });
     }
 }

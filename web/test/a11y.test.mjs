@@ -288,18 +288,21 @@ test('Tab reaches every control, each with a visible focus ring, and goes round 
 
 test('the cells, the input box, problems, share, examples and downloads from the keyboard', async () => {
     const page = await open({ source: 'set 01, Name?;\ninp 01, 02\ndsp 02\nend\n' });
-    // The cells: one tab stop, arrows move, Enter watches.
+    // The cells: one tab stop, arrows move, Space watches.
     await tabTo(page, 'cell-0');
     await page.keyboard.press('ArrowRight');
     await page.keyboard.press('ArrowRight');
     await page.keyboard.press('ArrowDown');
     assert.equal(await activeId(page), 'cell-12');
-    await page.keyboard.press('Enter');
+    await page.keyboard.press('Space');
     await waitAnnounced(page, /^Watching cell 12$/);
     assert.equal(await page.$eval('.cell[data-cell="12"]', (c) => c.textContent),
                  'cell 12: empty, watched');
-    await page.keyboard.press('Enter');
+    await page.keyboard.press('Space');
     await waitAnnounced(page, /^No longer watching cell 12$/);
+    // Enter edits, and only while a run is paused.
+    await page.keyboard.press('Enter');
+    await waitAnnounced(page, /^A cell can be edited while the run is paused/);
     await chord(page, 'Shift', 'Tab');
     assert.notEqual(await activeId(page), 'cell-11');
 

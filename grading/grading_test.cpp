@@ -1,4 +1,4 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
 #include <gtest/gtest.h>
 
@@ -238,6 +238,38 @@ TEST(RunCase, RunawaysStopAtTheStepLimitOrTheTimeLimit) {
     EXPECT_EQ(grade("idl\r\n", past).reason,
               "the program ran past its last position without \"end\" at step 4 (position 4); "
               "expected \"Program Terminated\"");
+}
+
+/// A clock that moves only when read: a second a look, ticks from 5000.
+class JumpingClock final : public Clock {
+public:
+    double seconds() override { return ++looks; }
+    std::int32_t tickCount() override { return 5000; }
+    int looks = 0;
+};
+
+TEST(RunCase, TheTimeLimitAndTicCountOnTheCallersClock) {
+    // The page has no system clock to read: the grader's time is the clock it is given.
+    JumpingClock clock;
+    GradeOptions o;
+    o.clock = &clock;
+    o.timeoutSeconds = 5;
+    TestCase c;
+    c.maxSteps = 1'000'000'000'000;
+    const auto start = std::chrono::steady_clock::now();
+    const CaseResult r = grade("set 90, 1;\nlbl 01\ngto 90\n", c, o);
+    EXPECT_EQ(r.status, Status::TimeLimit);
+    EXPECT_EQ(r.reason, "took longer than the time limit of 5 s");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2);
+    EXPECT_GE(r.seconds, 5);
+
+    JumpingClock fresh;
+    o.clock = &fresh;
+    o.timeoutSeconds = 1000;
+    TestCase tic;
+    tic.virtualClock = false;
+    tic.output = std::vector<std::string>{"5000"};
+    EXPECT_EQ(grade("tic 01\ndsp 01\nend\n", tic, o).reason, "");
 }
 
 TEST(RunCase, AProgramThatCannotBePreparedSaysWhy) {

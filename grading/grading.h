@@ -1,10 +1,13 @@
 #pragma once
 // Grading: a test file of cases (TOML), submissions built in memory, each case run in a fresh
-// machine, and the reports `tessivor-cli test` writes (text, JSON, JUnit XML).
+// machine, and the reports `tessivor-cli test` writes (text, JSON, JUnit XML). It reads no file
+// and starts no thread, and the clock it reads is the caller's: the command line and the page
+// grade alike.
 
 #include "assembler/translate/program.h"
 #include "common/ends.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -73,8 +76,30 @@ inline constexpr std::size_t kMaxSubmissionBytes = std::size_t{16} << 20;
 /// the like, so a name cannot start a line of its own or drive a terminal.
 std::string visible(std::string_view text);
 
+/// The clock a grader reads, given by whoever runs it: the system's on a terminal, the
+/// browser's in the page.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    /// Seconds from a fixed moment, never going back: the time limit and a case's seconds.
+    virtual double seconds() = 0;
+    /// The tick counter a program on the real clock reads (milliseconds, 32 bits).
+    virtual std::int32_t tickCount() = 0;
+    /// A counter that moves on every few milliseconds, or null (Host::tickPulse).
+    virtual const std::atomic<std::uint32_t>* tickPulse() { return nullptr; }
+};
+
+/// The standard library's steady clock, without a pulse (the step loop then reads it at every
+/// step): for tests, and where no other clock is given.
+class SteadyClock final : public Clock {
+public:
+    double seconds() override;
+    std::int32_t tickCount() override;
+};
+
 struct GradeOptions {
     double timeoutSeconds = 10;       ///< wall-clock limit of one case
+    Clock* clock = nullptr;           ///< a SteadyClock when null
     std::optional<bool> virtualClock; ///< overrides every case's clock when set
     bool plain = false;               ///< the straightforward step loop
 };

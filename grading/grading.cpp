@@ -1,12 +1,11 @@
-#include "cli/grading.h"
+#include "grading/grading.h"
 
-#include "platform/clock.h"
+#include "platform/clock.h" // SingleRandom only: its seeded constructor and next() are inline
 #include "runner/events/json.h"
+#include "runner/machine/explain.h"
 #include "runner/machine/run.h"
 
 #include <toml++/toml.h>
-
-#include "runner/machine/explain.h"
 
 #include <algorithm>
 #include <chrono>
@@ -138,14 +137,14 @@ struct Settings {
     std::optional<bool> trim;
 };
 
-std::string quoted(std::string_view key) { return "\"" + std::string(key) + "\""; }
+std::string keyText(std::string_view key) { return "\"" + std::string(key) + "\""; }
 
 /// A whole number from `least` to `most`, or a problem.
 std::optional<std::int64_t> readWhole(std::string_view key, const toml::node& node,
                                       std::int64_t least, std::int64_t most, Problems& problems) {
     const auto* n = node.as_integer();
     if (!n || n->get() < least || n->get() > most) {
-        problems.add(node, quoted(key) + " must be a whole number from " + std::to_string(least) +
+        problems.add(node, keyText(key) + " must be a whole number from " + std::to_string(least) +
                                " to " + std::to_string(most));
         return std::nullopt;
     }
@@ -155,7 +154,7 @@ std::optional<std::int64_t> readWhole(std::string_view key, const toml::node& no
 std::optional<bool> readBool(std::string_view key, const toml::node& node, Problems& problems) {
     const auto* b = node.as_boolean();
     if (!b) {
-        problems.add(node, quoted(key) + " must be true or false");
+        problems.add(node, keyText(key) + " must be true or false");
         return std::nullopt;
     }
     return b->get();
@@ -185,7 +184,7 @@ bool readSetting(std::string_view key, const toml::node& node, Settings& s, Prob
         const auto* n = node.as_integer();
         const std::int64_t least = key == "seed" ? 0 : 1;
         if (!n || n->get() < least) {
-            problems.add(node, quoted(key) + " must be a whole number of at least " +
+            problems.add(node, keyText(key) + " must be a whole number of at least " +
                                    std::to_string(least));
         } else if (key == "seed") {
             s.seed = n->get();
@@ -211,14 +210,14 @@ std::optional<std::vector<std::string>> readTexts(std::string_view key, const to
                                                   Problems& problems) {
     const auto* array = node.as_array();
     if (!array) {
-        problems.add(node, quoted(key) + " must be a list of texts, as in [\"2\", \"3\"]");
+        problems.add(node, keyText(key) + " must be a list of texts, as in [\"2\", \"3\"]");
         return std::nullopt;
     }
     std::vector<std::string> texts;
     for (std::size_t i = 0; i < array->size(); ++i) {
         const auto* text = (*array)[i].as_string();
         if (!text) {
-            problems.add((*array)[i], quoted(key) + ": item " + std::to_string(i + 1) +
+            problems.add((*array)[i], keyText(key) + ": item " + std::to_string(i + 1) +
                                           " must be a text in double quotes");
             return std::nullopt;
         }
@@ -231,7 +230,7 @@ std::optional<std::string> readText(std::string_view key, const toml::node& node
                                     Problems& problems) {
     const auto* text = node.as_string();
     if (!text) {
-        problems.add(node, quoted(key) + " must be a text in double quotes");
+        problems.add(node, keyText(key) + " must be a text in double quotes");
         return std::nullopt;
     }
     return text->get();
@@ -318,7 +317,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
             for (auto&& [cellKey, cellNode] : *cells) {
                 const int cell = cellNumber(cellKey.str());
                 if (cell < 0) {
-                    problems.add(cellKey.source().begin, "\"cells\": " + quoted(cellKey.str()) +
+                    problems.add(cellKey.source().begin, "\"cells\": " + keyText(cellKey.str()) +
                                                              " is no cell number (00 to 99)");
                 } else if (auto v = readText("cells." + std::string(cellKey.str()), cellNode,
                                              problems)) {
@@ -326,7 +325,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
                 }
             }
         } else {
-            problems.add(key.source().begin, "unknown key " + quoted(k) +
+            problems.add(key.source().begin, "unknown key " + keyText(k) +
                                                  " in a [[case]]; a case may have " + kCaseKeys);
         }
     }
@@ -364,7 +363,7 @@ void readCase(const toml::table& table, const Settings& defaults, std::size_t nu
         c.end = RunEnd::Error;
     }
     if (const auto [at, added] = names.try_emplace(c.name, c.line); !added) {
-        problems.add(table.source().begin, "a case named " + quoted(c.name) +
+        problems.add(table.source().begin, "a case named " + keyText(c.name) +
                                                " already stands at line " +
                                                std::to_string(at->second));
     }
@@ -492,8 +491,8 @@ std::string bytesText(std::size_t bytes) {
 
 class GradingHost final : public Host {
 public:
-    GradingHost(const TestCase& test, std::chrono::steady_clock::time_point deadline)
-        : test_(test), deadline_(deadline), random_(test.seed) {}
+    GradingHost(const TestCase& test, Clock& clock, double deadline)
+        : test_(test), clock_(clock), deadline_(deadline), random_(test.seed) {}
 
     /// Where the last step began, when the run is traced.
     std::int64_t step = 0;
@@ -569,20 +568,21 @@ public:
     void processEvents() override { checkTime(); }
     std::int32_t tickCount() override {
         checkTime();
-        return platform::tickCount();
+        return clock_.tickCount();
     }
     float randomSingle() override { return random_.next(); }
-    const std::atomic<std::uint32_t>* tickPulse() override { return platform::tickPulse(); }
+    const std::atomic<std::uint32_t>* tickPulse() override { return clock_.tickPulse(); }
 
     /// Ends the run with TimeUp once the case's time is over. The fast loop calls the host
     /// whenever the clock pulse moved (every few milliseconds, or 4096 steps at the most).
     void checkTime() {
-        if (std::chrono::steady_clock::now() >= deadline_) throw TimeUp{};
+        if (clock_.seconds() >= deadline_) throw TimeUp{};
     }
 
 private:
     const TestCase& test_;
-    std::chrono::steady_clock::time_point deadline_;
+    Clock& clock_;
+    double deadline_;
     platform::SingleRandom random_;
     std::size_t nextInput_ = 0;
 };
@@ -720,11 +720,8 @@ constexpr int kStepsBetweenTimeLooks = 64;
 /// One run of a case, in the fast loop unless asked for the plain one; with `traced` (which
 /// means the plain loop), the output difference names the step it happened at.
 Verdict attempt(const Submission& submission, const TestCase& test, const GradeOptions& options,
-                bool traced, CaseResult& result) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(options.timeoutSeconds));
-    GradingHost host(test, deadline);
+                Clock& clock, bool traced, CaseResult& result) {
+    GradingHost host(test, clock, clock.seconds() + options.timeoutSeconds);
     RunOptions run;
     run.maxSteps = test.maxSteps;
     run.plain = options.plain;
@@ -910,7 +907,7 @@ bool parseTestFile(std::string_view text, const std::string& name, TestFile& out
         if (const auto* table = node->as_table()) {
             for (auto&& [key, value] : *table) {
                 if (!readSetting(key.str(), value, defaults, problems)) {
-                    problems.add(key.source().begin, "unknown key " + quoted(key.str()) +
+                    problems.add(key.source().begin, "unknown key " + keyText(key.str()) +
                                                          " in [defaults]; it may have " +
                                                          kDefaultKeys);
                 }
@@ -945,7 +942,7 @@ bool parseTestFile(std::string_view text, const std::string& name, TestFile& out
                 static_cast<int>(readWhole(k, value, 0, 1'000'000, problems).value_or(0));
         } else if (k != "defaults" && k != "case") {
             problems.add(key.source().begin,
-                         "unknown key " + quoted(k) + "; a test file has [defaults] and [[case]]");
+                         "unknown key " + keyText(k) + "; a test file has [defaults] and [[case]]");
         }
     }
     if (challenges && !file.maxSize && !file.maxStepsScore) {
@@ -975,6 +972,17 @@ std::string visible(std::string_view text) {
     for (const char c : text)
         appendShownByte(out, static_cast<unsigned char>(c), false);
     return out;
+}
+
+double SteadyClock::seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::int32_t SteadyClock::tickCount() {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms.count()));
 }
 
 std::string_view statusName(Status status) {
@@ -1084,18 +1092,20 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
         return failedAlike(test, Status::Empty, "the program is empty: it has no instructions");
     }
     CaseResult result = failedAlike(test, Status::Passed, "");
-    const auto start = std::chrono::steady_clock::now();
+    SteadyClock steady;
+    Clock& clock = options.clock ? *options.clock : steady;
+    const double start = clock.seconds();
     try {
         // Runs in the plain loop are traced anyway: they name their steps at once.
         const bool traced = options.plain;
-        const Verdict verdict = attempt(submission, test, options, traced, result);
+        const Verdict verdict = attempt(submission, test, options, clock, traced, result);
         if ((verdict == Verdict::Diverged || verdict == Verdict::Flooded) && !traced) {
             // Once more, step by step, to name the step where the output went wrong (every
             // other difference knows its step from the end of the run). A run with the virtual
             // clock does the same again; one with the real clock may not, and then the first
             // answer stands.
             CaseResult again = result;
-            if (attempt(submission, test, options, true, again) == verdict) result = again;
+            if (attempt(submission, test, options, clock, true, again) == verdict) result = again;
         }
         result.passed = verdict == Verdict::Passed;
     } catch (const std::exception& e) {
@@ -1104,8 +1114,7 @@ CaseResult runCase(const Submission& submission, const TestCase& test,
         result.status = Status::Error;
         result.reason = std::string("the grader failed on this case: ") + e.what();
     }
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds = clock.seconds() - start;
     return result;
 }
 
