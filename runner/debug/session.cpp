@@ -813,12 +813,7 @@ struct DebugSession::Impl {
             return last;
         });
         quiet = wasQuiet;
-        if (found < 0) {
-            jumpTo(oldest());
-            return Stop::HistoryEnd;
-        }
-        jumpTo(found);
-        return Stop::Back;
+        return landAt(found, Stop::Back);
     }
 
     Stop reverseContinue() {
@@ -842,12 +837,14 @@ struct DebugSession::Impl {
             return last;
         });
         quiet = wasQuiet;
-        if (found < 0) {
-            jumpTo(oldest());
-            return Stop::HistoryEnd;
-        }
-        jumpTo(found);
-        return kind;
+        return landAt(found, kind);
+    }
+
+    /// Goes to the step a scan back found, returning `stop`; to the oldest step, returning
+    /// HistoryEnd, when it found none (-1).
+    Stop landAt(std::int64_t found, Stop stop) {
+        jumpTo(found < 0 ? oldest() : found);
+        return found < 0 ? Stop::HistoryEnd : stop;
     }
 
     bool setCell(std::int32_t cell, std::string text) {
