@@ -48,6 +48,6 @@ tessivor_layer(web/engine
         common)
 # Benchmarks and fuzz targets.
 tessivor_layer(bench USES runner/machine runner/debug assembler/translate common)
-tessivor_layer(fuzz USES runner/machine assembler/translate assembler/check common)
+tessivor_layer(fuzz USES runner/machine runner/debug assembler/translate assembler/check common)
 # The Windows installer's check under Wine.
 tessivor_layer(packaging/windows USES platform)

@@ -11,7 +11,7 @@ build_dir=${1:?usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]}
 seconds=${2:?usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_run fuzz_plain_fast fuzz_compiletext fuzz_roundtrip fuzz_check)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_run fuzz_plain_fast fuzz_compiletext fuzz_roundtrip fuzz_check fuzz_travel)
 here=$(cd "$(dirname "$0")" && pwd)
 fuzz_dir=$(cd "$build_dir/fuzz" && pwd) || exit 2
 
