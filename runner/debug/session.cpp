@@ -800,18 +800,23 @@ struct DebugSession::Impl {
         if (lastEditHere()) return back(1);
         const std::int64_t here = steps;
         if (here == oldest()) return Stop::HistoryEnd;
+        // The start of an instruction lies a few steps back, seldom more: the run replays at full
+        // speed to a little before here and goes on one step at a time, a window that widens
+        // until it holds one.
         const bool wasQuiet = quiet;
         quiet = true;
-        const std::int64_t found = lastBefore(here, [&](std::int64_t end, bool) {
-            std::int64_t last = -1;
-            while (steps < end && !ended) {
+        std::int64_t found = -1;
+        for (std::int64_t window = 64;; window *= 64) {
+            const std::int64_t from = std::max(oldest(), here - window);
+            jumpTo(from);
+            while (steps < here && !ended) {
                 applyEdits();
-                if (atInstructionStart(m.pc)) last = steps;
+                if (atInstructionStart(m.pc)) found = steps;
                 bool changed = false;
                 stepOnce(changed);
             }
-            return last;
-        });
+            if (found >= 0 || from == oldest()) break;
+        }
         quiet = wasQuiet;
         return landAt(found, Stop::Back);
     }
