@@ -69,6 +69,21 @@ enum class QuickDigits : unsigned char {
 /// Declined.
 inline QuickDigits fifteenDigitsQuick(double value, double& out);
 
+/// What fifteenDigitsQuick keeps between the results of one place (a cell): the scale the last
+/// of them took. A result of the same decade takes it again without looking its binary exponent
+/// up, so that from one result to the next only the multiply, the rounding and the division
+/// wait on each other; results of the same place seldom change decade.
+struct DigitsHint {
+    std::uint8_t power = 0; ///< the scale is 10^power
+};
+
+/// fifteenDigitsQuick, taking the scale from `hint` when `value` lies in its decade, and leaving
+/// there the scale of any other value it takes. The same results as without a hint.
+inline QuickDigits fifteenDigitsQuick(double value, double& out, DigitsHint& hint);
+
+/// fifteenDigitFraction with the quick path's hint.
+inline bool fifteenDigitFraction(double value, double& out, DigitsHint& hint);
+
 namespace number_detail {
 
 /// 10^k for k = 0..22, every one exact in a double.
@@ -88,7 +103,8 @@ inline constexpr std::size_t kExponents = kLastExponent - kFirstExponent + 1;
 /// 10^(d+1), row 1 for the others.
 struct Scales {
     double first;
-    double scale[2]; ///< 10^j, exact; 0 where no value takes the row
+    double scale[2];          ///< 10^j, exact; 0 where no value takes the row
+    std::uint8_t power[2];    ///< j
 };
 
 /// x * y - xy exactly, where xy is x * y rounded (Dekker's product), for the constant tables.
@@ -123,10 +139,62 @@ inline constexpr auto kScales = [] {
             const int j = 14 - d - k;
             if (j < 0) continue; // the digit at 10^15 and beyond: no value takes the row
             s.scale[k] = kPowersOfTen[j];
+            s.power[k] = static_cast<std::uint8_t>(j);
         }
     }
     return table;
 }();
+
+/// The magnitudes the quick path scales by 10^j, for j = 0..22: those above `below` and up to
+/// `upTo`, all of one decade (its first magnitude or so may belong to the one below, as the
+/// rows above have it).
+struct Decade {
+    double below;
+    double upTo;
+    double scale; ///< 10^j
+};
+
+inline constexpr std::size_t kPowers = 23;
+
+/// The decades of the quick path, gathered from the rows of kScales: each row's magnitudes
+/// widen its scale's decade to take them in.
+inline constexpr auto kDecades = [] {
+    constexpr auto before = [](double x) { // the next double down, for x > 0
+        return bitCast<double>(bitCast<std::uint64_t>(x) - 1);
+    };
+    std::array<Decade, kPowers> table{};
+    std::array<double, kPowers> lowest{}, highest{};
+    for (int e = kFirstExponent; e <= kLastExponent; ++e) {
+        const Scales& s = kScales[static_cast<std::size_t>(e - kFirstExponent)];
+        const double bottom = bitCast<double>(std::uint64_t(e + 1023) << 52);
+        const double top = before(bitCast<double>(std::uint64_t(e + 1024) << 52));
+        // Row 0 takes the magnitudes up to `first`, row 1 those above it.
+        const double from[2] = {bottom, bitCast<double>(bitCast<std::uint64_t>(s.first) + 1)};
+        const double to[2] = {s.first < top ? s.first : top, top};
+        for (int k = 0; k < 2; ++k) {
+            if (s.scale[k] == 0 || from[k] > to[k]) continue;
+            const std::size_t j = s.power[k];
+            if (highest[j] == 0 || from[k] < lowest[j]) lowest[j] = from[k];
+            if (to[k] > highest[j]) highest[j] = to[k];
+        }
+    }
+    for (std::size_t j = 0; j < kPowers; ++j) {
+        table[j].scale = kPowersOfTen[j];
+        // A decade no row takes matches no magnitude.
+        table[j].below = highest[j] == 0 ? 0 : before(lowest[j]);
+        table[j].upTo = highest[j];
+    }
+    return table;
+}();
+
+/// The power of the scale the quick path takes for `value`, or kPowers where it declines it.
+inline std::size_t scalePower(double value) {
+    const std::uint64_t slot = (bitCast<std::uint64_t>(value) << 1 >> 53) -
+                               static_cast<std::uint64_t>(1023 + kFirstExponent);
+    if (slot >= kExponents) return kPowers;
+    const Scales& scales = kScales[slot];
+    return scales.power[std::fabs(value) > scales.first ? 1 : 0];
+}
 
 /// The quick path's result where hi = value * scale, rounded, lies half way between m, hi rounded
 /// to a whole number, and a neighbour: the product's rounding error decides, and at a tie of
@@ -138,20 +206,14 @@ bool fifteenDigitsElsewhere(double value, double& out);
 
 } // namespace number_detail
 
-inline QuickDigits fifteenDigitsQuick(double value, double& out) {
-    using namespace number_detail;
-    // The slot of |value|'s binary exponent; zero, subnormals, far magnitudes, infinities and
-    // NaN all fall outside.
-    const std::uint64_t slot = (bitCast<std::uint64_t>(value) << 1 >> 53) -
-                               static_cast<std::uint64_t>(1023 + kFirstExponent);
-    if (slot >= kExponents) [[unlikely]]
-        return QuickDigits::Declined;
-    // hi = value * 10^j, with the 15 significant digits before the point: 1e14 <= |hi| <= 1e15
-    // (1e15 when a product just short of it rounds up, which is then its rounding too). The
-    // product is rounded: its error is at most half an ulp of hi, an ulp being 1/8 or less.
-    const Scales& scales = kScales[slot];
-    const std::size_t row = std::fabs(value) > scales.first ? 1 : 0;
-    const double scale = scales.scale[row];
+namespace number_detail {
+
+/// fifteenDigitsQuick once the scale is known: 10^j, where value * 10^j has the 15 significant
+/// digits before the point.
+inline QuickDigits digitsAtScale(double value, double scale, double& out) {
+    // hi = value * 10^j: 1e14 <= |hi| <= 1e15 (1e15 when a product just short of it rounds up,
+    // which is then its rounding too). The product is rounded: its error is at most half an
+    // ulp of hi, an ulp being 1/8 or less.
     const double hi = value * scale;
     // |hi| < 2^51: adding and taking away 1.5 * 2^52 rounds it to a whole number, ties to even,
     // as nearbyint would without its call.
@@ -177,8 +239,44 @@ inline QuickDigits fifteenDigitsQuick(double value, double& out) {
     return QuickDigits::Fraction;
 }
 
+} // namespace number_detail
+
+inline QuickDigits fifteenDigitsQuick(double value, double& out) {
+    using namespace number_detail;
+    // The slot of |value|'s binary exponent; zero, subnormals, far magnitudes, infinities and
+    // NaN all fall outside.
+    const std::uint64_t slot = (bitCast<std::uint64_t>(value) << 1 >> 53) -
+                               static_cast<std::uint64_t>(1023 + kFirstExponent);
+    if (slot >= kExponents) [[unlikely]]
+        return QuickDigits::Declined;
+    const Scales& scales = kScales[slot];
+    const std::size_t row = std::fabs(value) > scales.first ? 1 : 0;
+    return digitsAtScale(value, scales.scale[row], out);
+}
+
+inline QuickDigits fifteenDigitsQuick(double value, double& out, DigitsHint& hint) {
+    using namespace number_detail;
+    // The hint's decade is known before value is: the test of value against it is a branch
+    // the processor predicts, and the scale does not wait on value's bits.
+    const Decade& decade = kDecades[hint.power];
+    const double a = std::fabs(value);
+    double scale = decade.scale;
+    if (!(a > decade.below && a <= decade.upTo)) [[unlikely]] {
+        const std::size_t power = scalePower(value);
+        if (power >= kPowers) return QuickDigits::Declined;
+        hint.power = static_cast<std::uint8_t>(power);
+        scale = kPowersOfTen[power];
+    }
+    return digitsAtScale(value, scale, out);
+}
+
 inline bool fifteenDigitFraction(double value, double& out) {
     if (fifteenDigitsQuick(value, out) != QuickDigits::Declined) return true;
+    return number_detail::fifteenDigitsElsewhere(value, out);
+}
+
+inline bool fifteenDigitFraction(double value, double& out, DigitsHint& hint) {
+    if (fifteenDigitsQuick(value, out, hint) != QuickDigits::Declined) return true;
     return number_detail::fifteenDigitsElsewhere(value, out);
 }
 
