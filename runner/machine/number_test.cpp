@@ -133,6 +133,46 @@ TEST(FifteenDigits, EveryExponentsEdgesAndScaleBoundaries) {
     EXPECT_GT(counts.quickFractions + counts.quickWhole, counts.values / 2);
 }
 
+TEST(FifteenDigits, TheHintsDecadesFollowEachOtherWithoutGapOrOverlap) {
+    // From 2^-26 up to 2^49 every magnitude lies in exactly one decade, 10^22's the lowest;
+    // each decade's edges are about its power of ten.
+    using number_detail::kDecades;
+    EXPECT_EQ(kDecades[22].below, std::nextafter(0x1p-26, 0.0));
+    EXPECT_EQ(kDecades[0].upTo, std::nextafter(0x1p49, 0.0));
+    for (std::size_t j = 0; j < number_detail::kPowers; ++j) {
+        EXPECT_EQ(kDecades[j].scale, std::pow(10.0, static_cast<double>(j)));
+        EXPECT_LT(kDecades[j].below, kDecades[j].upTo) << j;
+        if (j == 0) continue;
+        EXPECT_EQ(kDecades[j].upTo, kDecades[j - 1].below) << j;
+        if (j < 22) {
+            EXPECT_NEAR(kDecades[j].below * kDecades[j].scale, 1e14, 1) << j;
+        }
+    }
+}
+
+TEST(FifteenDigits, ACellsHintFollowsItsResultsFromDecadeToDecade) {
+    // -1 / k and the running sum, as the harmonic loop leaves them, and a value declined (zero)
+    // between, which leaves the hint as it was.
+    DigitsHint sum, term;
+    double s = 0;
+    for (double k = 1; k <= 100000; k += 7) {
+        double t = 0, expected = 0;
+        ASSERT_NE(fifteenDigitsQuick(-1 / k, t, term), QuickDigits::Declined);
+        ASSERT_TRUE(fifteenDigitValue(-1 / k, expected));
+        ASSERT_EQ(t, expected) << k;
+        EXPECT_EQ(term.power, number_detail::scalePower(-1 / k));
+        double next = 0;
+        ASSERT_NE(fifteenDigitsQuick(s - t, next, sum), QuickDigits::Declined);
+        ASSERT_TRUE(fifteenDigitValue(s - t, expected));
+        ASSERT_EQ(next, expected) << k;
+        s = next;
+        const DigitsHint before = sum;
+        EXPECT_EQ(fifteenDigitsQuick(0.0, next, sum), QuickDigits::Declined);
+        EXPECT_EQ(sum.power, before.power);
+    }
+    EXPECT_EQ(numberText(s), "2.41871293690478");
+}
+
 TEST(FifteenDigits, ExactTiesRoundAsTheTextDoesToEven) {
     // 123456789012345.5 lies exactly between two 15-digit numbers: the text rounds to the even
     // one, and so does every way a cell is given it.
