@@ -220,13 +220,7 @@ inline QuickDigits digitsAtScale(double value, double scale, double& out) {
     constexpr double kRound = 0x1.8p52;
     const double m = (hi + kRound) - kRound;
     const double below = hi - m; // exact
-    if (below == 0) {
-        // The product is exact when value is a whole number: its own 15 digits.
-        if (static_cast<double>(static_cast<std::int64_t>(value)) == value) {
-            out = value;
-            return QuickDigits::Whole;
-        }
-    } else if (std::fabs(below) == 0.5) [[unlikely]] {
+    if (std::fabs(below) == 0.5) [[unlikely]] {
         // hi is a tie, and the exact product may lie on either side of it. Anywhere else hi
         // lies at least an ulp of its own nearer m than the half (below is a whole number of
         // those ulps), and the error, half an ulp at most, cannot carry it past.
@@ -236,7 +230,11 @@ inline QuickDigits digitsAtScale(double value, double scale, double& out) {
     // m < 2^53 and the scale are exact, so the one division is correctly rounded, as reading
     // the text of m * 10^-j is.
     out = m / scale;
-    return QuickDigits::Fraction;
+    // A whole number's product is exact, and so is the quotient: value itself. Tested on
+    // value, not on hi being whole, which one fraction in 8 to 64 is too: a branch on that
+    // would be mispredicted as often.
+    return static_cast<double>(static_cast<std::int64_t>(value)) == value ? QuickDigits::Whole
+                                                                          : QuickDigits::Fraction;
 }
 
 } // namespace number_detail
