@@ -152,7 +152,13 @@ struct Decade {
     double below;
     double upTo;
     double scale; ///< 10^j
+    /// 10^j's top 26 significant bits and the rest, 26 bits at most (5^j has 52 at most):
+    /// each times 27 bits of a value is exact.
+    double high, low;
 };
+
+/// A value's top 27 significant bits, with its sign and exponent: the low 26 bits cleared.
+inline constexpr std::uint64_t kHighBits = ~((std::uint64_t{1} << 26) - 1);
 
 inline constexpr std::size_t kPowers = 23;
 
@@ -180,6 +186,8 @@ inline constexpr auto kDecades = [] {
     }
     for (std::size_t j = 0; j < kPowers; ++j) {
         table[j].scale = kPowersOfTen[j];
+        table[j].high = bitCast<double>(bitCast<std::uint64_t>(kPowersOfTen[j]) & kHighBits << 1);
+        table[j].low = kPowersOfTen[j] - table[j].high; // exact
         // A decade no row takes matches no magnitude.
         table[j].below = highest[j] == 0 ? 0 : before(lowest[j]);
         table[j].upTo = highest[j];
@@ -208,9 +216,10 @@ bool fifteenDigitsElsewhere(double value, double& out);
 
 namespace number_detail {
 
-/// fifteenDigitsQuick once the scale is known: 10^j, where value * 10^j has the 15 significant
-/// digits before the point.
-inline QuickDigits digitsAtScale(double value, double scale, double& out) {
+/// fifteenDigitsQuick once the decade is known: value * 10^j has the 15 significant digits
+/// before the point.
+inline QuickDigits digitsAtScale(double value, const Decade& decade, double& out) {
+    const double scale = decade.scale;
     // hi = value * 10^j: 1e14 <= |hi| <= 1e15 (1e15 when a product just short of it rounds up,
     // which is then its rounding too). The product is rounded: its error is at most half an
     // ulp of hi, an ulp being 1/8 or less.
@@ -220,16 +229,31 @@ inline QuickDigits digitsAtScale(double value, double scale, double& out) {
     constexpr double kRound = 0x1.8p52;
     const double m = (hi + kRound) - kRound;
     const double below = hi - m; // exact
+    double digits = m;
     if (std::fabs(below) == 0.5) [[unlikely]] {
         // hi is a tie, and the exact product may lie on either side of it. Anywhere else hi
         // lies at least an ulp of its own nearer m than the half (below is a whole number of
-        // those ulps), and the error, half an ulp at most, cannot carry it past.
-        out = fifteenDigitsNearHalf(value, scale, hi, m);
-        return QuickDigits::Fraction;
+        // those ulps), and the error, half an ulp at most, cannot carry it past. The error lo
+        // tells (Dekker's product: value's top 27 bits and its other 26 times the scale's
+        // halves are four exact products, summed less hi exactly); worked out in line, as
+        // one product in 8 to 64 needs it.
+        const double vh = bitCast<double>(bitCast<std::uint64_t>(value) & kHighBits);
+        const double vl = value - vh; // exact
+        const double lo =
+            ((vh * decade.high - hi) + vh * decade.low + vl * decade.high) + vl * decade.low;
+        if (lo == 0) [[unlikely]] {
+            // The exact product is a tie: the text's rounding decides.
+            out = fifteenDigitsNearHalf(value, scale, hi, m);
+            return QuickDigits::Fraction;
+        }
+        // Past the half, away from m, when lo goes the way below does: then the digits are
+        // m's other neighbour, hi + hi - m, exactly. Chosen without a branch, which would be
+        // mispredicted half the time.
+        digits += static_cast<double>(lo * below > 0) * (below + below);
     }
-    // m < 2^53 and the scale are exact, so the one division is correctly rounded, as reading
-    // the text of m * 10^-j is.
-    out = m / scale;
+    // The digits < 2^53 and the scale are exact, so the one division is correctly rounded, as
+    // reading the text of m * 10^-j is.
+    out = digits / scale;
     // A whole number's product is exact, and so is the quotient: value itself. Tested on
     // value, not on hi being whole, which one fraction in 8 to 64 is too: a branch on that
     // would be mispredicted as often.
@@ -249,23 +273,22 @@ inline QuickDigits fifteenDigitsQuick(double value, double& out) {
         return QuickDigits::Declined;
     const Scales& scales = kScales[slot];
     const std::size_t row = std::fabs(value) > scales.first ? 1 : 0;
-    return digitsAtScale(value, scales.scale[row], out);
+    return digitsAtScale(value, kDecades[scales.power[row]], out);
 }
 
 inline QuickDigits fifteenDigitsQuick(double value, double& out, DigitsHint& hint) {
     using namespace number_detail;
     // The hint's decade is known before value is: the test of value against it is a branch
     // the processor predicts, and the scale does not wait on value's bits.
-    const Decade& decade = kDecades[hint.power];
+    const Decade* decade = &kDecades[hint.power];
     const double a = std::fabs(value);
-    double scale = decade.scale;
-    if (!(a > decade.below && a <= decade.upTo)) [[unlikely]] {
+    if (!(a > decade->below && a <= decade->upTo)) [[unlikely]] {
         const std::size_t power = scalePower(value);
         if (power >= kPowers) return QuickDigits::Declined;
         hint.power = static_cast<std::uint8_t>(power);
-        scale = kPowersOfTen[power];
+        decade = &kDecades[power];
     }
-    return digitsAtScale(value, scale, out);
+    return digitsAtScale(value, *decade, out);
 }
 
 inline bool fifteenDigitFraction(double value, double& out) {
