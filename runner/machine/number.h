@@ -255,10 +255,9 @@ inline QuickDigits digitsAtScale(double value, const Decade& decade, double& out
     // reading the text of m * 10^-j is.
     out = digits / scale;
     // A whole number's product is exact, and so is the quotient: value itself. Tested on
-    // value, not on hi being whole, which one fraction in 8 to 64 is too: a branch on that
-    // would be mispredicted as often.
-    return static_cast<double>(static_cast<std::int64_t>(value)) == value ? QuickDigits::Whole
-                                                                          : QuickDigits::Fraction;
+    // value, rounded to a whole number as hi is (|value| < 2^49), and not on hi being whole,
+    // which one fraction's in 8 to 64 is too: a branch on that would be mispredicted as often.
+    return (value + kRound) - kRound == value ? QuickDigits::Whole : QuickDigits::Fraction;
 }
 
 } // namespace number_detail
