@@ -103,8 +103,8 @@ inline constexpr std::size_t kExponents = kLastExponent - kFirstExponent + 1;
 /// 10^(d+1), row 1 for the others.
 struct Scales {
     double first;
-    double scale[2];          ///< 10^j, exact; 0 where no value takes the row
-    std::uint8_t power[2];    ///< j
+    double scale[2];       ///< 10^j, exact; 0 where no value takes the row
+    std::uint8_t power[2]; ///< j
 };
 
 /// x * y - xy exactly, where xy is x * y rounded (Dekker's product), for the constant tables.
