@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <string>
 
 namespace tessivor {
 namespace {
@@ -171,6 +174,36 @@ TEST(FifteenDigits, ACellsHintFollowsItsResultsFromDecadeToDecade) {
         EXPECT_EQ(sum.power, before.power);
     }
     EXPECT_EQ(numberText(s), "2.41871293690478");
+}
+
+TEST(FifteenDigits, AScaledProductAtAHalfGoesTheWayItsExactProductDoes) {
+    // Values a few ulps either side of a 15-digit number and a half in its last digit, at every
+    // scale: many scale to a product that rounds to exactly a half, with the exact product
+    // above it or below; each must read as its text.
+    std::mt19937_64 rng(7);
+    int above = 0, under = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint64_t m = 100'000'000'000'000 + rng() % 900'000'000'000'000;
+        const int exponent = static_cast<int>(rng() % 23) - 8;
+        double v = 0;
+        ASSERT_EQ(readDouble(std::to_string(m) + "5E" + std::to_string(exponent - 15), v),
+                  Failure::None);
+        const auto raw = static_cast<std::int64_t>(bitCast<std::uint64_t>(v));
+        v = bitCast<double>(static_cast<std::uint64_t>(raw + std::int64_t(rng() % 9) - 4));
+        if (rng() % 2) v = -v;
+        DigitsHint hint;
+        double out = 0, read = 0;
+        if (fifteenDigitsQuick(v, out, hint) == QuickDigits::Declined) continue;
+        ASSERT_EQ(readDouble(numberText(v), read), Failure::None);
+        ASSERT_EQ(bitCast<std::uint64_t>(out), bitCast<std::uint64_t>(read)) << v;
+        const double scale = number_detail::kPowersOfTen[hint.power];
+        const double hi = v * scale;
+        if (std::fabs(hi - std::nearbyint(hi)) != 0.5) continue;
+        const double lo = std::fma(v, scale, -hi); // exact, whatever the processor
+        (lo * hi > 0 ? above : under) += lo != 0;
+    }
+    EXPECT_GT(above, 1000);
+    EXPECT_GT(under, 1000);
 }
 
 TEST(FifteenDigits, ExactTiesRoundAsTheTextDoesToEven) {
