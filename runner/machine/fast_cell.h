@@ -114,7 +114,7 @@ public:
         // The digits go through a local: a pointer to number_ handed to a call would keep the
         // callers' cells out of registers.
         double digits = 0;
-        if (fifteenDigitFraction(value, digits)) {
+        if (fifteenDigitFraction(value, digits, hint_)) {
             number_ = digits;
             state_ = kNumber;
             stale_ = true;
@@ -128,7 +128,7 @@ public:
     /// fraction's digits are worked out first.
     void storeFraction(double value) {
         double digits = 0;
-        const QuickDigits quick = fifteenDigitsQuick(value, digits);
+        const QuickDigits quick = fifteenDigitsQuick(value, digits, hint_);
         if (quick != QuickDigits::Declined) [[likely]] {
             number_ = digits;
             state_ = quick == QuickDigits::Whole ? kWhole : kNumber;
@@ -226,6 +226,7 @@ private:
     bool stale_ = false;   ///< the text is numberText(number_), not yet written
     bool written_ = false; ///< a step wrote the cell: a debug session's watch looks
     Failure bad_ = Failure::None;
+    DigitsHint hint_; ///< the scale of the cell's last result, most likely its next one's too
 };
 
 } // namespace tessivor::fast

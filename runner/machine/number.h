@@ -69,6 +69,21 @@ enum class QuickDigits : unsigned char {
 /// Declined.
 inline QuickDigits fifteenDigitsQuick(double value, double& out);
 
+/// What fifteenDigitsQuick keeps between the results of one place (a cell): the scale the last
+/// of them took. A result of the same decade takes it again without looking its binary exponent
+/// up, so that from one result to the next only the multiply, the rounding and the division
+/// wait on each other; results of the same place seldom change decade.
+struct DigitsHint {
+    std::uint8_t power = 0; ///< the scale is 10^power
+};
+
+/// fifteenDigitsQuick, taking the scale from `hint` when `value` lies in its decade, and leaving
+/// there the scale of any other value it takes. The same results as without a hint.
+inline QuickDigits fifteenDigitsQuick(double value, double& out, DigitsHint& hint);
+
+/// fifteenDigitFraction with the quick path's hint.
+inline bool fifteenDigitFraction(double value, double& out, DigitsHint& hint);
+
 namespace number_detail {
 
 /// 10^k for k = 0..22, every one exact in a double.
@@ -88,7 +103,8 @@ inline constexpr std::size_t kExponents = kLastExponent - kFirstExponent + 1;
 /// 10^(d+1), row 1 for the others.
 struct Scales {
     double first;
-    double scale[2]; ///< 10^j, exact; 0 where no value takes the row
+    double scale[2];       ///< 10^j, exact; 0 where no value takes the row
+    std::uint8_t power[2]; ///< j
 };
 
 /// x * y - xy exactly, where xy is x * y rounded (Dekker's product), for the constant tables.
@@ -123,10 +139,70 @@ inline constexpr auto kScales = [] {
             const int j = 14 - d - k;
             if (j < 0) continue; // the digit at 10^15 and beyond: no value takes the row
             s.scale[k] = kPowersOfTen[j];
+            s.power[k] = static_cast<std::uint8_t>(j);
         }
     }
     return table;
 }();
+
+/// The magnitudes the quick path scales by 10^j, for j = 0..22: those above `below` and up to
+/// `upTo`, all of one decade (its first magnitude or so may belong to the one below, as the
+/// rows above have it).
+struct Decade {
+    double below;
+    double upTo;
+    double scale; ///< 10^j
+    /// 10^j's top 26 significant bits and the rest, 26 bits at most (5^j has 52 at most):
+    /// each times 27 bits of a value is exact.
+    double high, low;
+};
+
+/// A value's top 27 significant bits, with its sign and exponent: the low 26 bits cleared.
+inline constexpr std::uint64_t kHighBits = ~((std::uint64_t{1} << 26) - 1);
+
+inline constexpr std::size_t kPowers = 23;
+
+/// The decades of the quick path, gathered from the rows of kScales: each row's magnitudes
+/// widen its scale's decade to take them in.
+inline constexpr auto kDecades = [] {
+    constexpr auto before = [](double x) { // the next double down, for x > 0
+        return bitCast<double>(bitCast<std::uint64_t>(x) - 1);
+    };
+    std::array<Decade, kPowers> table{};
+    std::array<double, kPowers> lowest{}, highest{};
+    for (int e = kFirstExponent; e <= kLastExponent; ++e) {
+        const Scales& s = kScales[static_cast<std::size_t>(e - kFirstExponent)];
+        const double bottom = bitCast<double>(std::uint64_t(e + 1023) << 52);
+        const double top = before(bitCast<double>(std::uint64_t(e + 1024) << 52));
+        // Row 0 takes the magnitudes up to `first`, row 1 those above it.
+        const double from[2] = {bottom, bitCast<double>(bitCast<std::uint64_t>(s.first) + 1)};
+        const double to[2] = {s.first < top ? s.first : top, top};
+        for (int k = 0; k < 2; ++k) {
+            if (s.scale[k] == 0 || from[k] > to[k]) continue;
+            const std::size_t j = s.power[k];
+            if (highest[j] == 0 || from[k] < lowest[j]) lowest[j] = from[k];
+            if (to[k] > highest[j]) highest[j] = to[k];
+        }
+    }
+    for (std::size_t j = 0; j < kPowers; ++j) {
+        table[j].scale = kPowersOfTen[j];
+        table[j].high = bitCast<double>(bitCast<std::uint64_t>(kPowersOfTen[j]) & kHighBits << 1);
+        table[j].low = kPowersOfTen[j] - table[j].high; // exact
+        // A decade no row takes matches no magnitude.
+        table[j].below = highest[j] == 0 ? 0 : before(lowest[j]);
+        table[j].upTo = highest[j];
+    }
+    return table;
+}();
+
+/// The power of the scale the quick path takes for `value`, or kPowers where it declines it.
+inline std::size_t scalePower(double value) {
+    const std::uint64_t slot = (bitCast<std::uint64_t>(value) << 1 >> 53) -
+                               static_cast<std::uint64_t>(1023 + kFirstExponent);
+    if (slot >= kExponents) return kPowers;
+    const Scales& scales = kScales[slot];
+    return scales.power[std::fabs(value) > scales.first ? 1 : 0];
+}
 
 /// The quick path's result where hi = value * scale, rounded, lies half way between m, hi rounded
 /// to a whole number, and a neighbour: the product's rounding error decides, and at a tie of
@@ -138,6 +214,54 @@ bool fifteenDigitsElsewhere(double value, double& out);
 
 } // namespace number_detail
 
+namespace number_detail {
+
+/// fifteenDigitsQuick once the decade is known: value * 10^j has the 15 significant digits
+/// before the point.
+inline QuickDigits digitsAtScale(double value, const Decade& decade, double& out) {
+    const double scale = decade.scale;
+    // hi = value * 10^j: 1e14 <= |hi| <= 1e15 (1e15 when a product just short of it rounds up,
+    // which is then its rounding too). The product is rounded: its error is at most half an
+    // ulp of hi, an ulp being 1/8 or less.
+    const double hi = value * scale;
+    // |hi| < 2^51: adding and taking away 1.5 * 2^52 rounds it to a whole number, ties to even,
+    // as nearbyint would without its call.
+    constexpr double kRound = 0x1.8p52;
+    const double m = (hi + kRound) - kRound;
+    const double below = hi - m; // exact
+    double digits = m;
+    if (std::fabs(below) == 0.5) [[unlikely]] {
+        // hi is a tie, and the exact product may lie on either side of it. Anywhere else hi
+        // lies at least an ulp of its own nearer m than the half (below is a whole number of
+        // those ulps), and the error, half an ulp at most, cannot carry it past. The error lo
+        // tells (Dekker's product: value's top 27 bits and its other 26 times the scale's
+        // halves are four exact products, summed less hi exactly); worked out in line, as
+        // one product in 8 to 64 needs it.
+        const double vh = bitCast<double>(bitCast<std::uint64_t>(value) & kHighBits);
+        const double vl = value - vh; // exact
+        const double lo =
+            ((vh * decade.high - hi) + vh * decade.low + vl * decade.high) + vl * decade.low;
+        if (lo == 0) [[unlikely]] {
+            // The exact product is a tie: the text's rounding decides.
+            out = fifteenDigitsNearHalf(value, scale, hi, m);
+            return QuickDigits::Fraction;
+        }
+        // Past the half, away from m, when lo goes the way below does: then the digits are
+        // m's other neighbour, hi + hi - m, exactly. Chosen without a branch, which would be
+        // mispredicted half the time.
+        digits += static_cast<double>(lo * below > 0) * (below + below);
+    }
+    // The digits < 2^53 and the scale are exact, so the one division is correctly rounded, as
+    // reading the text of m * 10^-j is.
+    out = digits / scale;
+    // A whole number's product is exact, and so is the quotient: value itself. Tested on
+    // value, rounded to a whole number as hi is (|value| < 2^49), and not on hi being whole,
+    // which one fraction's in 8 to 64 is too: a branch on that would be mispredicted as often.
+    return (value + kRound) - kRound == value ? QuickDigits::Whole : QuickDigits::Fraction;
+}
+
+} // namespace number_detail
+
 inline QuickDigits fifteenDigitsQuick(double value, double& out) {
     using namespace number_detail;
     // The slot of |value|'s binary exponent; zero, subnormals, far magnitudes, infinities and
@@ -146,39 +270,33 @@ inline QuickDigits fifteenDigitsQuick(double value, double& out) {
                                static_cast<std::uint64_t>(1023 + kFirstExponent);
     if (slot >= kExponents) [[unlikely]]
         return QuickDigits::Declined;
-    // hi = value * 10^j, with the 15 significant digits before the point: 1e14 <= |hi| <= 1e15
-    // (1e15 when a product just short of it rounds up, which is then its rounding too). The
-    // product is rounded: its error is at most half an ulp of hi, an ulp being 1/8 or less.
     const Scales& scales = kScales[slot];
     const std::size_t row = std::fabs(value) > scales.first ? 1 : 0;
-    const double scale = scales.scale[row];
-    const double hi = value * scale;
-    // |hi| < 2^51: adding and taking away 1.5 * 2^52 rounds it to a whole number, ties to even,
-    // as nearbyint would without its call.
-    constexpr double kRound = 0x1.8p52;
-    const double m = (hi + kRound) - kRound;
-    const double below = hi - m; // exact
-    if (below == 0) {
-        // The product is exact when value is a whole number: its own 15 digits.
-        if (static_cast<double>(static_cast<std::int64_t>(value)) == value) {
-            out = value;
-            return QuickDigits::Whole;
-        }
-    } else if (std::fabs(below) == 0.5) [[unlikely]] {
-        // hi is a tie, and the exact product may lie on either side of it. Anywhere else hi
-        // lies at least an ulp of its own nearer m than the half (below is a whole number of
-        // those ulps), and the error, half an ulp at most, cannot carry it past.
-        out = fifteenDigitsNearHalf(value, scale, hi, m);
-        return QuickDigits::Fraction;
+    return digitsAtScale(value, kDecades[scales.power[row]], out);
+}
+
+inline QuickDigits fifteenDigitsQuick(double value, double& out, DigitsHint& hint) {
+    using namespace number_detail;
+    // The hint's decade is known before value is: the test of value against it is a branch
+    // the processor predicts, and the scale does not wait on value's bits.
+    const Decade* decade = &kDecades[hint.power];
+    const double a = std::fabs(value);
+    if (!(a > decade->below && a <= decade->upTo)) [[unlikely]] {
+        const std::size_t power = scalePower(value);
+        if (power >= kPowers) return QuickDigits::Declined;
+        hint.power = static_cast<std::uint8_t>(power);
+        decade = &kDecades[power];
     }
-    // m < 2^53 and the scale are exact, so the one division is correctly rounded, as reading
-    // the text of m * 10^-j is.
-    out = m / scale;
-    return QuickDigits::Fraction;
+    return digitsAtScale(value, *decade, out);
 }
 
 inline bool fifteenDigitFraction(double value, double& out) {
     if (fifteenDigitsQuick(value, out) != QuickDigits::Declined) return true;
+    return number_detail::fifteenDigitsElsewhere(value, out);
+}
+
+inline bool fifteenDigitFraction(double value, double& out, DigitsHint& hint) {
+    if (fifteenDigitsQuick(value, out, hint) != QuickDigits::Declined) return true;
     return number_detail::fifteenDigitsElsewhere(value, out);
 }
 

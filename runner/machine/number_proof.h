@@ -7,6 +7,7 @@
 #include "runner/machine/number.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -139,6 +140,21 @@ inline void check(double value, Counts& counts) {
             fail("fifteenDigitsQuick (whole)");
         break;
     case QuickDigits::Declined: break;
+    }
+    // The same with a hint of every decade: the one the value lies in takes its scale without
+    // the lookup, every other looks it up, and all must give the same. The hint left is the
+    // value's own decade.
+    for (std::size_t power = 0; power < number_detail::kPowers; ++power) {
+        DigitsHint hint{static_cast<std::uint8_t>(power)};
+        double hinted = 0;
+        const QuickDigits kind = fifteenDigitsQuick(value, hinted, hint);
+        if (kind != quick || (quick != QuickDigits::Declined &&
+                              bitCast<std::uint64_t>(hinted) != bitCast<std::uint64_t>(out)))
+            fail("fifteenDigitsQuick with a hint");
+        if (kind != QuickDigits::Declined && hint.power != number_detail::scalePower(value))
+            fail("fifteenDigitsQuick's hint");
+        if (kind == QuickDigits::Declined && hint.power != power)
+            fail("fifteenDigitsQuick's hint of a declined value");
     }
     if (fifteenDigitValue(value, out)) {
         counts.fold(bitCast<std::uint64_t>(out));

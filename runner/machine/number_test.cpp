@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <string>
 
 namespace tessivor {
 namespace {
@@ -131,6 +134,76 @@ TEST(FifteenDigits, EveryExponentsEdgesAndScaleBoundaries) {
     }
     EXPECT_EQ(counts.failures, 0u) << counts.firstFailure;
     EXPECT_GT(counts.quickFractions + counts.quickWhole, counts.values / 2);
+}
+
+TEST(FifteenDigits, TheHintsDecadesFollowEachOtherWithoutGapOrOverlap) {
+    // From 2^-26 up to 2^49 every magnitude lies in exactly one decade, 10^22's the lowest;
+    // each decade's edges are about its power of ten.
+    using number_detail::kDecades;
+    EXPECT_EQ(kDecades[22].below, std::nextafter(0x1p-26, 0.0));
+    EXPECT_EQ(kDecades[0].upTo, std::nextafter(0x1p49, 0.0));
+    for (std::size_t j = 0; j < number_detail::kPowers; ++j) {
+        EXPECT_EQ(kDecades[j].scale, std::pow(10.0, static_cast<double>(j)));
+        EXPECT_LT(kDecades[j].below, kDecades[j].upTo) << j;
+        if (j == 0) continue;
+        EXPECT_EQ(kDecades[j].upTo, kDecades[j - 1].below) << j;
+        if (j < 22) {
+            EXPECT_NEAR(kDecades[j].below * kDecades[j].scale, 1e14, 1) << j;
+        }
+    }
+}
+
+TEST(FifteenDigits, ACellsHintFollowsItsResultsFromDecadeToDecade) {
+    // -1 / k and the running sum, as the harmonic loop leaves them, and a value declined (zero)
+    // between, which leaves the hint as it was.
+    DigitsHint sum, term;
+    double s = 0;
+    for (double k = 1; k <= 100000; k += 7) {
+        double t = 0, expected = 0;
+        ASSERT_NE(fifteenDigitsQuick(-1 / k, t, term), QuickDigits::Declined);
+        ASSERT_TRUE(fifteenDigitValue(-1 / k, expected));
+        ASSERT_EQ(t, expected) << k;
+        EXPECT_EQ(term.power, number_detail::scalePower(-1 / k));
+        double next = 0;
+        ASSERT_NE(fifteenDigitsQuick(s - t, next, sum), QuickDigits::Declined);
+        ASSERT_TRUE(fifteenDigitValue(s - t, expected));
+        ASSERT_EQ(next, expected) << k;
+        s = next;
+        const DigitsHint before = sum;
+        EXPECT_EQ(fifteenDigitsQuick(0.0, next, sum), QuickDigits::Declined);
+        EXPECT_EQ(sum.power, before.power);
+    }
+    EXPECT_EQ(numberText(s), "2.41871293690478");
+}
+
+TEST(FifteenDigits, AScaledProductAtAHalfGoesTheWayItsExactProductDoes) {
+    // Values a few ulps either side of a 15-digit number and a half in its last digit, at every
+    // scale: many scale to a product that rounds to exactly a half, with the exact product
+    // above it or below; each must read as its text.
+    std::mt19937_64 rng(7);
+    int above = 0, under = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint64_t m = 100'000'000'000'000 + rng() % 900'000'000'000'000;
+        const int exponent = static_cast<int>(rng() % 23) - 8;
+        double v = 0;
+        ASSERT_EQ(readDouble(std::to_string(m) + "5E" + std::to_string(exponent - 15), v),
+                  Failure::None);
+        const auto raw = static_cast<std::int64_t>(bitCast<std::uint64_t>(v));
+        v = bitCast<double>(static_cast<std::uint64_t>(raw + std::int64_t(rng() % 9) - 4));
+        if (rng() % 2) v = -v;
+        DigitsHint hint;
+        double out = 0, read = 0;
+        if (fifteenDigitsQuick(v, out, hint) == QuickDigits::Declined) continue;
+        ASSERT_EQ(readDouble(numberText(v), read), Failure::None);
+        ASSERT_EQ(bitCast<std::uint64_t>(out), bitCast<std::uint64_t>(read)) << v;
+        const double scale = number_detail::kPowersOfTen[hint.power];
+        const double hi = v * scale;
+        if (std::fabs(hi - std::nearbyint(hi)) != 0.5) continue;
+        const double lo = std::fma(v, scale, -hi); // exact, whatever the processor
+        (lo * hi > 0 ? above : under) += lo != 0;
+    }
+    EXPECT_GT(above, 1000);
+    EXPECT_GT(under, 1000);
 }
 
 TEST(FifteenDigits, ExactTiesRoundAsTheTextDoesToEven) {
