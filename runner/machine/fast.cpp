@@ -153,6 +153,38 @@ struct BodyStop {
     return stop(tail.bodyTarget, 0, tail.jumpCur, tail.opb, tail.opc);
 }
 
+/// How the turns of a loop that is nothing but its tail stopped, and the grant's steps left.
+struct TailStop {
+    enum How { kGoesOn, kTestFailed, kJumpMoved } how = kGoesOn;
+    std::int64_t left = 0;
+};
+
+/// Runs whole turns of a loop that is nothing but its tail (entry of `tailSteps` steps, then
+/// the jump back to it), entered after one turn's test held and its jump was taken: while
+/// `left` covers a turn and its cells hold whole numbers. kGoesOn: at the jump's target, as a
+/// turn leaves it; else the increment and test of the last turn ran, and the test failed or the
+/// jump's cell no longer holds its number. A function of its own, so that its cells and tests
+/// stay in registers.
+[[gnu::noinline]] TailStop runTailAlone(const fast::Tail& tail, std::int64_t tailSteps,
+                                        std::int64_t left) {
+    const std::int64_t turn = tailSteps + tail.jumpSteps;
+    Cell& cell = *tail.cell;
+    const Cell& b = *tail.b;
+    const Cell& c = *tail.c;
+    const Cell& jumpCell = *tail.jumpCell;
+    const double jumpValue = *tail.jumpValue;
+    const double delta = tail.delta;
+    const bool wantLess = tail.test == fast::kIfLess;
+    while (left >= turn && Cell::bothWhole(b, c) && cell.stepWhole(delta)) {
+        bool less = false, greater = false;
+        Cell::compareWhole(b, c, less, greater);
+        if (!(wantLess ? less : greater)) return {TailStop::kTestFailed, left - tailSteps};
+        if (!jumpCell.holdsWhole(jumpValue)) return {TailStop::kJumpMoved, left - tailSteps};
+        left -= turn;
+    }
+    return {TailStop::kGoesOn, left};
+}
+
 /// The memory limit's state, kept out of the loop's registers: the handlers that grow texts
 /// reach it past a share of the limit only.
 struct Guard {
@@ -203,10 +235,12 @@ constexpr std::int64_t nextVirtualRefresh(std::int64_t stepsDone) {
 }
 
 // With `kTabled` the entries come from `table`; without, each is one step decoded at `pc`.
-// With `from`, a debug session's stretch: it starts and ends where the session stands.
-template <bool kTabled>
+// With `kStretch`, a debug session's stretch: it starts and ends where the session stands
+// (`stretch`). A run's loop is built without it, so that none of it costs a run anything.
+template <bool kTabled, bool kStretch = false>
 RunResult loop(const Prepared& tables, fast::Table* table, Host& host, const RunOptions& options,
-               FastStretch* from = nullptr) {
+               FastStretch* stretch = nullptr) {
+    FastStretch* const from = kStretch ? stretch : nullptr;
     const bool virtualClock = options.virtualClock;
     const std::atomic<std::uint32_t>* pulse = virtualClock ? nullptr : host.tickPulse();
     const auto n = static_cast<std::int32_t>(tables.codes.size() - 1);
@@ -479,27 +513,12 @@ op_kLoopTail : {
         // cells hold whole numbers. The registers stay as one turn leaves them: cur the jump's
         // cell, opb and opc the test's.
         if (*tail.jumpNext == pc && tail.test != fast::kIfEqual) {
-            const std::int64_t turn = e->steps + tail.jumpSteps;
-            Cell& cell = *tail.cell;
-            const Cell& b = *tail.b;
-            const Cell& c = *tail.c;
-            const Cell& jumpCell = *tail.jumpCell;
-            const double jumpValue = *tail.jumpValue;
-            const bool wantLess = tail.test == fast::kIfLess;
-            while (left >= turn && Cell::bothWhole(b, c) && cell.stepWhole(tail.delta)) {
-                bool less = false, greater = false;
-                Cell::compareWhole(b, c, less, greater);
-                if (!(wantLess ? less : greater)) {
-                    left -= e->steps;
-                    cur = tail.cur;
-                    NEXT_AT(eifpos[tail.testAt] + 1);
-                }
-                if (!jumpCell.holdsWhole(jumpValue)) {
-                    left -= e->steps;
-                    cur = tail.cur;
-                    NEXT_AT(tail.testAt + 1);
-                }
-                left -= turn;
+            const TailStop stop = runTailAlone(tail, e->steps, left);
+            left = stop.left;
+            if (stop.how != TailStop::kGoesOn) {
+                cur = tail.cur;
+                NEXT_AT(stop.how == TailStop::kTestFailed ? eifpos[tail.testAt] + 1
+                                                          : tail.testAt + 1);
             }
         } else if constexpr (kTabled) {
             // A loop whose body is arithmetic on fixed cells goes round here too, while the
@@ -781,19 +800,17 @@ op_kInput:
     NEXT_AT(e->next);
 
 op_kTrap:
-    // An armed trap stops a stretch that has made a step; else its position's own step runs.
-    if (from && from->armed && (limit - remaining) + (granted - left) > 0) {
+    // Only a stretch's table has traps. An armed one stops a stretch that has made a step;
+    // else its position's own step runs, decoded, from a new grant.
+    if constexpr (!kStretch) fast::invariantBroken("a trap in a run's table");
+    pc = e->at;
+    if (from->armed && (limit - remaining) + (granted - left) > 0) {
         from->trapped = true;
-        pc = e->at;
         goto finish;
     }
-    pc = e->at;
     single = fast::singleEntry(tables, pc);
     e = &single;
-    if (e->steps > left) goto refill;
-    left -= e->steps;
-    applyRegisters(*e, cur, opb, opc);
-    DISPATCH();
+    goto refill;
 
 op_kEnd:
     END(RunEnd::Terminated);
@@ -857,7 +874,7 @@ std::shared_ptr<fast::Table> stretchTable(const Prepared& tables,
 RunResult runFastStretch(const Prepared& tables, fast::Table& table, Host& host,
                          const RunOptions& options, FastStretch& stretch) {
     stretch.trapped = stretch.paused = false;
-    return loop<true>(tables, &table, host, options, &stretch);
+    return loop<true, true>(tables, &table, host, options, &stretch);
 }
 
 } // namespace tessivor

@@ -60,7 +60,6 @@ public:
         if (state_ == kWhole && value > -999999999999999.0 && value < 999999999999999.0) {
             number_ = value + delta; // never -0: x + 1 and x - 1 are +0 when they are 0
             stale_ = true;
-            written_ = true;
             return;
         }
         storeNumber(value + delta);
@@ -72,7 +71,6 @@ public:
         if (state_ != kWhole || !(std::fabs(number_) < 999999999999999.0)) return false;
         number_ += delta; // never -0: x + 1 and x - 1 are +0 when they are 0
         stale_ = true;
-        written_ = true;
         return true;
     }
 
@@ -96,6 +94,7 @@ public:
             text_.clear();
             appendNumberText(text_, number_);
             stale_ = false;
+            written_ = true; // the number written, now as its text
         }
         return text_;
     }
@@ -108,7 +107,6 @@ public:
             number_ = value + 0.0; // "0" for negative zero, which reads as +0
             state_ = kWhole;
             stale_ = true;
-            written_ = true;
             return;
         }
         // The digits go through a local: a pointer to number_ handed to a call would keep the
@@ -118,7 +116,6 @@ public:
             number_ = digits;
             state_ = kNumber;
             stale_ = true;
-            written_ = true;
             return;
         }
         storeText(value);
@@ -133,7 +130,6 @@ public:
             number_ = digits;
             state_ = quick == QuickDigits::Whole ? kWhole : kNumber;
             stale_ = true;
-            written_ = true;
             return;
         }
         storeNumberElsewhere(value);
@@ -175,8 +171,9 @@ public:
         stale_ = false;
         written_ = false;
     }
-    /// Some step wrote the cell since adopt() (perhaps the text it held already).
-    bool written() const { return written_; }
+    /// Some step wrote the cell since adopt() (perhaps the text it held already): a number
+    /// written leaves its text stale until the text is asked for, and then marks the cell.
+    bool written() const { return written_ || stale_; }
     /// A copy from another cell wrote this one.
     void markWritten() { written_ = true; }
 
@@ -223,8 +220,10 @@ private:
     std::string text_;
     double number_ = 0;
     State state_ = kText;
-    bool stale_ = false;   ///< the text is numberText(number_), not yet written
-    bool written_ = false; ///< a step wrote the cell: a debug session's watch looks
+    bool stale_ = false; ///< the text is numberText(number_), not yet written
+    /// A step wrote a text to the cell, or a number whose text was since written out: a debug
+    /// session's watches look (a number written sets only stale_, which costs nothing more).
+    bool written_ = false;
     Failure bad_ = Failure::None;
     DigitsHint hint_; ///< the scale of the cell's last result, most likely its next one's too
 };
