@@ -25,19 +25,6 @@ namespace {
 using namespace tessivor;
 using Clock = std::chrono::steady_clock;
 
-/// A host that shows nothing; the virtual clock makes every run the same.
-class QuietHost final : public Host {
-public:
-    void setCaption(std::string_view) override {}
-    void setDisplay(std::string_view) override {}
-    void setLarpEnabled() override {}
-    void messageBox(std::string_view) override {}
-    std::string inputBox(std::string_view) override { return {}; }
-    void processEvents() override {}
-    std::int32_t tickCount() override { return 0; }
-    float randomSingle() override { return 0.5f; }
-};
-
 double seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }

@@ -22,18 +22,6 @@ using namespace test_support;
 const QString kCount = QStringLiteral("set 01, 1;\nset 02, 10;\nset 90, 1;\nlbl 01\ndsp 01\n"
                                       "ifl 01, 02\ninc 01\ngto 90\neif\nend\n");
 
-/// A run seen by nobody: what a fresh session of the program needs.
-struct QuietHost : Host {
-    void setCaption(std::string_view) override {}
-    void setDisplay(std::string_view) override {}
-    void setLarpEnabled() override {}
-    void messageBox(std::string_view) override {}
-    std::string inputBox(std::string_view) override { return {}; }
-    void processEvents() override {}
-    std::int32_t tickCount() override { return 0; }
-    float randomSingle() override { return 0; }
-};
-
 class StudioTravelTest : public StudioWindowTest {
 public:
     Timeline* timeline() { return window->timeline(); }

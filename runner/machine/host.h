@@ -41,4 +41,19 @@ public:
     virtual const std::atomic<std::uint32_t>* tickPulse() { return nullptr; }
 };
 
+/// A host that shows nothing and answers with nothing ("" for every input box, 0 for the clock
+/// and every draw), for runs nobody watches: a benchmark's, or the fresh run a test compares a
+/// session with.
+class QuietHost : public Host {
+public:
+    void setCaption(std::string_view) override {}
+    void setDisplay(std::string_view) override {}
+    void setLarpEnabled() override {}
+    void messageBox(std::string_view) override {}
+    std::string inputBox(std::string_view) override { return {}; }
+    void processEvents() override {}
+    std::int32_t tickCount() override { return 0; }
+    float randomSingle() override { return 0; }
+};
+
 } // namespace tessivor
