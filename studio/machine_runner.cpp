@@ -151,7 +151,6 @@ void MachineRunner::start(DebugProgram program, std::vector<int> lines) {
             breakpointsDirty_ = true;
         }
         speed_ = 0;
-        furthest_ = 0;
         output_.clear();
         display_->forgetAfter(0);
         {
@@ -204,7 +203,6 @@ void MachineRunner::go(Pace pace, int delayMs, int untilLine) {
 void MachineRunner::runGo(Pace pace, int untilLine) {
     if (!session_) return publish(Stop::None, false);
     syncBreakpoints(untilLine);
-    lastWasEdit_ = false;
     display_->beginMove();
     // The speed over the last second of running: where the run stood then and now.
     std::deque<std::pair<Clock::time_point, std::int64_t>> recent{
@@ -265,7 +263,6 @@ void MachineRunner::runGo(Pace pace, int untilLine) {
 Stop MachineRunner::move(const std::function<Stop()>& run) {
     display_->beginMove();
     const Stop stop = run();
-    lastWasEdit_ = false;
     forgetAfter(session_->steps());
     return stop;
 }
@@ -287,59 +284,38 @@ std::vector<MachineEvent> MachineRunner::messagesBetween(std::int64_t after,
     return found;
 }
 
-void MachineRunner::stepInstruction() {
+void MachineRunner::postMove(std::function<Stop()> run) {
     pauseRequested_ = false;
-    post([this] {
+    post([this, run = std::move(run)] {
         if (!session_) return publish(Stop::None, false);
         syncBreakpoints(0);
-        publish(move([this] { return session_->step(1); }), false);
+        publish(move(run), false);
     });
+}
+
+void MachineRunner::stepInstruction() {
+    postMove([this] { return session_->step(1); });
 }
 
 void MachineRunner::stepMachine() {
-    pauseRequested_ = false;
-    post([this] {
-        if (!session_) return publish(Stop::None, false);
-        syncBreakpoints(0);
-        publish(move([this] { return session_->stepi(1); }), false);
-    });
+    postMove([this] { return session_->stepi(1); });
 }
 
 void MachineRunner::backInstruction() {
-    pauseRequested_ = false;
-    post([this] {
-        if (!session_) return publish(Stop::None, false);
-        // Right after an edit, Back takes the edit away and nothing else.
-        const bool edit = lastWasEdit_;
-        publish(move([this, edit] { return edit ? session_->back(1) : session_->reverseStep(1); }),
-                false);
-    });
+    // Right after an edit the session takes the edit away and nothing else.
+    postMove([this] { return session_->reverseStep(1); });
 }
 
 void MachineRunner::backMachine() {
-    pauseRequested_ = false;
-    post([this] {
-        if (!session_) return publish(Stop::None, false);
-        publish(move([this] { return session_->back(1); }), false);
-    });
+    postMove([this] { return session_->back(1); });
 }
 
 void MachineRunner::reverseContinue() {
-    pauseRequested_ = false;
-    post([this] {
-        if (!session_) return publish(Stop::None, false);
-        syncBreakpoints(0);
-        publish(move([this] { return session_->reverseContinue(); }), false);
-    });
+    postMove([this] { return session_->reverseContinue(); });
 }
 
 void MachineRunner::goTo(std::int64_t target) {
-    pauseRequested_ = false;
-    post([this, target] {
-        if (!session_) return publish(Stop::None, false);
-        syncBreakpoints(0);
-        publish(move([this, target] { return session_->goTo(target); }), false);
-    });
+    postMove([this, target] { return session_->goTo(target); });
 }
 
 void MachineRunner::setCell(int cell, std::string text) {
@@ -347,11 +323,9 @@ void MachineRunner::setCell(int cell, std::string text) {
         if (!session_) return publish(Stop::None, false);
         const bool done = session_->setCell(cell, std::move(text));
         if (done) {
-            lastWasEdit_ = true;
             // What the run did after this step is forgotten: the timeline ends here, and what
             // later steps showed is shown no more.
             const std::int64_t now = session_->steps();
-            furthest_ = now;
             display_->forgetAfter(now);
             output_.rewindTo(now);
             std::lock_guard lock(eventMutex_);
@@ -415,10 +389,7 @@ void MachineRunner::publish(Stop stop, bool running) {
         snapshot.state = session_->state();
         snapshot.history = session_->historyDepth();
         snapshot.oldest = session_->oldestStep();
-        // The furthest step seen here too: a session whose own reach is not yet known
-        // (furthestStep() == steps()) still gets a timeline over what the run went through.
-        furthest_ = std::max({furthest_, session_->furthestStep(), session_->steps()});
-        snapshot.furthest = furthest_;
+        snapshot.furthest = session_->furthestStep();
         snapshot.marks = session_->marks();
         const auto& cells = session_->cells();
         for (int i = 0; i < kCells; ++i)

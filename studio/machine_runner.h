@@ -120,6 +120,9 @@ private:
     /// Runs a move of the session; what was shown after the step it ends at waits, in the
     /// log, until the run gets there again.
     Stop move(const std::function<Stop()>& run);
+    /// Makes `run` a move of the session on the machine's thread, the window's breakpoints
+    /// given to it first, and publishes where it stopped.
+    void postMove(std::function<Stop()> run);
     /// Forgets what was shown after `step`, in the log and in what waits for the window.
     void forgetAfter(std::int64_t step);
     void publish(Stop stop, bool running);
@@ -154,8 +157,6 @@ private:
     std::condition_variable_any wake_; // ends an animation's pause early
     std::mutex wakeMutex_;
     double speed_ = 0;
-    bool lastWasEdit_ = false;  // the last history move was an edit of a cell
-    std::int64_t furthest_ = 0; // the furthest step the session reached
 
     OutputLog output_;
     mutable std::mutex recordMutex_;
