@@ -40,7 +40,6 @@ let afterInput = 'run'; // what the reply to an input box goes on with: 'run' or
 let queue = []; // replies typed before the run, for the input boxes in order
 let answered = []; // {prompt, reply} taken from the queue since the last update
 let edits = 0; // the learner's edits of cells since the last move: Back undoes them first
-let reach = 0; // the furthest step of the run (an edit makes the steps after it another run's)
 let marksSent = { reach: -1, time: 0 }; // when the timeline's marks were last sent
 let marksTimer = 0;
 
@@ -100,8 +99,7 @@ function update(stop, force, moved = '') {
     const dropped = session.eventsDropped();
     const events = session.takeEvents();
     // The timeline: its reach, and the marks under it when the run stands still.
-    reach = Math.max(reach, session.furthestStep(), state.steps);
-    const timeline = { oldest: session.oldestStep(), furthest: reach };
+    const timeline = { oldest: session.oldestStep(), furthest: session.furthestStep() };
     if (!running) {
         const marks = marksFor(stop, moved);
         if (marks) timeline.marks = marks;
@@ -116,13 +114,13 @@ function update(stop, force, moved = '') {
 /// many displays has many marks, and a learner who holds F10 down steps many times a second.
 /// The last of a quick burst of stops sends them a little later ({type: 'marks'}).
 function marksFor(stop, moved) {
-    const changed = reach !== marksSent.reach || moved === 'edit' || moved === 'reverse' ||
+    const changed = session.furthestStep() !== marksSent.reach || moved === 'edit' || moved === 'reverse' ||
         stop === 'breakpoint' || stop === 'watch';
     if (!changed) return null;
     clearTimeout(marksTimer);
     if (performance.now() - marksSent.time < 250) {
         marksTimer = setTimeout(() => {
-            if (session && !running) post({ type: 'marks', marks: takeMarks(), furthest: reach });
+            if (session && !running) post({ type: 'marks', marks: takeMarks(), furthest: session.furthestStep() });
         }, 250);
         return null;
     }
@@ -130,7 +128,7 @@ function marksFor(stop, moved) {
 }
 
 function takeMarks() {
-    marksSent = { reach, time: performance.now() };
+    marksSent = { reach: session.furthestStep(), time: performance.now() };
     return session.marks();
 }
 
@@ -203,7 +201,6 @@ function startSession(message) {
     rate = { samples: [], value: 0 };
     unanswered = 0;
     edits = 0;
-    reach = 0;
     marksSent = { reach: -1, time: 0 };
     clearTimeout(marksTimer);
     queue = [...(message.replies || [])];
@@ -260,21 +257,19 @@ const handlers = {
         if (!session || running) return;
         finish(session.stepi(1));
     },
-    // Back undoes the learner's edits of cells first, one each, then goes back an instruction.
+    // Back undoes the learner's edits of cells first, one each (the session does), then goes
+    // back an instruction.
     back() {
         if (!session || running) return;
-        if (edits > 0) {
-            edits--;
-            finish(session.back(1), 'edit');
-            return;
-        }
-        finish(session.reverseStep(1));
+        const undoesEdit = edits > 0;
+        if (undoesEdit) edits--;
+        finish(session.reverseStep(1), undoesEdit ? 'edit' : '');
     },
     // The timeline and "Go to step": any step up to the furthest the run reached.
     goTo(message) {
         if (!session || running) return;
         const target = Math.max(0, Math.min(Math.floor(Number(message.step) || 0),
-                                            Math.max(reach, session.furthestStep())));
+                                            session.furthestStep()));
         finish(session.goTo(target), 'goto');
     },
     reverseContinue() {
@@ -285,7 +280,6 @@ const handlers = {
         if (!session || running || session.state().ended) return;
         if (!session.setCell(message.cell, message.text)) return;
         edits++;
-        reach = session.state().steps;
         finish('edit', 'edit');
     },
     breakpoints(message) {
