@@ -141,7 +141,7 @@ struct DebugSession::Impl {
             s.display.assign(text);
             if (s.quiet) return;
             s.host.setDisplay(text);
-            s.markLive(s.steps, Mark::Kind::Display);
+            s.markDisplay(s.steps);
         }
     };
 
@@ -290,9 +290,9 @@ struct DebugSession::Impl {
 
     // --- The timeline ---
 
-    /// A mark the run makes as it goes: only where it goes for the first time.
-    void markLive(std::int64_t step, Mark::Kind kind) {
-        if (step > furthest || (step == furthest && kind != Mark::Kind::Display)) mark(step, kind);
+    /// A "w" marks the timeline where the run goes for the first time.
+    void markDisplay(std::int64_t step) {
+        if (step > furthest) mark(step, Mark::Kind::Display);
     }
     void mark(std::int64_t step, Mark::Kind kind) {
         const auto before = [](const Mark& a, const Mark& b) {
@@ -466,8 +466,10 @@ struct DebugSession::Impl {
         return stopAt(how);
     }
 
-    /// Runs one step. Returns the stop when the run ended, None when it goes on;
-    /// `changedWatch` tells whether a watched cell's text changed.
+    std::string watchedBefore; // the text of the watched cell the step writes, as it was
+
+    /// Runs one step, the edits due before it first. Returns the stop when the run ended, None
+    /// when it goes on; `changedWatch` tells whether a watched cell's text changed.
     Stop stepOnce(bool& changedWatch) {
         if (options.maxSteps > 0 && steps >= options.maxSteps) return endRun(RunEnd::StepLimit);
         applyEdits();
@@ -508,7 +510,6 @@ struct DebugSession::Impl {
             result = endRun(RunEnd::StepLimit);
         return result;
     }
-    std::string watchedBefore;
 
     /// The most steps a fast stretch from here may run: up to the next checkpoint, edit and the
     /// step limit, and `budget` (0: none).
@@ -634,8 +635,8 @@ struct DebugSession::Impl {
                 return Stop::Input;
             }
             checkpointIfDue();
-            applyEdits();
             if (mode == Mode::Continue && fastOk) {
+                applyEdits();
                 const std::int64_t limit = stretchLimit(n > 0 ? n - moved : 0);
                 if (limit > 0) {
                     if (const std::optional<Stop> s = fastMove(limit, moved)) return *s;
@@ -779,22 +780,6 @@ struct DebugSession::Impl {
         return goTo(steps - n) == Stop::HistoryEnd ? Stop::HistoryEnd : Stop::Back;
     }
 
-    /// The last step before `before` at which `hit()` holds, scanning the run back from there,
-    /// a stretch between checkpoints at a time; -1 for none. Leaves the run anywhere.
-    /// `scan(end, last)` replays from a checkpoint to `end`; `last`: `end` itself may be the
-    /// one (it lies before `before`).
-    template <class Scan> std::int64_t lastBefore(std::int64_t before, Scan scan) {
-        std::int64_t end = before;
-        while (end > oldest()) {
-            const Checkpoint& c = checkpointFor(end - 1);
-            restore(c);
-            const std::int64_t found = scan(end, end < before);
-            if (found >= 0) return found;
-            end = c.steps;
-        }
-        return -1;
-    }
-
     Stop backInstruction() {
         if (!prepared) return Stop::PrepareFailed;
         if (lastEditHere()) return back(1);
@@ -810,7 +795,6 @@ struct DebugSession::Impl {
             const std::int64_t from = std::max(oldest(), here - window);
             jumpTo(from);
             while (steps < here && !ended) {
-                applyEdits();
                 if (atInstructionStart(m.pc)) found = steps;
                 bool changed = false;
                 stepOnce(changed);
@@ -826,21 +810,26 @@ struct DebugSession::Impl {
         const std::int64_t here = steps;
         const bool wasQuiet = quiet;
         quiet = true;
+        // The stretches between checkpoints, the latest first: each replayed from its checkpoint
+        // as a continue goes, noting every stop on the way before `here`, the last one kept.
         Stop kind = Stop::HistoryEnd;
-        const std::int64_t found = lastBefore(here, [&](std::int64_t end, bool withEnd) {
-            // Forward from the checkpoint as a continue goes, noting every stop on the way.
-            std::int64_t last = -1;
+        std::int64_t found = -1;
+        for (std::int64_t end = here; found < 0 && end > oldest();) {
+            const Checkpoint& c = checkpointFor(end - 1);
+            const std::int64_t from = c.steps; // the scan may take checkpoints past the last
+            restore(c);
             while (steps < end && !ended) {
                 const Stop s = goOnFrom({Mode::Continue, end - steps, 0, 0});
+                // A stop at the stretch's end counts unless it is where the run stood.
                 if ((s == Stop::Breakpoint || s == Stop::Watch) &&
-                    (steps < end || (withEnd && steps == end))) {
-                    last = steps;
+                    (steps < end || (end < here && steps == end))) {
+                    found = steps;
                     kind = s;
                 }
                 if (s != Stop::Breakpoint && s != Stop::Watch && s != Stop::Slice) break;
             }
-            return last;
-        });
+            end = from;
+        }
         quiet = wasQuiet;
         return landAt(found, kind);
     }
