@@ -214,4 +214,29 @@ bool registerFormClass(const wchar_t* name, WNDPROC procedure, UINT style) {
     return RegisterClassExW(&form) != 0;
 }
 
+void showForm(HWND form, int how) {
+    ShowWindow(form, how);
+    UpdateWindow(form);
+}
+
+void followDpiChange(HWND form, LPARAM suggested) {
+    const RECT* r = reinterpret_cast<const RECT*>(suggested);
+    SetWindowPos(form, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void replaceFont(HWND control, HFONT font, HFONT& held) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (held) DeleteObject(held);
+    held = font;
+}
+
+void destroyOwnedForm(HWND form, HFONT font) {
+    if (form) {
+        SetWindowLongPtrW(form, GWLP_USERDATA, 0);
+        DestroyWindow(form);
+    }
+    if (font) DeleteObject(font);
+}
+
 } // namespace tessivor::platform

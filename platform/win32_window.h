@@ -53,6 +53,20 @@ void nameEditBox(HWND control, const wchar_t* name);
 /// 1), the arrow cursor and the dialog colour, `procedure` its window procedure.
 bool registerFormClass(const wchar_t* name, WNDPROC procedure, UINT style = 0);
 
+/// Shows a form as the program was asked to show it (nCmdShow) and paints it at once.
+void showForm(HWND form, int how);
+
+/// Moves and sizes a form to the rectangle WM_DPICHANGED suggests (the message's lParam).
+void followDpiChange(HWND form, LPARAM suggested);
+
+/// Gives `control` the font `font`, deleting the one we gave it before, `held`, which then
+/// holds `font`.
+void replaceFont(HWND control, HFONT font, HFONT& held);
+
+/// Destroys a form of ownedWindowProc's (its owner forgotten first, so that no message reaches
+/// an owner being destroyed) and deletes the font `font` its controls used.
+void destroyOwnedForm(HWND form, HFONT font);
+
 /// The window procedure of a class whose windows each belong to one object of type T, the
 /// parameter CreateWindowExW was given: it learns its window (T::form_) at WM_NCCREATE and
 /// handles every message after (T::handle). No exception may cross into the system's code: out

@@ -51,13 +51,7 @@ Form1::Form1(platform::FileDialog* dialog, platform::Boxes* boxes) : Form1Logic(
     layOut();
 }
 
-Form1::~Form1() {
-    if (form_) {
-        SetWindowLongPtrW(form_, GWLP_USERDATA, 0);
-        DestroyWindow(form_);
-    }
-    if (font_) DeleteObject(font_);
-}
+Form1::~Form1() { platform::destroyOwnedForm(form_, font_); }
 
 void Form1::createMenus() {
     menuBar_ = CreateMenu();
@@ -89,15 +83,10 @@ void Form1::layOut() {
     HFONT font = platform::createInstalledFont(dc, L"Lucida Console", kFontPoints, dpi);
     if (!font) font = platform::createMonospacedFont(dc, kFontPoints, dpi);
     ReleaseDC(t1, dc);
-    SendMessageW(t1, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (font_) DeleteObject(font_);
-    font_ = font;
+    platform::replaceFont(t1, font, font_);
 }
 
-void Form1::show(int how) {
-    ShowWindow(form_, how);
-    UpdateWindow(form_);
-}
+void Form1::show(int how) { platform::showForm(form_, how); }
 
 LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -113,14 +102,10 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
         }
         break;
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(form_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+        platform::followDpiChange(form_, lParam);
         layOut();
         return 0;
-    }
     case WM_SETFOCUS: SetFocus(t1); return 0;
     // Closing has no handler of its own: the window goes, and with the only one the program.
     case WM_DESTROY: PostQuitMessage(0); return 0;

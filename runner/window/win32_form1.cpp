@@ -45,13 +45,7 @@ Form1::Form1(std::unique_ptr<platform::FileDialog> dialog, std::unique_ptr<platf
     layOut();
 }
 
-Form1::~Form1() {
-    if (form_) {
-        SetWindowLongPtrW(form_, GWLP_USERDATA, 0);
-        DestroyWindow(form_);
-    }
-    if (font_) DeleteObject(font_);
-}
+Form1::~Form1() { platform::destroyOwnedForm(form_, font_); }
 
 void Form1::createMenus() {
     menuBar_ = CreateMenu();
@@ -78,15 +72,10 @@ void Form1::layOut() {
     platform::setClientSize(form_, kClientWidth, kClientHeight);
     MoveWindow(t1, 0, 0, platform::scaled(kT1Width, dpi), platform::scaled(kT1Height, dpi), TRUE);
     HFONT font = platform::createMessageFont(dpi);
-    SendMessageW(t1, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (font_) DeleteObject(font_);
-    font_ = font;
+    platform::replaceFont(t1, font, font_);
 }
 
-void Form1::show(int how) {
-    ShowWindow(form_, how);
-    UpdateWindow(form_);
-}
+void Form1::show(int how) { platform::showForm(form_, how); }
 
 LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -115,14 +104,10 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
         }
         break;
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(form_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+        platform::followDpiChange(form_, lParam);
         layOut();
         return 0;
-    }
     case WM_SETFOCUS: SetFocus(t1); return 0;
     }
     return DefWindowProcW(form_, message, wParam, lParam);
