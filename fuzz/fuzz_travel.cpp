@@ -34,18 +34,13 @@ std::optional<RunResult> freshRun(const std::string& code, std::int64_t steps) {
     return r;
 }
 
-std::uint64_t hashOf(const std::string& text) {
-    std::uint64_t h = 1469598103934665603ull;
-    for (const char c : text)
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return h;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string code(reinterpret_cast<const char*>(data), size);
-    std::mt19937_64 rng(hashOf(code));
+    // The moves come from the input too, the same for the same input.
+    std::seed_seq seeds(data, data + size);
+    std::mt19937_64 rng(seeds);
     try {
         fuzz::MemoryBudget budget(std::size_t{256} << 20);
         fuzz::ScriptedHost host(true);

@@ -68,23 +68,7 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 
-# window TITLE: the id of the first window whose title matches the pattern
-window() { xdotool search --sync --onlyvisible --name "$1" | head -1; }
-
-# shoot WINDOW FILE: the window with its frame, as the window manager draws it
-shoot() {
-    local info x y w h left right top bottom
-    info=$(xwininfo -id "$1")
-    x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-    y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-    w=$(sed -n 's/.*Width: *//p' <<<"$info")
-    h=$(sed -n 's/.*Height: *//p' <<<"$info")
-    read -r left right top bottom < <(xprop -id "$1" _NET_FRAME_EXTENTS |
-        sed -n 's/.*= *//p' | tr -d ',')
-    import -silent -window root \
-        -crop "$((w + left + right))x$((h + top + bottom))+$((x - left))+$((y - top))" \
-        +repage "$2"
-}
+. scripts/screenshot-helpers.sh
 
 mkdir -p "$out"
 
@@ -103,22 +87,7 @@ EOF
 pids+=($!)
 id=$(window '^Tessivor 0\.1')
 xdotool windowmove --sync "$id" 60 60
-# Wait for a speed above zero in the caption (the first refresh comes a second into the run);
-# a runner that never shows one is broken, and its picture would mislead.
-speed=""
-for _ in $(seq 100); do
-    caption=$(xdotool getwindowname "$id")
-    if [[ $caption =~ \ -\ ([0-9.]+)mhz$ ]]; then
-        shown=${BASH_REMATCH[1]}
-        if [[ $shown =~ [1-9] ]]; then
-            speed=$shown
-            break
-        fi
-    fi
-    sleep 0.1
-done
-[ -n "$speed" ] || { echo "screenshots: the runner showed no speed: '$caption'" >&2; exit 1; }
-sleep 1.5
+wait_for_speed "$id" screenshots
 shoot "$id" "$out/runner.png"
 kill "${pids[-1]}"
 unset 'pids[-1]'

@@ -38,19 +38,7 @@ wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot -i </dev/null >/dev/null 2>&1
 scripts/wine-desktop.sh >/dev/null 2>&1
 
-# window TITLE: the X window of the first Wine window whose title matches the pattern
-window() { xdotool search --sync --onlyvisible --name "$1" | head -1; }
-
-# shoot WINDOW FILE: the window with its frame, as Wine draws it in the desktop
-shoot() {
-    local info x y w h
-    info=$(xwininfo -id "$1")
-    x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-    y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-    w=$(sed -n 's/.*Width: *//p' <<<"$info")
-    h=$(sed -n 's/.*Height: *//p' <<<"$info")
-    import -silent -window root -crop "${w}x${h}+${x}+${y}" +repage "$2"
-}
+. scripts/screenshot-helpers.sh
 
 # The runner: a count that never ends, so the caption shows the speed once a second.
 cat >"$work/fast.tsasm" <<'TSASM'
@@ -69,20 +57,7 @@ wine "$build/cli/tessivor-cli.exe" build -o "$work/my programs/fast.tsp" "$work/
     </dev/null
 wine "$runner" "Z:${work//\//\\}\\my programs\\fast.tsp" </dev/null >/dev/null 2>&1 &
 id=$(window '^Tessivor 0\.1')
-speed=""
-for _ in $(seq 100); do
-    caption=$(xdotool getwindowname "$id")
-    if [[ $caption =~ \ -\ ([0-9.]+)mhz$ ]]; then
-        shown=${BASH_REMATCH[1]}
-        if [[ $shown =~ [1-9] ]]; then
-            speed=$shown
-            break
-        fi
-    fi
-    sleep 0.1
-done
-[ -n "$speed" ] || { echo "wine-screenshots: the runner showed no speed: '$caption'" >&2; exit 1; }
-sleep 1.5
+wait_for_speed "$id" wine-screenshots
 shoot "$id" "$out/windows-runner.png"
 xdotool windowclose "$id" 2>/dev/null || true
 wineserver -k || true
