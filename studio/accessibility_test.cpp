@@ -61,42 +61,7 @@ struct NoDialogs : StudioDialogs {
 
 using test_support::waitUntil;
 
-class StudioAccessibilityTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        platform::testing::application();
-        ASSERT_TRUE(dir.isValid());
-        window = makeWindow();
-    }
-    void TearDown() override {
-        if (window) window->editor()->document()->setModified(false);
-        window.reset();
-    }
-    std::unique_ptr<StudioWindow> makeWindow() {
-        StudioOptions options;
-        options.dialogs = &dialogs;
-        options.settingsFile = dir.filePath(QStringLiteral("studio.ini"));
-        options.examplesFolder = QStringLiteral(TESSIVOR_EXAMPLES_DIR);
-        auto made = std::make_unique<StudioWindow>(options);
-        made->show();
-        return made;
-    }
-    QAction* action(const char* name) {
-        auto* act = window->findChild<QAction*>(QString::fromLatin1(name));
-        EXPECT_NE(act, nullptr) << name;
-        return act;
-    }
-    void trigger(const char* name) {
-        QAction* act = action(name);
-        ASSERT_TRUE(act->isEnabled()) << name;
-        act->trigger();
-        ASSERT_TRUE(waitUntil([&] { return !window->busy(); })) << name << " did not finish";
-    }
-
-    QTemporaryDir dir;
-    NoDialogs dialogs;
-    std::unique_ptr<StudioWindow> window;
-};
+class StudioAccessibilityTest : public test_support::StudioWindowFixture<NoDialogs> {};
 
 TEST_F(StudioAccessibilityTest, EveryWidgetActionAndDockHasANameAndADescription) {
     QStringList missing;

@@ -102,7 +102,9 @@ inline bool waitUntil(const std::function<bool()>& done, int ms = 10'000) {
     return true;
 }
 
-class StudioWindowTest : public ::testing::Test {
+/// A Studio window on a settings file of the test's own, answering its questions with
+/// `Dialogs`, and the ways the tests drive and read it.
+template <class Dialogs> class StudioWindowFixture : public ::testing::Test {
 public:
     void SetUp() override {
         platform::testing::application();
@@ -163,8 +165,10 @@ public:
     void setSpeed(int position) { window->findChild<QSlider*>("speed")->setValue(position); }
 
     QTemporaryDir dir;
-    FakeDialogs dialogs;
+    Dialogs dialogs;
     std::unique_ptr<StudioWindow> window;
 };
+
+class StudioWindowTest : public StudioWindowFixture<FakeDialogs> {};
 
 } // namespace tessivor::studio::test_support
