@@ -13,10 +13,12 @@
 
 namespace tessivor::fuzz {
 
-/// Answers boxes, the clock and the random generator from fixed cycles and records what it is
-/// shown. The clock moves only when the host is called into ("t", an input box), so it does not
-/// matter how often an interpreter reads it; it moves by more than a second each time, so the
-/// speed display is refreshed too.
+/// Answers boxes, the clocks and the random generator from fixed cycles and records what it is
+/// shown. The speed display's clock moves only when the host is called into ("t", an input box),
+/// so it does not matter how often an interpreter reads it; it moves by more than a second each
+/// time, so the display is refreshed too. The clock "l" reads moves at each reading and nowhere
+/// else: a debug session that goes over "t" steps again, or asks nothing while it replays, reads
+/// the same values as a fresh run.
 class ScriptedHost : public Host {
 public:
     explicit ScriptedHost(bool withPulse) : withPulse_(withPulse) {}
@@ -39,6 +41,10 @@ public:
         clock_ += 1100;
     }
     std::int32_t tickCount() override { return clock_; }
+    std::int32_t programTick() override {
+        programClock_ += 1100; // wraps as the counter does
+        return static_cast<std::int32_t>(programClock_);
+    }
     float randomSingle() override {
         static constexpr std::array<float, 5> kRandoms = {0.5f, 0.0f, 0.99999994f, 0.25f, 0.75f};
         return kRandoms[randoms_++ % kRandoms.size()];
@@ -65,6 +71,7 @@ private:
     bool withPulse_;
     std::atomic<std::uint32_t> pulse_{0}; // never moves
     std::int32_t clock_ = 5;
+    std::uint32_t programClock_ = 5;
     std::size_t replies_ = 0;
     std::size_t randoms_ = 0;
 };

@@ -311,6 +311,12 @@ struct DebugSession::Impl {
 
     Checkpoint snapshot() const {
         Checkpoint c;
+        snapshotInto(c);
+        return c;
+    }
+
+    /// The run state into `c`, reusing the room its texts have.
+    void snapshotInto(Checkpoint& c) const {
         c.steps = steps;
         c.pc = m.pc;
         c.cur = m.cur;
@@ -323,7 +329,14 @@ struct DebugSession::Impl {
         c.bytes = sizeof(Checkpoint) + heapBytes(c.display);
         for (const std::string& cell : c.mem)
             c.bytes += heapBytes(cell);
-        return c;
+    }
+
+    /// The heap memory the run state's texts hold.
+    std::int64_t stateBytes() const {
+        std::size_t n = heapBytes(display);
+        for (const std::string& cell : mem)
+            n += heapBytes(cell);
+        return static_cast<std::int64_t>(n);
     }
 
     void restore(const Checkpoint& c) {
@@ -467,6 +480,18 @@ struct DebugSession::Impl {
     }
 
     std::string watchedBefore; // the text of the watched cell the step writes, as it was
+
+    // Why the run failed, as it was worked out last: at this step, with this many edits made
+    // or undone (a run state is known by the two).
+    std::uint64_t cellsEdited = 0;
+    mutable std::pair<std::int64_t, std::uint64_t> reasonAt{-1, 0};
+    mutable std::string reason;
+
+    // With watches: the longest stretch the next one may run, and the state it started from.
+    static constexpr std::int64_t kShortestStride = 64;
+    static constexpr std::int64_t kLongestStride = std::int64_t{1} << 40;
+    std::int64_t watchStride = kLongestStride;
+    Checkpoint stretchStart;
 
     /// Runs one step, the edits due before it first. Returns the stop when the run ended, None
     /// when it goes on; `changedWatch` tells whether a watched cell's text changed.
@@ -657,14 +682,33 @@ struct DebugSession::Impl {
     std::optional<Stop> fastMove(std::int64_t limit, std::int64_t& moved) {
         const std::int64_t start = steps;
         const bool wasQuiet = quiet;
+        // With watches, a stretch that wrote a watched cell runs again one step at a time from
+        // its start. The stretches are about twice as long as the distance to the last change,
+        // and the start is kept where copying the state costs less than running to it from the
+        // checkpoint (a step a byte, as between checkpoints): a cell that changes every few
+        // steps costs a few steps a change, not a replay from the checkpoint and a stretch to
+        // the next one.
+        bool kept = false;
+        if (!watches.empty()) {
+            limit = std::min(limit, watchStride);
+            const std::int64_t fromCheckpoint = start - checkpointFor(start).steps;
+            if (fromCheckpoint > 0 && fromCheckpoint >= stateBytes()) {
+                snapshotInto(stretchStart);
+                kept = true;
+            }
+        }
         // The end is announced once the watches had their say.
         const StretchStop st = stretch(limit, true);
+        if (!st.wroteWatched && watchStride < kLongestStride) watchStride *= 2;
         if (st.wroteWatched) {
             // Some step wrote a watched cell: the stretch again, one step at a time, to the step
             // that changed its text, if one did.
             const std::int64_t ran = st.ran;
             const bool endedThere = ended;
-            jumpTo(start);
+            if (kept)
+                restore(stretchStart);
+            else
+                jumpTo(start);
             quiet = true;
             for (std::int64_t k = 0; k < ran; ++k) {
                 bool changed = false;
@@ -672,6 +716,7 @@ struct DebugSession::Impl {
                 if (changed && ending == Stop::None) {
                     quiet = wasQuiet;
                     moved += k + 1;
+                    watchStride = std::max(kShortestStride, 2 * (k + 1));
                     return Stop::Watch;
                 }
                 if (ending != Stop::None) break;
@@ -765,6 +810,7 @@ struct DebugSession::Impl {
             // An edit is a move of its own: Back undoes it alone.
             Edit& e = edits.back();
             mem[static_cast<std::size_t>(e.cell)] = e.old;
+            ++cellsEdited;
             bytes -= sizeof(Edit) + heapBytes(e.text) + heapBytes(e.old);
             edits.pop_back();
             --editAt;
@@ -851,6 +897,7 @@ struct DebugSession::Impl {
         e.old = mem[static_cast<std::size_t>(cell)];
         e.text = std::move(text);
         mem[static_cast<std::size_t>(cell)] = e.text;
+        ++cellsEdited;
         bytes += sizeof(Edit) + heapBytes(e.text) + heapBytes(e.old);
         edits.push_back(std::move(e));
         editAt = edits.size();
@@ -860,6 +907,7 @@ struct DebugSession::Impl {
     }
 
     void restart() {
+        ++cellsEdited; // the steps count from 0 again
         for (std::string& cell : mem)
             std::string().swap(cell);
         m.cur = m.opb = m.opc = 0;
@@ -995,8 +1043,15 @@ DebugState DebugSession::state() const {
     st.end = s.prepared ? s.end : RunEnd::PrepareFailed;
     st.failure = s.ended && s.end == RunEnd::Error ? s.m.failure : Failure::None;
     st.display = s.display;
-    if (st.failure != Failure::None)
-        st.reason = failureReason(s.code, s.m.pc, s.m.cur, s.m.opb, s.m.opc, s.mem, st.failure);
+    if (st.failure != Failure::None) {
+        // Working out the reason reads the cells again, which takes long for long texts; a
+        // window asks for the state at every refresh.
+        if (s.reasonAt != std::pair(s.steps, s.cellsEdited)) {
+            s.reason = failureReason(s.code, s.m.pc, s.m.cur, s.m.opb, s.m.opc, s.mem, st.failure);
+            s.reasonAt = {s.steps, s.cellsEdited};
+        }
+        st.reason = s.reason;
+    }
     if (s.m.pc >= 0 && static_cast<std::size_t>(s.m.pc) < s.map.line.size())
         st.line = s.map.line[static_cast<std::size_t>(s.m.pc)];
     if (s.instructionAt) st.instruction = s.instructionAt(s.m.pc);

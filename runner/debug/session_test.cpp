@@ -680,6 +680,43 @@ TEST(TimeTravel, ALongRunGoesBackToAnyStep) {
     EXPECT_EQ(marks[2].step - marks[1].step, marks[1].step - marks[0].step);
 }
 
+TEST(TimeTravel, AWatchOnACellThatChangesEveryTurnStopsAtEachChangeBothWays) {
+    const TestProgram p = fromSource(
+        "set 09, 1;\r\nset 01, 0;\r\nset 03, 1000000000;\r\nlbl 01\r\ninc 01\r\ngto 09\r\n");
+    RecordingHost host;
+    DebugOptions options;
+    options.virtualClock = true;
+    DebugSession s(p.debug(), host, options);
+    // Past the first checkpoints, so that the stops lie between two.
+    EXPECT_EQ(s.cont(150'000), Stop::Slice);
+    s.watchCell(1);
+    std::vector<std::int64_t> stops;
+    for (int k = 0; k < 40; ++k) {
+        ASSERT_EQ(s.cont(), Stop::Watch);
+        stops.push_back(s.steps());
+        ASSERT_TRUE(standsAsAFreshRun(s, p, 0, false)) << k;
+    }
+    for (std::size_t k = 2; k < stops.size(); ++k)
+        ASSERT_EQ(stops[k] - stops[k - 1], stops[1] - stops[0]) << k;
+    for (std::size_t k = stops.size() - 1; k-- > 0;) {
+        ASSERT_EQ(s.reverseContinue(), Stop::Watch);
+        ASSERT_EQ(s.steps(), stops[k]);
+    }
+    ASSERT_TRUE(standsAsAFreshRun(s, p, 0, true));
+}
+
+TEST(TimeTravel, TheReasonOfAFailureFollowsAnEditOfTheCellItNames) {
+    const TestProgram p = fromSource("set 02, 5;\r\nmul 01, 02, 03\r\nend\r\n");
+    RecordingHost host;
+    DebugSession s(p.debug(), host);
+    ASSERT_EQ(s.cont(), Stop::Error);
+    EXPECT_EQ(s.state().reason, "cell 01 holds \"\" (empty), not a number");
+    ASSERT_TRUE(s.setCell(1, "x"));
+    EXPECT_EQ(s.state().reason, "cell 01 holds \"x\", not a number");
+    EXPECT_EQ(s.back(), Stop::Back);
+    EXPECT_EQ(s.state().reason, "cell 01 holds \"\" (empty), not a number");
+}
+
 TEST(TimeTravel, AnEditIsAMoveOfItsOwnThatBackUndoes) {
     // Counts cell 01 up to cell 02 (5), then ends.
     const TestProgram p =

@@ -16,7 +16,10 @@ struct PlainIo {
     bool virtualClock;
     std::int64_t stepsDone = 0;
 
-    std::int32_t tick() { return virtualClock ? virtualTick(stepsDone) : host.tickCount(); }
+    /// "l"'s reading.
+    std::int32_t tick() { return virtualClock ? virtualTick(stepsDone) : host.programTick(); }
+    /// The speed display's.
+    std::int32_t clock() { return virtualClock ? virtualTick(stepsDone) : host.tickCount(); }
     float random() { return host.randomSingle(); }
     std::string input(std::string_view prompt) { return host.inputBox(prompt); }
     void events() { host.processEvents(); }
@@ -56,7 +59,7 @@ RunResult runPlain(const Prepared& tables, Host& host, const RunOptions& options
             nextPoll += pollSteps;
         }
         io.stepsDone = steps;
-        speed.beforeStep(host, [&] { return io.tick(); });
+        speed.beforeStep(host, [&] { return io.clock(); });
         ++steps;
         if (m.pc > m.n) {
             if (options.trace) options.trace({steps, m.pc, -1, m.cur, m.opb, m.opc});

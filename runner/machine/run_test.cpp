@@ -202,6 +202,22 @@ TEST(Run, RandomTicksInputAndDisplay) {
     EXPECT_EQ(run(set("01", "1") + set("02", "6") + "a01ba02ca03yp", host).mem[3], "1");
 }
 
+TEST(Run, TicReadsTheProgramsClockInBothLoops) {
+    // A host that keeps what a run read apart from the speed display's clock: "l" gets the
+    // former in either loop, the caption the latter.
+    class TwoClocks : public RecordingHost {
+    public:
+        std::int32_t programTick() override { return 777; }
+    };
+    for (const bool plain : {true, false}) {
+        TwoClocks host;
+        host.clock = 5;
+        RunOptions options;
+        options.plain = plain;
+        EXPECT_EQ(runprogram("a04lp", host, options).mem[4], "777") << plain;
+    }
+}
+
 TEST(Run, SetTextsReadAsNumbers) {
     EXPECT_EQ(run(set("01", "12") + "a01qp").mem[1], "13");
     EXPECT_EQ(run(set("01", "1\t") + "a01qp").mem[1], "11"); // the tab became a 0

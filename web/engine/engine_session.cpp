@@ -4,9 +4,9 @@
 #include "engine_host.h"
 
 #include "assembler/translate/program.h"
+#include "common/ends.h"
 #include "runner/debug/describe.h"
 #include "runner/debug/session.h"
-#include "runner/machine/explain.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -111,7 +111,6 @@ public:
         debug.maxSteps = static_cast<std::int64_t>(number(options, "maxSteps", 0));
         debug.historyBytes =
             static_cast<std::size_t>(number(options, "historyBytes", 64.0 * 1024 * 1024));
-        code_ = program.code;
         session_ = std::make_unique<DebugSession>(
             DebugProgram{program.code, program.map, program.instructionTexts()}, host_, debug);
         host_.countSteps([this] { return session_->steps(); });
@@ -222,10 +221,7 @@ public:
         out.set("end", std::string(s.ended ? runEndName(s.end) : ""));
         out.set("failure", std::string(failureDescription(s.failure)));
         // Why it failed, in the learner's terms: "cell 08 holds "" (empty), not a number".
-        out.set("reason",
-                s.ended && s.end == RunEnd::Error
-                    ? failureReason(code_, s.pc, s.cur, s.opb, s.opc, session_->cells(), s.failure)
-                    : std::string());
+        out.set("reason", s.reason);
         setCut(out, "display", s.display, textLimit_);
         out.set("line", s.line);
         out.set("instruction", s.instruction);
@@ -316,7 +312,6 @@ private:
     std::int64_t piece_ = kSmallestPiece; // the steps of contFor's last piece
     std::array<Shown, kCells> shown_;
     SessionHost host_;
-    std::string code_;
     std::unique_ptr<DebugSession> session_;
 };
 
