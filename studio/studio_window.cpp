@@ -675,18 +675,12 @@ void StudioWindow::applyFix() {
 namespace {
 
 // The run again, answered from its record: the same replies and draws in the same order.
-class ReplayHost : public Host {
+class ReplayHost : public QuietHost {
 public:
     explicit ReplayHost(RunRecord record) : record_(std::move(record)) {}
-    void setCaption(std::string_view) override {}
-    void setDisplay(std::string_view) override {}
-    void setLarpEnabled() override {}
-    void messageBox(std::string_view) override {}
     std::string inputBox(std::string_view) override {
         return reply_ < record_.replies.size() ? record_.replies[reply_++] : std::string();
     }
-    void processEvents() override {}
-    std::int32_t tickCount() override { return 0; }
     float randomSingle() override {
         return draw_ < record_.draws.size() ? record_.draws[draw_++] : 0.0f;
     }
@@ -1208,25 +1202,20 @@ void StudioWindow::run() {
     }
     machine_.alive = false;
     if (!startSession()) return;
-    issue([this] {
-        if (pace() == Pace::Single) {
-            runner_->stepInstruction();
-        } else {
-            goRunning_ = true;
-            runner_->go(pace(), animationDelay());
-        }
-    });
+    issue([this] { goAtPace(); });
 }
 
 void StudioWindow::continueRun() {
-    command([this] {
-        if (pace() == Pace::Single) {
-            runner_->stepInstruction();
-        } else {
-            goRunning_ = true;
-            runner_->go(pace(), animationDelay());
-        }
-    });
+    command([this] { goAtPace(); });
+}
+
+void StudioWindow::goAtPace() {
+    if (pace() == Pace::Single) {
+        runner_->stepInstruction();
+    } else {
+        goRunning_ = true;
+        runner_->go(pace(), animationDelay());
+    }
 }
 
 void StudioWindow::runToCursor() {
@@ -1466,10 +1455,7 @@ void StudioWindow::refillOutput() {
     for (const OutputLog::Line& line :
          log.latest(kMaxOutputLines, kShownOutputLength, lastRowStep()))
         lines.append(outputRow(line.step, line.start, line.length));
-    const int overflow =
-        output_->topLevelItemCount() + static_cast<int>(lines.size()) - kMaxOutputLines;
-    if (overflow > 0) output_->model()->removeRows(0, overflow);
-    output_->addTopLevelItems(lines);
+    appendOutputRows(lines);
     if (output_->topLevelItemCount() < wanted) {
         // The rows were not the start of what the log holds (a run went on past steps the
         // pane lacked): all of them again.
@@ -1501,6 +1487,12 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
             addMessage(fromBytes(event.text), event.line, false, event.step);
         }
     }
+    appendOutputRows(lines);
+    if (!lines.isEmpty()) output_->scrollToItem(lines.back());
+    updateActions();
+}
+
+void StudioWindow::appendOutputRows(QList<QTreeWidgetItem*>& lines) {
     // A program that shows text at full speed sends thousands of lines at once: only the
     // latest kMaxOutputLines are listed, and the older rows go in one removal, not row by row.
     if (lines.size() > kMaxOutputLines) {
@@ -1515,8 +1507,6 @@ void StudioWindow::machineShowed(std::vector<MachineEvent> events) {
             delete output_->takeTopLevelItem(0);
     }
     output_->addTopLevelItems(lines);
-    if (!lines.isEmpty()) output_->scrollToItem(lines.back());
-    updateActions();
 }
 
 void StudioWindow::addMessage(const QString& text, int line, bool important, std::int64_t step) {

@@ -159,10 +159,14 @@ private:
     Pace pace() const;
     int animationDelay() const;
     void speedChanged();
+    /// Steps once at the single-step pace, else goes at the chosen one.
+    void goAtPace();
 
     // What the machine reports.
     void machineStopped(const MachineSnapshot& snapshot);
     void machineShowed(std::vector<MachineEvent> events);
+    /// Adds rows to the Output pane, which keeps its latest kMaxOutputLines.
+    void appendOutputRows(QList<QTreeWidgetItem*>& lines);
     void showCells(const MachineSnapshot& snapshot);
     void showRegisters(const MachineSnapshot& snapshot);
     void showTimeline(const MachineSnapshot& snapshot);

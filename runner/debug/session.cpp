@@ -481,9 +481,9 @@ struct DebugSession::Impl {
 
     std::string watchedBefore; // the text of the watched cell the step writes, as it was
 
-    // Why the run failed, as it was worked out last: at this step, with this many edits made
-    // or undone (a run state is known by the two).
-    std::uint64_t cellsEdited = 0;
+    // Why the run failed, as it was worked out last: at this step, after this many changes of
+    // the run's course (an edit, its undo, a new start; a run state is known by the two).
+    std::uint64_t courseChanges = 0;
     mutable std::pair<std::int64_t, std::uint64_t> reasonAt{-1, 0};
     mutable std::string reason;
 
@@ -549,8 +549,7 @@ struct DebugSession::Impl {
 
     struct StretchStop {
         std::int64_t ran = 0;
-        bool trapped = false, paused = false, wroteWatched = false;
-        Stop ending = Stop::None;
+        bool paused = false, wroteWatched = false;
     };
 
     /// Runs up to `limit` (>= 1) steps in the fast loop from here; `armed`: its traps stop it.
@@ -580,7 +579,6 @@ struct DebugSession::Impl {
         speed.resume(st.speed, steps);
         StretchStop out;
         out.ran = r.steps;
-        out.trapped = st.trapped;
         out.paused = st.paused;
         for (const Watch& w : watches)
             out.wroteWatched |= st.written[static_cast<std::size_t>(w.cell)];
@@ -588,11 +586,9 @@ struct DebugSession::Impl {
             m.failure = r.failure;
             ended = true;
             end = r.end;
-            out.ending = stopAt(r.end);
         } else if (options.maxSteps > 0 && steps >= options.maxSteps) {
             ended = true;
             end = RunEnd::StepLimit;
-            out.ending = Stop::StepLimit;
         }
         return out;
     }
@@ -810,7 +806,7 @@ struct DebugSession::Impl {
             // An edit is a move of its own: Back undoes it alone.
             Edit& e = edits.back();
             mem[static_cast<std::size_t>(e.cell)] = e.old;
-            ++cellsEdited;
+            ++courseChanges;
             bytes -= sizeof(Edit) + heapBytes(e.text) + heapBytes(e.old);
             edits.pop_back();
             --editAt;
@@ -897,7 +893,7 @@ struct DebugSession::Impl {
         e.old = mem[static_cast<std::size_t>(cell)];
         e.text = std::move(text);
         mem[static_cast<std::size_t>(cell)] = e.text;
-        ++cellsEdited;
+        ++courseChanges;
         bytes += sizeof(Edit) + heapBytes(e.text) + heapBytes(e.old);
         edits.push_back(std::move(e));
         editAt = edits.size();
@@ -907,7 +903,7 @@ struct DebugSession::Impl {
     }
 
     void restart() {
-        ++cellsEdited; // the steps count from 0 again
+        ++courseChanges; // the steps count from 0 again
         for (std::string& cell : mem)
             std::string().swap(cell);
         m.cur = m.opb = m.opc = 0;
@@ -1046,9 +1042,9 @@ DebugState DebugSession::state() const {
     if (st.failure != Failure::None) {
         // Working out the reason reads the cells again, which takes long for long texts; a
         // window asks for the state at every refresh.
-        if (s.reasonAt != std::pair(s.steps, s.cellsEdited)) {
+        if (s.reasonAt != std::pair(s.steps, s.courseChanges)) {
             s.reason = failureReason(s.code, s.m.pc, s.m.cur, s.m.opb, s.m.opc, s.mem, st.failure);
-            s.reasonAt = {s.steps, s.cellsEdited};
+            s.reasonAt = {s.steps, s.courseChanges};
         }
         st.reason = s.reason;
     }

@@ -805,10 +805,7 @@ op_kTrap:
     // else its position's own step runs, decoded, from a new grant.
     if constexpr (!kStretch) fast::invariantBroken("a trap in a run's table");
     pc = e->at;
-    if (from->armed && (limit - remaining) + (granted - left) > 0) {
-        from->trapped = true;
-        goto finish;
-    }
+    if (from->armed && (limit - remaining) + (granted - left) > 0) goto finish;
     single = fast::singleEntry(tables, pc);
     e = &single;
     goto refill;
@@ -874,7 +871,7 @@ std::shared_ptr<fast::Table> stretchTable(const Prepared& tables,
 
 RunResult runFastStretch(const Prepared& tables, fast::Table& table, Host& host,
                          const RunOptions& options, FastStretch& stretch) {
-    stretch.trapped = stretch.paused = false;
+    stretch.paused = false;
     return loop<true, true>(tables, &table, host, options, &stretch);
 }
 

@@ -87,8 +87,8 @@ struct FastStretch {
     const std::atomic<bool>* pause = nullptr; ///< set: the stretch stops before long
     /// Kept at the run's step count (the step under way counted) while the host is called.
     std::int64_t* stepNow = nullptr;
-    // What stopped it, besides the step limit and the run's end (RunResult::end):
-    bool trapped = false;               ///< at a trap: pc is its position, its step not run
+    // What stopped it, besides the step limit, the run's end (RunResult::end) and a trap (pc
+    // is then its position, its step not run):
     bool paused = false;                ///< by `pause`, between two steps
     std::array<bool, kCells> written{}; ///< cell i was written (perhaps with the text it held)
 };

@@ -19,17 +19,12 @@ inline std::string_view cut(std::string_view text, std::size_t limit) {
     return limit == 0 || text.size() <= limit ? text : text.substr(0, limit);
 }
 
-class PageHost : public Host {
+/// Shows nothing itself; the subclasses collect what a run shows.
+class PageHost : public QuietHost {
 public:
     /// `seed` as the command line's --seed takes it, so seeded runs match it number for number.
     explicit PageHost(double seed) : random_(static_cast<std::uint64_t>(seed)) {}
 
-    void setCaption(std::string_view) override {}
-    void setDisplay(std::string_view) override {}
-    void setLarpEnabled() override {}
-    void messageBox(std::string_view) override {}
-    std::string inputBox(std::string_view) override { return {}; }
-    void processEvents() override {}
     /// The page's clock in milliseconds, wrapping like the 32-bit tick counter.
     std::int32_t tickCount() override {
         return static_cast<std::int32_t>(

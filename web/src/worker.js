@@ -31,6 +31,13 @@ function cancelSlices() {
     sliceTimer = 0;
     chain++;
 }
+/// The session ends, and no slice of it runs any more.
+function endSession() {
+    running = false;
+    cancelSlices();
+    if (session) session.delete();
+    session = null;
+}
 let rate = { samples: [], value: 0 }; // {steps, time} of the last second of running
 let lastPost = 0;
 let unanswered = 0; // updates the page has not said it showed
@@ -243,10 +250,7 @@ const handlers = {
         finish('paused');
     },
     stop() {
-        running = false;
-        cancelSlices();
-        if (session) session.delete();
-        session = null;
+        endSession();
         post({ type: 'stopped' });
     },
     step() {
@@ -303,10 +307,7 @@ const handlers = {
     // A teacher's test file on the page's program: the visible cases, graded as the command line
     // grades them. The machine is the self-test's meanwhile: a session ends first.
     selftest(message) {
-        running = false;
-        clearTimeout(sliceTimer);
-        if (session) session.delete();
-        session = null;
+        endSession();
         const bytes = engine.selfTest(message.toml, message.tomlName, message.text, message.name,
                                       true, message.seconds);
         // The report is UTF-8, crossing one character a byte.
